@@ -1,0 +1,22 @@
+# Warning flags for the project's own targets (not for third-party code).
+function(vlt_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor
+                                             -Wcast-align -Woverloaded-virtual -Wformat=2)
+  if(VLT_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# A static library of one layer, its sources globbed from the given folders.
+function(vlt_layer target)
+  cmake_parse_arguments(L "" "" "DIRS;PUBLIC_LIBS;PRIVATE_LIBS;INCLUDES" ${ARGN})
+  set(srcs)
+  foreach(d IN LISTS L_DIRS)
+    file(GLOB s CONFIGURE_DEPENDS "${d}/*.cpp")
+    list(APPEND srcs ${s})
+  endforeach()
+  add_library(${target} STATIC ${srcs})
+  target_include_directories(${target} PUBLIC ${L_INCLUDES})
+  target_link_libraries(${target} PUBLIC ${L_PUBLIC_LIBS} PRIVATE ${L_PRIVATE_LIBS})
+  vlt_warnings(${target})
+endfunction()

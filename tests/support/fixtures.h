@@ -1,0 +1,20 @@
+// The interoperability fixtures made with the Windows providers, and their manifest.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace vlt::test {
+
+std::string fixturePath(const std::string& relative);
+std::vector<unsigned char> fixture(const std::string& relative);
+const nlohmann::json& manifest();
+
+std::vector<unsigned char> fromHex(const std::string& hex);
+std::string toHex(const std::vector<unsigned char>& bytes);
+// "0x10006602" -> 0x10006602
+unsigned parseWord(const std::string& text);
+
+}  // namespace vlt::test
