@@ -1,0 +1,1 @@
+namespace { [[maybe_unused]] int unused_vlt_platform_crypt; }
