@@ -1,0 +1,39 @@
+// The common save-file dialog, as far as the suite fills OPENFILENAMEA.
+#pragma once
+
+#include "win32/windef.h"
+
+#define OFN_READONLY 0x00000001
+#define OFN_OVERWRITEPROMPT 0x00000002
+#define OFN_HIDEREADONLY 0x00000004
+#define OFN_NOCHANGEDIR 0x00000008
+#define OFN_NOREADONLYRETURN 0x00008000
+#define OFN_PATHMUSTEXIST 0x00000800
+#define OFN_FILEMUSTEXIST 0x00001000
+
+struct OPENFILENAMEA {
+    DWORD lStructSize;
+    HWND hwndOwner;
+    void* hInstance;
+    LPCSTR lpstrFilter;          // pairs of zero-terminated strings, ended by an empty one
+    LPSTR lpstrCustomFilter;
+    DWORD nMaxCustFilter;
+    DWORD nFilterIndex;
+    LPSTR lpstrFile;             // in: initial name; out: the chosen full path
+    DWORD nMaxFile;
+    LPSTR lpstrFileTitle;
+    DWORD nMaxFileTitle;
+    LPCSTR lpstrInitialDir;
+    LPCSTR lpstrTitle;
+    DWORD Flags;
+    WORD nFileOffset;
+    WORD nFileExtension;
+    LPCSTR lpstrDefExt;
+    LPARAM lCustData;
+    void* lpfnHook;
+    LPCSTR lpTemplateName;
+};
+using LPOPENFILENAMEA = OPENFILENAMEA*;
+
+// FALSE when the user cancelled (CommDlgExtendedError would then be 0) or the dialog failed.
+BOOL GetSaveFileNameA(LPOPENFILENAMEA lpofn);
