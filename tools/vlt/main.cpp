@@ -1,1 +1,58 @@
-int main() { return 0; }
+// vlt: every VLT operation from the command line, for users and scripts.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+#include "shared/registry_layout.h"
+
+namespace {
+
+const char* kHelp =
+    "usage: vlt COMMAND [OPTIONS] [ARGS]\n"
+    "\n"
+    "commands:\n"
+    "  profile create --name NAME [--email E] [--street S] [--city C] [--state ST]\n"
+    "                      create your profile (a Base and an Enhanced key pair)\n"
+    "  profile lock        lock the profile: the next unlock asks for the password\n"
+    "  lock FILE...        lock files for yourself (FILE becomes FILE.Vtf)\n"
+    "  grant --to NAME [--system] FILE...\n"
+    "                      lock files for a person of your personal (or the system) store\n"
+    "  unlock FILE...      unlock locked files; asks for the password while the profile is locked\n"
+    "  reg import FILE.reg | reg export [KEYPATH] [FILE] | reg query KEYPATH [VALUE]\n"
+    "                      read and write the registry hives\n"
+    "\n"
+    "common options:\n"
+    "  --password-stdin    read the password from the first line of standard input\n"
+    "  --yes, --no         answer questions (default: ask on a terminal, else the default button)\n"
+    "  --output-name NAME  the new name when an unlocked file would replace another and you say no\n"
+    "  --answers FILE      answer every message box and dialog from FILE (testing)\n"
+    "  --transcript FILE   with --answers: write what was shown to FILE\n"
+    "\n"
+    "exit status: 0 every file done, 1 something failed or was refused, 2 usage error\n"
+    "'vlt COMMAND --help' shows a command's own help.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> words(argv + 1, argv + argc);
+    if (words.empty()) {
+        std::fputs(kHelp, stderr);
+        return vlt::cli::kUsage;
+    }
+    const std::string command = words.front();
+    words.erase(words.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kHelp, stdout);
+        return vlt::cli::kOk;
+    }
+    // The unlock cache must never reach the disk, whatever this run does.
+    vlt::layout::declareVolatileValues();
+    if (command == "profile") return vlt::cli::cmdProfile(words);
+    if (command == "lock") return vlt::cli::cmdLock(words);
+    if (command == "grant") return vlt::cli::cmdGrant(words);
+    if (command == "unlock") return vlt::cli::cmdUnlock(words);
+    if (command == "reg") return vlt::cli::cmdReg(words);
+    std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
+    return vlt::cli::kUsage;
+}

@@ -1,0 +1,40 @@
+#include "shellext/algorithm.h"
+
+#include "shared/registry_key.h"
+#include "shared/registry_layout.h"
+
+namespace vlt::shellext {
+
+void applyAlgorithmWord(CryptoState& state, DWORD word) {
+    if (word & kEnhancedBit)
+        state.setAlgorithm(MS_ENHANCED_PROV_A, word & 0xFFFF);
+    else
+        state.setAlgorithm(MS_DEF_PROV_A, word);
+}
+
+bool chooseAlgorithm(CryptoState& state, const std::string& recipient, DWORD storeFlag) {
+    DWORD word = 0;
+    if (recipient.empty()) {
+        RegistryKey settings;
+        settings.Create(HKEY_CURRENT_USER, layout::kSettingsKey);
+        if (settings.QueryDword(word, layout::kEncrypt) != ERROR_SUCCESS) return false;
+    } else {
+        RegistryKey store;
+        store.Create(storeFlag == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, layout::kCertificateKey);
+        LONG rc = 0;
+        DWORD length = 0;
+        auto entry = store.QueryBinary(rc, recipient.c_str(), length);
+        if (!entry || rc != ERROR_SUCCESS || entry->size() < 4) return false;
+        const auto& e = *entry;
+        word = static_cast<DWORD>(e[0]) | static_cast<DWORD>(e[1]) << 8 | static_cast<DWORD>(e[2]) << 16 |
+               static_cast<DWORD>(e[3]) << 24;
+    }
+    applyAlgorithmWord(state, word);
+    return true;
+}
+
+void selectProvider(ByteSource& lockedFile, std::uint64_t fileSize, CryptoState& state) {
+    applyAlgorithmWord(state, peekAlgorithmWord(lockedFile, fileSize));
+}
+
+}  // namespace vlt::shellext

@@ -1,0 +1,23 @@
+// Which provider and algorithm a run uses: from the settings or the recipient's certificate
+// when locking, from the locked file's algorithm word when unlocking.
+#pragma once
+
+#include <string>
+
+#include "shellext/crypto_state.h"
+#include "shellext/locked_file.h"
+
+namespace vlt::shellext {
+
+// Sets the state's provider and algorithm id from an algorithm word (bit 28: Enhanced).
+void applyAlgorithmWord(CryptoState& state, DWORD word);
+
+// Empty recipient: the Encrypt setting; otherwise the first word of the recipient's store
+// entry (store flag 1 personal, 0 system). Fails when that value cannot be read.
+bool chooseAlgorithm(CryptoState& state, const std::string& recipient, DWORD storeFlag);
+
+// Reads the algorithm word of a locked file and sets the provider from it. Always succeeds;
+// the source is read from its start.
+void selectProvider(ByteSource& lockedFile, std::uint64_t fileSize, CryptoState& state);
+
+}  // namespace vlt::shellext

@@ -1,0 +1,150 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "shared/registry_layout.h"
+#include "shellext/file_ops.h"
+#include "shellext/locked_file.h"
+#include "shellext/messages.h"
+#include "shellext/process_state.h"
+#include "shellext/progress.h"
+#include "win32/commdlg.h"
+
+namespace vlt::shellext {
+namespace {
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Windows before XP SP1 scheduled Enhanced RC2 keys with 40 effective bits, and nothing in the
+// file says which was used. The padding of the last block tells: decrypt it alone with a
+// second copy of the session key, at 128 bits and, if that fails, at 40. A file whose padding
+// fits neither is damaged. (A 40-bit file passes the 128-bit check by chance about once in 256;
+// it then fails at its end like a damaged file.)
+bool chooseEffectiveBits(const sys::InputFile& input, const LockedFileHead& head, CryptoState& state) {
+    BYTE tail[16];
+    const std::uint64_t tailLength = head.ciphertextLength >= 16 ? 16 : 8;
+    const auto offset = static_cast<off_t>(head.ciphertextOffset + head.ciphertextLength - tailLength);
+    if (pread(input.fd, tail, tailLength, offset) != static_cast<ssize_t>(tailLength)) return false;
+    BYTE iv[8] = {};
+    if (tailLength == 16) std::memcpy(iv, tail, 8);
+    const BYTE* last = tail + tailLength - 8;
+
+    const auto& blob = *state.keyBlob();
+    HCRYPTKEY probe = 0;
+    if (!CryptImportKey(state.provider(), blob.data(), static_cast<DWORD>(blob.size()), 0, 0, &probe)) return false;
+    auto fits = [&]() {
+        BYTE block[8];
+        std::memcpy(block, last, 8);
+        DWORD length = 8;
+        return CryptSetKeyParam(probe, KP_IV, iv, 0) && CryptDecrypt(probe, 0, TRUE, 0, block, &length);
+    };
+    bool ok = fits();
+    if (!ok && state.enhanced()) {
+        const DWORD legacyBits = 40;
+        if (CryptSetKeyParam(probe, KP_EFFECTIVE_KEYLEN, reinterpret_cast<const BYTE*>(&legacyBits), 0) && fits())
+            ok = CryptSetKeyParam(state.sessionKey(), KP_EFFECTIVE_KEYLEN,
+                                  reinterpret_cast<const BYTE*>(&legacyBits), 0) != FALSE;
+    }
+    CryptDestroyKey(probe);
+    return ok;
+}
+
+}  // namespace
+
+FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state) {
+    if (lseek(input.fd, 0, SEEK_SET) != 0) return FileOutcome::Failed;
+    sys::BufferedReader reader(input.fd);
+    ReaderSource source(reader);
+    const LockedFileHead head = readLockedFileHead(source, input.size);
+    if (head.status == HeadStatus::NotLocked) {
+        MessageBoxA(nullptr, msg::kNotVltFile, msg::kEmergencyCaption, MB_OK);
+        return FileOutcome::Skipped;
+    }
+    if (head.status != HeadStatus::Ok) return FileOutcome::Failed;
+
+    // The output lands in the locked file's folder under the name it had when it was locked;
+    // a stored name that would lead anywhere else is refused.
+    const std::string sourceName = nameFromHeader(head.header.sourceName);
+    if (!isPlainFileName(sourceName)) {
+        std::string text = msg::kUnsafeName;
+        text.replace(text.find("%s"), 2, path);
+        text.replace(text.find("%s"), 2, sourceName);
+        MessageBoxA(state.owner(), text.c_str(), msg::kEmergencyCaption, msg::kStyleWarning);
+        return FileOutcome::Refused;
+    }
+    const std::string folder = sys::folderOf(path);
+    std::string outputPath = folder + "/" + sourceName;
+
+    if (exists(outputPath) &&
+        MessageBoxA(state.owner(), msg::kReplaceQuestion, msg::kConfirmReplaceCaption, msg::kStyleReplace) != IDYES) {
+        char file[MAX_PATH] = {};
+        std::strncpy(file, sourceName.c_str(), MAX_PATH - 1);
+        OPENFILENAMEA ofn{};
+        ofn.lStructSize = sizeof ofn;
+        ofn.hwndOwner = state.owner();
+        ofn.lpstrFilter = "All Files\0*.*\0\0";
+        ofn.lpstrFile = file;
+        ofn.nMaxFile = MAX_PATH;
+        ofn.lpstrInitialDir = folder.c_str();
+        ofn.lpstrTitle = msg::kSaveTitle;
+        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOREADONLYRETURN;
+        if (!GetSaveFileNameA(&ofn)) return FileOutcome::Skipped;
+        outputPath = file;
+    }
+    // The user may agree to replace the locked file itself: the plain file then takes its place
+    // when complete, and there is nothing left to delete afterwards.
+    const bool replacesInput = sys::sameFile(outputPath, input);
+
+    auto output = sys::AtomicFile::create(outputPath, input.mode & 0777);
+    if (!output) return FileOutcome::Failed;
+
+    if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
+    state.destroySessionKey();
+    state.freeBlob();
+    if (!state.adoptBlob(head.keyBlock.blob) || !state.importSessionKey(0)) return FileOutcome::Failed;
+    if (!chooseEffectiveBits(input, head, state)) return FileOutcome::Failed;
+
+    Progress* progress = g_progress.load();
+    if (progress) {
+        progress->reset();
+        progress->showText(sys::nameOf(outputPath));
+    }
+    ScaledProgress bar(progress, head.ciphertextLength / kChunk + 1);
+
+    bool cancelled = false;
+    BYTE chunk[kChunk];
+    for (std::uint64_t left = head.ciphertextLength; left > 0;) {
+        const DWORD want = left < kChunk ? static_cast<DWORD>(left) : static_cast<DWORD>(kChunk);
+        if (reader.read(chunk, want) != static_cast<long>(want)) return FileOutcome::Failed;
+        left -= want;
+        DWORD length = want;
+        if (!CryptDecrypt(state.sessionKey(), 0, left == 0, 0, chunk, &length)) return FileOutcome::Failed;
+        if (!output->write(chunk, length)) return FileOutcome::Failed;
+        bar.unit();
+        if (g_cancel.load(std::memory_order_relaxed)) {
+            output->abandon();
+            cancelled = true;
+            break;
+        }
+    }
+
+    const bool cleaned = state.destroySessionKey();
+    state.freeBlob();
+    if (!cleaned) return FileOutcome::Failed;
+    if (cancelled) return FileOutcome::Cancelled;
+
+    if (!output->commit()) return FileOutcome::Failed;
+    if (!replacesInput && settingIsOn(layout::kDeleteAfterDecrypt)) {
+        // Only the file that was read, and only once its plain copy is safely on disk.
+        if (!sys::sameFile(path, input) || unlink(path.c_str()) != 0 || !sys::syncParentDirectory(path))
+            reportCannotRemove(path);
+    }
+    return FileOutcome::Done;
+}
+
+}  // namespace vlt::shellext

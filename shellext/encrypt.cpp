@@ -1,0 +1,87 @@
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "shared/profile_keys.h"
+#include "shared/registry_key.h"
+#include "shared/registry_layout.h"
+#include "shellext/file_ops.h"
+#include "shellext/locked_file.h"
+#include "shellext/messages.h"
+#include "shellext/process_state.h"
+#include "shellext/progress.h"
+
+namespace vlt::shellext {
+
+bool settingIsOn(const char* valueName) {
+    RegistryKey settings;
+    if (settings.Open(HKEY_CURRENT_USER, layout::kSettingsKey) != ERROR_SUCCESS) return false;
+    DWORD value = 0;
+    return settings.QueryDword(value, valueName) == ERROR_SUCCESS && value == 1;
+}
+
+void reportCannotRemove(const std::string& path) {
+    std::string text = msg::kCannotRemove;
+    text.replace(text.find("%s"), 2, path);
+    MessageBoxA(nullptr, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
+}
+
+FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state) {
+    const std::string outputPath = path + kLockedExtension;
+    auto output = sys::AtomicFile::create(outputPath, input.mode & 0777);
+    if (!output) return FileOutcome::Failed;
+
+    auto displayName = readOwnDisplayName();
+    const std::string sender = displayName ? *displayName : std::string("Unknown");
+    const auto header = buildHeader(sender, nameToHeader(path), nameToHeader(sys::nameOf(path)));
+    if (!output->write(header.data(), header.size())) return FileOutcome::Failed;
+
+    // Every file gets a session key of its own, RC2 whatever the algorithm word says.
+    if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
+    if (!state.has(CryptoState::kSessionKeyHeld) && !state.generateSessionKey(CALG_RC2, CRYPT_EXPORTABLE))
+        return FileOutcome::Failed;
+    if (!state.exportSessionKey()) return FileOutcome::Failed;
+    const DWORD word = state.algorithm() | (state.enhanced() ? kEnhancedBit : 0);
+    const auto keyBlock = buildKeyBlock(word, *state.keyBlob());
+    if (!output->write(keyBlock.data(), keyBlock.size())) return FileOutcome::Failed;
+
+    Progress* progress = g_progress.load();
+    if (progress) {
+        progress->reset();
+        progress->showText(path);
+    }
+    ScaledProgress bar(progress, input.size / kChunk + 1);
+
+    sys::BufferedReader reader(input.fd);
+    BYTE chunk[kChunk + 16];
+    bool cancelled = false;
+    for (bool final = false; !final;) {
+        const long got = reader.read(chunk, kChunk);
+        if (got < 0) return FileOutcome::Failed;
+        final = got < static_cast<long>(kChunk);
+        DWORD length = static_cast<DWORD>(got);
+        if (!CryptEncrypt(state.sessionKey(), 0, final, 0, chunk, &length, sizeof chunk)) return FileOutcome::Failed;
+        if (!output->write(chunk, length)) return FileOutcome::Failed;
+        bar.unit();
+        if (g_cancel.load(std::memory_order_relaxed)) {
+            output->abandon();
+            cancelled = true;
+            break;
+        }
+    }
+
+    const bool cleaned = state.destroySessionKey() & state.destroyExchangeKey();
+    state.freeBlob();
+    if (!cleaned) return FileOutcome::Failed;
+    if (cancelled) return FileOutcome::Cancelled;
+
+    if (!output->commit()) return FileOutcome::Failed;
+    // The locked file and its folder entry are on disk: only now may the source go.
+    if (settingIsOn(layout::kDeleteAfterEncrypt)) {
+        if (!sys::sameFile(path, input) || unlink(path.c_str()) != 0 || !sys::syncParentDirectory(path))
+            reportCannotRemove(path);
+    }
+    return FileOutcome::Done;
+}
+
+}  // namespace vlt::shellext

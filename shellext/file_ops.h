@@ -1,0 +1,44 @@
+// Locking and unlocking one already opened file.
+#pragma once
+
+#include <string>
+
+#include "shellext/crypto_state.h"
+#include "shellext/locked_file.h"
+#include "sys/files.h"
+
+namespace vlt::shellext {
+
+// A locked file read through a buffered reader.
+class ReaderSource final : public ByteSource {
+public:
+    explicit ReaderSource(sys::BufferedReader& reader) : m_reader(reader) {}
+    long read(void* out, std::size_t size) override { return m_reader.read(out, size); }
+
+private:
+    sys::BufferedReader& m_reader;
+};
+
+enum class FileOutcome {
+    Done,       // output written (and the source removed when the settings ask for it)
+    Skipped,    // nothing written, by the user's choice or because the file is not a locked file
+    Cancelled,  // the run was cancelled; the partial output is gone
+    Failed,     // the caller reports the failure
+    Refused,    // refused with a message of its own; the caller adds nothing
+};
+
+// Writes path + ".Vtf" for the recipient whose exchange key the state holds. The locked file
+// appears only when complete; an older one of that name is replaced then, and not before.
+FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state);
+
+// Writes the plain file next to the locked one under the name stored in its header, asking
+// before it replaces an existing file. The state must hold the user's private key.
+FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state);
+
+// The user's settings flag, counted as on only when it reads exactly 1.
+bool settingIsOn(const char* valueName);
+
+// "File %s cannot be removed." with the path filled in.
+void reportCannotRemove(const std::string& path);
+
+}  // namespace vlt::shellext

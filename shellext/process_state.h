@@ -1,0 +1,27 @@
+// The shell extension's process-wide state: one copy per process that loaded it.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+
+namespace vlt::shellext {
+
+class Progress;
+
+// 1 while a command is being carried out; a second command is refused meanwhile.
+extern std::atomic<int> g_busy;
+// Set by the progress dialog's Cancel; polled by the workers after every chunk or block.
+extern std::atomic<int> g_cancel;
+// The progress view of the running command, or nullptr.
+extern std::atomic<Progress*> g_progress;
+
+// The password typed last in the password dialog, in the ANSI code page. It is kept for the
+// whole process: every later key load that finds no unlock cache uses it.
+constexpr std::size_t kPasswordBufferSize = 100;
+void setPassword(const char* ansi, std::size_t length);
+// A copy of the current password (cut to 99 characters), empty when none was typed.
+std::string currentPassword();
+void clearPassword();
+
+}  // namespace vlt::shellext

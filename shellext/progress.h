@@ -1,0 +1,41 @@
+// The progress view of a running command: what the worker tells the progress dialog.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vlt::shellext {
+
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void reset() = 0;                          // bar to 0
+    virtual void showText(const std::string& text) = 0;
+    virtual void setRange(std::uint16_t maximum) = 0;  // the control's range is 16 bits
+    virtual void step() = 0;
+    virtual void close() = 0;
+};
+
+// Maps a count of chunks onto the bar's 16-bit range. The original set the range to the chunk
+// count itself, which wraps past 65535 chunks; here several chunks share one step instead.
+class ScaledProgress {
+public:
+    ScaledProgress(Progress* progress, std::uint64_t units);
+    // One unit done; steps the bar when a whole step's worth has accumulated.
+    void unit() {
+        if (m_progress && ++m_pending >= m_perStep) {
+            m_pending = 0;
+            m_progress->step();
+        }
+    }
+    std::uint16_t range() const { return m_range; }
+    std::uint64_t unitsPerStep() const { return m_perStep; }
+
+private:
+    Progress* m_progress;
+    std::uint64_t m_perStep = 1;
+    std::uint64_t m_pending = 0;
+    std::uint16_t m_range = 0;
+};
+
+}  // namespace vlt::shellext

@@ -1,0 +1,81 @@
+#include "shellext/session_unlock.h"
+
+#include "shared/certificate_record.h"
+#include "shared/container_names.h"
+#include "shared/profile_keys.h"
+#include "shared/registry_key.h"
+#include "shared/registry_layout.h"
+#include "shellext/messages.h"
+#include "shellext/process_state.h"
+
+namespace vlt::shellext {
+namespace {
+Provider providerOf(const CryptoState& state) { return state.enhanced() ? Provider::Enhanced : Provider::Base; }
+}  // namespace
+
+bool acquireWorkContainer(CryptoState& state) {
+    if (state.has(CryptoState::kProviderHeld)) return true;
+    return state.acquire(kWorkContainerName, state.providerName());
+}
+
+bool loadRecipientPublicKey(CryptoState& state, const std::string& recipient, DWORD storeFlag) {
+    if (!acquireWorkContainer(state)) return false;
+    RegistryKey store;
+    if (store.Open(storeFlag == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, layout::kCertificateKey) != ERROR_SUCCESS)
+        return false;
+    LONG rc = 0;
+    DWORD length = 0;
+    auto data = store.QueryBinary(rc, recipient.c_str(), length);
+    if (!data || rc != ERROR_SUCCESS) return false;
+    auto entry = parseCertificateStoreEntry(*data);
+    if (!entry) return false;
+    const auto& record = state.enhanced() ? entry->enhancedRecord : entry->baseRecord;
+    if (record.empty()) return false;
+    auto blob = certificateKeyBlob(record);
+    if (!blob) return false;
+    HCRYPTKEY key = 0;
+    if (!CryptImportKey(state.provider(), blob->data(), static_cast<DWORD>(blob->size()), 0, 0, &key))
+        return false;
+    state.setExchangeKey(key);
+    return true;
+}
+
+bool loadKey(CryptoState& state, const std::string& recipient, KeyUse use, DWORD storeFlag) {
+    RegistryKey profileKey;
+    profileKey.Create(HKEY_CURRENT_USER, layout::kProfileKey);
+
+    if (!recipient.empty()) {
+        // A grant: the person's public key; an unlock never names a recipient.
+        return use == KeyUse::Lock && loadRecipientPublicKey(state, recipient, storeFlag);
+    }
+
+    DWORD initUser = 0;
+    if (profileKey.QueryDword(initUser, layout::kInitUser) != ERROR_SUCCESS || initUser != 1) {
+        MessageBoxA(state.owner(), msg::kNoProfile, msg::kStatusCaption, msg::kStyleWarning);
+        return false;
+    }
+    profileKey.Close();
+
+    if (!acquireWorkContainer(state)) {
+        const UINT style = use == KeyUse::Lock ? msg::kStyleWarningSystemModal : msg::kStyleWarning;
+        MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, style);
+        return false;
+    }
+    HCRYPTKEY key = 0;
+    if (use == KeyUse::Lock) {
+        if (!loadOwnPublicKey(state.provider(), providerOf(state), &key)) {
+            MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, msg::kStyleWarningSystemModal);
+            return false;
+        }
+        state.setExchangeKey(key);
+        return true;
+    }
+    if (!loadPrivateKey(state.provider(), providerOf(state), currentPassword(), &key)) {
+        MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, msg::kStyleWarning);
+        return false;
+    }
+    state.setExchangeKey(key);
+    return true;
+}
+
+}  // namespace vlt::shellext

@@ -1,0 +1,123 @@
+#include "shellext/workers.h"
+
+#include <unistd.h>
+
+#include "shellext/algorithm.h"
+#include "shellext/crypto_state.h"
+#include "shellext/file_ops.h"
+#include "shellext/messages.h"
+#include "shellext/process_state.h"
+#include "shellext/session_unlock.h"
+#include "sys/files.h"
+
+namespace vlt::shellext {
+namespace {
+
+class OpenFile {
+public:
+    explicit OpenFile(sys::InputFile f) : m_file(f) {}
+    ~OpenFile() {
+        if (m_file.fd >= 0) close(m_file.fd);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+    const sys::InputFile& get() const { return m_file; }
+
+private:
+    sys::InputFile m_file;
+};
+
+void refuseNonRegular(HWND owner, const std::string& path) {
+    std::string text = msg::kNotRegularFile;
+    text.replace(text.find("%s"), 2, path);
+    MessageBoxA(owner, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
+}
+
+// A handle held from an earlier file of the run belongs to that file's provider; a file of the
+// other provider needs its own (the original reused it and then failed that file).
+void dropHandleOfOtherProvider(CryptoState& state) {
+    if (state.has(CryptoState::kProviderHeld) && state.heldProviderName() != state.providerName())
+        state.releaseAndDeleteContainer();
+}
+
+bool cancelled() { return g_cancel.load() != 0; }
+
+}  // namespace
+
+RunReport runLock(const OperationRequest& request) {
+    RunReport report;
+    {
+        CryptoState state(request.owner);
+        for (const auto& path : request.selection) {
+            if (cancelled()) break;
+            sys::OpenError why{};
+            auto opened = sys::openRegularFile(path, &why);
+            if (!opened) {
+                if (why == sys::OpenError::NotRegular) {
+                    refuseNonRegular(request.owner, path);
+                    continue;
+                }
+                MessageBoxA(request.owner, msg::kOpenInputFailed, msg::kWarningCaption, msg::kStyleWarning);
+                break;
+            }
+            OpenFile input(*opened);
+            if (!chooseAlgorithm(state, request.recipient, request.storeFlag)) {
+                MessageBoxA(request.owner, msg::kChooseAlgorithm, msg::kWarningCaption, msg::kStyleWarning);
+                break;
+            }
+            dropHandleOfOtherProvider(state);
+            if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) break;
+            const FileOutcome outcome = lockOneFile(path, input.get(), state);
+            if (outcome == FileOutcome::Done) {
+                ++report.done;
+            } else if (outcome == FileOutcome::Failed) {
+                MessageBoxA(request.owner, msg::kEncryptFailed, msg::kWarningCaption, msg::kStyleWarning);
+                break;
+            }
+        }
+        report.cancelled = cancelled();
+    }
+    report.notDone = request.selection.size() - report.done;
+    return report;
+}
+
+RunReport runUnlock(const OperationRequest& request) {
+    RunReport report;
+    {
+        CryptoState state(request.owner);
+        for (const auto& path : request.selection) {
+            if (cancelled()) break;
+            sys::OpenError why{};
+            auto opened = sys::openRegularFile(path, &why);
+            if (!opened) {
+                if (why == sys::OpenError::NotRegular) {
+                    refuseNonRegular(request.owner, path);
+                    continue;
+                }
+                MessageBoxA(request.owner, msg::kOpenInputFailed, msg::kWarningCaptionPlain, msg::kStyleWarning);
+                break;
+            }
+            OpenFile input(*opened);
+            {
+                sys::BufferedReader reader(input.get().fd, 4096);
+                ReaderSource source(reader);
+                selectProvider(source, input.get().size, state);
+            }
+            dropHandleOfOtherProvider(state);
+            if (!loadKey(state, request.recipient, KeyUse::Unlock, request.storeFlag)) break;
+            const FileOutcome outcome = unlockOneFile(path, input.get(), state);
+            if (outcome == FileOutcome::Done) {
+                ++report.done;
+                // The imported private key must not outlive the file.
+                state.releaseAndDeleteContainer();
+            } else if (outcome == FileOutcome::Failed) {
+                MessageBoxA(request.owner, msg::kDecryptError, msg::kEmergencyCaption, msg::kStyleDecryptError);
+            }
+        }
+        report.cancelled = cancelled();
+    }
+    report.notDone = request.selection.size() - report.done;
+    return report;
+}
+
+}  // namespace vlt::shellext

@@ -1,0 +1,154 @@
+#include "cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "base/wipe.h"
+#include "frontends/headless/headless_frontend.h"
+#include "frontends/tty/tty_frontend.h"
+#include "registry/nls.h"
+#include "shellext/process_state.h"
+
+namespace vlt::cli {
+
+Args::Args(std::vector<std::string> words, std::vector<std::string> flags, std::vector<std::string> valued) {
+    flags.insert(flags.end(), kCommonFlags.begin(), kCommonFlags.end());
+    valued.insert(valued.end(), kCommonValued.begin(), kCommonValued.end());
+    auto has = [](const std::vector<std::string>& list, const std::string& w) {
+        return std::find(list.begin(), list.end(), w) != list.end();
+    };
+    bool operandsOnly = false;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+        std::string w = words[i];
+        if (operandsOnly || w.size() < 2 || w[0] != '-') {
+            m_operands.push_back(w);
+            continue;
+        }
+        if (w == "--") {
+            operandsOnly = true;
+            continue;
+        }
+        std::string inlineValue;
+        bool hasInline = false;
+        if (const auto eq = w.find('='); eq != std::string::npos) {
+            inlineValue = w.substr(eq + 1);
+            w = w.substr(0, eq);
+            hasInline = true;
+        }
+        if (has(flags, w) && !hasInline) {
+            m_options.emplace_back(w, "");
+        } else if (has(valued, w)) {
+            if (hasInline) {
+                m_options.emplace_back(w, inlineValue);
+            } else if (i + 1 < words.size()) {
+                m_options.emplace_back(w, words[++i]);
+            } else {
+                m_error = "option " + w + " needs a value";
+                return;
+            }
+        } else {
+            m_error = "unknown option " + w;
+            return;
+        }
+    }
+}
+
+bool Args::flag(const std::string& name) const {
+    return std::any_of(m_options.begin(), m_options.end(), [&](const auto& o) { return o.first == name; });
+}
+
+std::optional<std::string> Args::value(const std::string& name) const {
+    for (auto it = m_options.rbegin(); it != m_options.rend(); ++it)
+        if (it->first == name) return it->second;
+    return std::nullopt;
+}
+
+struct FrontendScope::Impl {
+    std::optional<frontends::TtyFrontend> tty;
+    std::optional<frontends::HeadlessFrontend> headless;
+    std::optional<std::string> transcriptPath;
+};
+
+FrontendScope::FrontendScope(const Args& args) : m_impl(new Impl) {
+    if (auto answers = args.value("--answers")) {
+        std::ifstream in(*answers);
+        if (!in) {
+            m_error = "cannot read " + *answers;
+            return;
+        }
+        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        m_impl->headless.emplace();
+        if (auto r = m_impl->headless->loadScript(text); !r) {
+            m_error = r.error().message;
+            return;
+        }
+        m_impl->transcriptPath = args.value("--transcript");
+        ui::setFrontend(&*m_impl->headless);
+        return;
+    }
+    frontends::TtyOptions options;
+    if (args.flag("--yes")) options.yes = true;
+    if (args.flag("--no")) options.yes = false;
+    options.outputName = args.value("--output-name");
+    options.interactive = frontends::stdinIsTerminal() && !args.flag("--password-stdin");
+    m_impl->tty.emplace(options);
+    ui::setFrontend(&*m_impl->tty);
+}
+
+FrontendScope::~FrontendScope() {
+    ui::setFrontend(nullptr);
+    if (m_impl->headless && m_impl->transcriptPath) {
+        std::ofstream out(*m_impl->transcriptPath, std::ios::trunc);
+        out << m_impl->headless->transcriptText();
+    }
+    delete m_impl;
+}
+
+Result<std::string> readPassword(const Args& args, const std::string& prompt, bool confirm) {
+    std::string typed;
+    if (args.flag("--password-stdin")) {
+        auto line = frontends::readFirstStdinLine();
+        if (!line) return line.error();
+        typed = std::move(*line);
+    } else {
+        auto first = frontends::readHiddenLine(prompt);
+        if (!first) return first.error();
+        typed = std::move(*first);
+        if (confirm) {
+            auto again = frontends::readHiddenLine("Type it again: ");
+            if (!again) return again.error();
+            const bool same = *again == typed;
+            base::secureWipe(*again);
+            if (!same) {
+                base::secureWipe(typed);
+                return fail("the two passwords differ");
+            }
+        }
+    }
+    auto ansi = registry::toAnsi(typed);
+    base::secureWipe(typed);
+    if (!ansi) return fail("the password cannot be used: " + ansi.error().message);
+    return ansi;
+}
+
+int usageError(const std::string& message, const char* help) {
+    std::fprintf(stderr, "vlt: %s\n\n%s", message.c_str(), help);
+    return kUsage;
+}
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    char cwd[PATH_MAX];
+    if (getcwd(cwd, sizeof cwd) == nullptr) return path;
+    std::string p = path;
+    while (p.rfind("./", 0) == 0) p = p.substr(2);
+    return std::string(cwd) + "/" + p;
+}
+
+}  // namespace vlt::cli

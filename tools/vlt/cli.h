@@ -1,0 +1,64 @@
+// Shared pieces of the vlt command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+
+namespace vlt::cli {
+
+enum Exit { kOk = 0, kFailed = 1, kUsage = 2 };
+
+// The words after the command, split into options and operands. Options take their value
+// from the next word ("--name Marta") or after '=' ("--name=Marta").
+class Args {
+public:
+    Args(std::vector<std::string> words, std::vector<std::string> flags, std::vector<std::string> valued);
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
+    bool flag(const std::string& name) const;
+    std::optional<std::string> value(const std::string& name) const;
+    const std::vector<std::string>& operands() const { return m_operands; }
+
+private:
+    std::vector<std::pair<std::string, std::string>> m_options;
+    std::vector<std::string> m_operands;
+    std::string m_error;
+};
+
+// Front-end options every command understands.
+inline const std::vector<std::string> kCommonFlags = {"--yes", "--no", "--password-stdin", "--help", "-h"};
+inline const std::vector<std::string> kCommonValued = {"--output-name", "--answers", "--transcript"};
+
+// Installs the terminal front end (or the headless one with --answers FILE) for this run.
+class FrontendScope {
+public:
+    explicit FrontendScope(const Args& args);
+    ~FrontendScope();
+    FrontendScope(const FrontendScope&) = delete;
+    FrontendScope& operator=(const FrontendScope&) = delete;
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
+
+private:
+    struct Impl;
+    Impl* m_impl;
+    std::string m_error;
+};
+
+// Reads a password: the first line of standard input with --password-stdin, else from the
+// terminal without echo (twice when confirm is set). Converted to the ANSI code page.
+Result<std::string> readPassword(const Args& args, const std::string& prompt, bool confirm);
+
+int usageError(const std::string& message, const char* help);
+std::string absolutePath(const std::string& path);
+
+int cmdProfile(const std::vector<std::string>& words);
+int cmdLock(const std::vector<std::string>& words);
+int cmdGrant(const std::vector<std::string>& words);
+int cmdUnlock(const std::vector<std::string>& words);
+int cmdReg(const std::vector<std::string>& words);
+
+}  // namespace vlt::cli
