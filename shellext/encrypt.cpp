@@ -70,7 +70,10 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
         }
     }
 
-    const bool cleaned = state.destroySessionKey() & state.destroyExchangeKey();
+    // Both keys go whatever the first destroy gave.
+    const bool sessionGone = state.destroySessionKey();
+    const bool exchangeGone = state.destroyExchangeKey();
+    const bool cleaned = sessionGone && exchangeGone;
     state.freeBlob();
     if (!cleaned) return FileOutcome::Failed;
     if (cancelled) return FileOutcome::Cancelled;

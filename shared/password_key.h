@@ -1,0 +1,26 @@
+// The PasswordKey: RC2 derived with CryptDeriveKey from an MD5 hash of the password bytes, in
+// the provider of the key it wraps, at that provider's default RC2 length.
+#pragma once
+
+#include <string>
+
+#include "shared/algorithm_word.h"
+#include "shared/byte_stream.h"
+#include "win32/wincrypt.h"
+
+namespace vlt {
+
+// passwordAnsi: the password as typed, in the ANSI code page, without terminator. flags: 0 when
+// creating a profile, CRYPT_EXPORTABLE for everything later (both give the same key).
+bool derivePasswordKey(HCRYPTPROV prov, const std::string& passwordAnsi, DWORD flags, HCRYPTKEY* key);
+
+// Imports a PRIVATEKEYBLOB wrapped under passwordKey, with CRYPT_EXPORTABLE. An Enhanced blob
+// that does not import at the key's default 128 effective RC2 bits is tried again at 40, which
+// is what Windows before XP SP1 wrote; this changes passwordKey's effective length.
+bool importWrappedPrivateKey(HCRYPTPROV prov, Provider provider, ByteView wrapped, HCRYPTKEY passwordKey,
+                             HCRYPTKEY* key);
+
+// Exports a key blob (size query, then the data). Empty on failure.
+bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, Bytes& out);
+
+}  // namespace vlt

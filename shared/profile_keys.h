@@ -1,0 +1,62 @@
+// The profile's key operations: creating a key pair, checking and changing the password,
+// loading the own keys, and the unlock cache of plain private keys. Passwords and identity
+// strings arrive as bytes in the ANSI code page; callers convert what the user typed.
+// Every operation reports success as a bool and shows nothing; callers word the failures.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "base/result.h"
+#include "shared/algorithm_word.h"
+#include "shared/certificate_record.h"
+#include "win32/wincrypt.h"
+
+namespace vlt {
+
+// Generates the key pair of one provider in the profile container and stores its certificate
+// record (ExchangeBlob1/3), its wrapped private key (ExchangeBlob2/4) and InitUser = 1. The
+// container is deleted at the end. A failure part-way leaves what was written before it.
+bool createKeyPair(Provider provider, const std::string& passwordAnsi, const Identity& identity);
+
+// Whether the password unwraps ExchangeBlob2 (Base provider). The check imports the private
+// key into the profile container. Keep it when an Enhanced createKeyPair follows at once (the
+// upgrade path: that creation deletes the container); otherwise Delete, so that no key stays
+// behind in the container.
+enum class AfterVerify { KeepContainer, DeleteContainer };
+bool verifyPassword(const std::string& passwordAnsi, AfterVerify after);
+// Deletes the profile container in the provider; false when there was none.
+bool deleteProfileContainer(Provider provider);
+
+// Re-wraps ExchangeBlob2 and, when present, ExchangeBlob4 under the new password. A wrong old
+// password changes nothing. Nothing is written when the Enhanced provider is needed and cannot
+// be acquired. When only the Enhanced blob fails to unwrap, the Base change stands and counts.
+bool changePassword(const std::string& oldPasswordAnsi, const std::string& newPasswordAnsi);
+
+// The shell extension's work container: flags 0, else CRYPT_NEWKEYSET, else delete it and
+// CRYPT_NEWKEYSET once more. The caller releases and deletes it.
+bool acquireWorkContainer(Provider provider, HCRYPTPROV* prov);
+
+// Imports the own public key (ExchangeBlob3 for Enhanced, else ExchangeBlob1) into prov, the
+// work container already acquired in that provider.
+bool loadOwnPublicKey(HCRYPTPROV prov, Provider provider, HCRYPTKEY* exchangeKey);
+
+// Imports the own private key into prov (the work container of that provider), which makes it
+// the container's key-exchange pair. From the unlock cache when it holds the provider's key
+// (the password is then not used); else unwrapped with the password, after which the unlock
+// cache is filled for both providers (its outcome does not change the result).
+bool loadPrivateKey(HCRYPTPROV prov, Provider provider, const std::string& passwordAnsi, HCRYPTKEY* exchangeKey);
+
+// Unwraps both private keys with the password and stores their plain exports as
+// TempExchangeBlob1/2 (volatile values, never on disk). true once the Base cache container
+// could be acquired, whatever was written.
+bool fillUnlockCache(const std::string& passwordAnsi);
+
+// Removes TempExchangeBlob1 and TempExchangeBlob2; missing values are no error.
+bool lockProfile();
+
+// The DisplayName of ExchangeBlob1 as a buffer of bufferSize characters holds it. Fails when
+// the value is missing or too short; callers then use "Unknown".
+Result<std::string> readOwnDisplayName(std::size_t bufferSize = MAX_PATH);
+
+}  // namespace vlt
