@@ -19,4 +19,8 @@ void declareVolatileValue(HKEY root, std::string_view keyPath, std::string_view 
 // Used by tests that move between sandboxes.
 void resetHives();
 
+// Whether this process may change the hive behind a predefined root (HKEY_CLASSES_ROOT is the
+// machine hive): what RegCreateKeyExA with KEY_ALL_ACCESS would find. False for other handles.
+bool isHiveWritable(HKEY root);
+
 }  // namespace vlt::registry

@@ -12,6 +12,7 @@
 #include "shellext/process_state.h"
 #include "shellext/progress.h"
 #include "support/fixtures.h"
+#include "win32/winuser.h"
 #include "world.h"
 
 namespace vlt::test {

@@ -1,0 +1,219 @@
+#include "registry/backend.h"
+
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string_view>
+
+#include "base/paths.h"
+#include "win32/winerror.h"
+
+namespace vlt::registry::detail {
+namespace {
+
+// A connection inherited through fork() must not be used or closed by the child (SQLite's
+// locks belong to the parent); it is parked here and the child opens its own.
+template <typename T>
+void abandon(std::unique_ptr<T>& p) {
+    static std::vector<void*> parked;
+    parked.push_back(p.release());
+}
+
+bool exists(const std::string& path) {
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0;
+}
+
+// Write permission as the mode bits say, and as the kernel says (read-only mounts, other
+// owners). Root passes access(W_OK) everywhere, so the bits are what make a hive read-only
+// for it.
+bool pathWritable(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) return false;
+    return (st.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
+}
+
+std::string parentDir(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Hive
+
+std::string Hive::dir() {
+    if (m_dir.empty()) m_dir = m_kind == HiveKind::User ? base::userDataDir() : base::machineDir();
+    return m_dir;
+}
+
+void Hive::dropIfForked() {
+    if (m_store && m_pid != static_cast<long>(getpid())) abandon(m_store);
+}
+
+bool Hive::writable() {
+    const std::string d = dir();
+    struct stat st {};
+    if (stat(d.c_str(), &st) == 0) {
+        if (!S_ISDIR(st.st_mode)) return false;
+        // The rollback journal is made beside the database.
+        if (!pathWritable(d)) return false;
+        const std::string f = file();
+        return !exists(f) || pathWritable(f);
+    }
+    // The directory would have to be made: its nearest existing ancestor decides.
+    std::string p = parentDir(d);
+    while (!exists(p) && p != "/" && p != ".") p = parentDir(p);
+    struct stat pst {};
+    return stat(p.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode) && pathWritable(p);
+}
+
+Result<sqlite::HiveStore*> Hive::forRead() {
+    dropIfForked();
+    if (m_store) return m_store.get();
+    const std::string f = file();
+    if (!exists(f)) return static_cast<sqlite::HiveStore*>(nullptr);
+    const auto mode = writable() ? sqlite::HiveStore::Mode::ReadWrite : sqlite::HiveStore::Mode::ReadOnly;
+    auto opened = sqlite::HiveStore::open(f, mode);
+    if (!opened) {
+        // A file nobody has written keys to yet reads as an empty hive.
+        if (opened.error().code == ERROR_FILE_NOT_FOUND) return static_cast<sqlite::HiveStore*>(nullptr);
+        return opened.error();
+    }
+    m_store = std::move(*opened);
+    m_pid = static_cast<long>(getpid());
+    return m_store.get();
+}
+
+Result<sqlite::HiveStore*> Hive::forWrite() {
+    dropIfForked();
+    if (!writable()) return fail("the hive in " + dir() + " is read-only", ERROR_ACCESS_DENIED);
+    if (m_store && m_store->mode() == sqlite::HiveStore::Mode::ReadWrite) return m_store.get();
+    if (auto made = base::ensurePrivateDir(dir()); !made)
+        return fail(made.error().message, ERROR_ACCESS_DENIED);
+    auto opened = sqlite::HiveStore::open(file(), sqlite::HiveStore::Mode::ReadWrite);
+    if (!opened) return opened.error();
+    m_store = std::move(*opened);
+    m_pid = static_cast<long>(getpid());
+    return m_store.get();
+}
+
+void Hive::reset() {
+    dropIfForked();
+    m_store.reset();
+    m_dir.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Backend
+
+Backend& Backend::instance() {
+    // Never destroyed: Reg* calls may come from other static destructors.
+    static Backend* b = [] {
+        auto* p = new Backend;
+        // Every SQLite call runs under the lock, so holding it across fork() means the child
+        // never inherits a connection in the middle of a transaction.
+        pthread_atfork([] { instance().m_lock.lock(); }, [] { instance().m_lock.unlock(); },
+                       [] { instance().m_lock.unlock(); });
+        return p;
+    }();
+    return *b;
+}
+
+void Backend::dropVolatileIfForked() {
+    if (m_volatile && m_volatilePid != static_cast<long>(getpid())) abandon(m_volatile);
+}
+
+Result<sqlite::VolatileStore*> Backend::volatileStore(bool create) {
+    dropVolatileIfForked();
+    if (m_volatile) return m_volatile.get();
+    if (m_runtimeDir.empty()) m_runtimeDir = base::runtimeDir();
+    const std::string file = m_runtimeDir + "/volatile.db";
+    if (!create && !exists(file)) return static_cast<sqlite::VolatileStore*>(nullptr);
+    if (auto made = base::ensurePrivateDir(m_runtimeDir); !made)
+        return fail(made.error().message, ERROR_ACCESS_DENIED);
+    // Secrets go here: the directory must be ours and closed to everyone else.
+    struct stat st {};
+    if (stat(m_runtimeDir.c_str(), &st) != 0 || st.st_uid != geteuid())
+        return fail(m_runtimeDir + " does not belong to this user", ERROR_ACCESS_DENIED);
+    if ((st.st_mode & 077) != 0 && chmod(m_runtimeDir.c_str(), 0700) != 0)
+        return fail("cannot make " + m_runtimeDir + " private", ERROR_ACCESS_DENIED);
+    auto opened = sqlite::VolatileStore::open(file);
+    if (!opened) return opened.error();
+    m_volatile = std::move(*opened);
+    m_volatilePid = static_cast<long>(getpid());
+    return m_volatile.get();
+}
+
+void Backend::declareVolatile(HiveKind hive, std::string foldedPath, std::string foldedName) {
+    for (const auto& d : m_declarations)
+        if (d.hive == hive && d.path == foldedPath && d.name == foldedName) return;
+    m_declarations.push_back({hive, std::move(foldedPath), std::move(foldedName)});
+}
+
+bool Backend::isVolatile(const KeyRef& key, std::string_view valueName) const {
+    if (m_declarations.empty()) return false;
+    const std::string name = sqlite::foldName(valueName);
+    for (const auto& d : m_declarations)
+        if (d.hive == key.hive && d.path == key.path && d.name == name) return true;
+    return false;
+}
+
+HKEY Backend::addHandle(KeyRef ref) {
+    const std::uintptr_t h = m_nextHandle;
+    m_nextHandle += 4;
+    m_handles.emplace(h, std::move(ref));
+    return reinterpret_cast<HKEY>(h);
+}
+
+const KeyRef* Backend::findHandle(HKEY h) const {
+    const auto it = m_handles.find(reinterpret_cast<std::uintptr_t>(h));
+    return it == m_handles.end() ? nullptr : &it->second;
+}
+
+bool Backend::closeHandle(HKEY h) { return m_handles.erase(reinterpret_cast<std::uintptr_t>(h)) > 0; }
+
+void Backend::reset() {
+    m_user.reset();
+    m_machine.reset();
+    dropVolatileIfForked();
+    m_volatile.reset();
+    m_runtimeDir.clear();
+    m_handles.clear();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Paths
+
+LONG splitPath(const char* path, std::vector<std::string>& out) {
+    out.clear();
+    if (!path) return ERROR_SUCCESS;
+    std::string_view p(path);
+    if (!p.empty() && p.front() == '\\') return ERROR_BAD_PATHNAME;
+    while (!p.empty() && p.back() == '\\') p.remove_suffix(1);
+    while (!p.empty()) {
+        const auto slash = p.find('\\');
+        const std::string_view part = p.substr(0, slash);
+        if (part.empty()) return ERROR_BAD_PATHNAME;
+        if (part.size() > 255) return ERROR_INVALID_PARAMETER;
+        out.emplace_back(part);
+        if (slash == std::string_view::npos) break;
+        p.remove_prefix(slash + 1);
+    }
+    return ERROR_SUCCESS;
+}
+
+std::string joinFolded(const std::string& base, const std::vector<std::string>& parts) {
+    std::string out = base;
+    for (const auto& part : parts) {
+        if (!out.empty()) out += '\\';
+        out += sqlite::foldName(part);
+    }
+    return out;
+}
+
+}  // namespace vlt::registry::detail
