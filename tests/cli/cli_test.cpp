@@ -1,0 +1,180 @@
+// The vlt program end to end in a sandbox: usage errors, a profile brought over from Windows
+// with a .reg file, locking and unlocking with exit statuses and messages, the registry text.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "run_vlt.h"
+#include "support/fixtures.h"
+#include "support/sandbox.h"
+
+namespace vlt::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kProfilePath = "HKEY_CURRENT_USER\\Software\\Quillon Softworks\\Vaultine\\1.00\\Profile";
+const std::string kPassword = "Lantern-Frost 1984\n";
+
+std::string hexList(const std::vector<unsigned char>& bytes) {
+    std::string out;
+    static const char* d = "0123456789abcdef";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i) out += ',';
+        out += d[bytes[i] >> 4];
+        out += d[bytes[i] & 15];
+    }
+    return out;
+}
+
+// The fixtures' owner profile as a user would export it from Windows.
+std::string ownerProfileReg(unsigned encryptWord) {
+    std::string reg = "Windows Registry Editor Version 5.00\r\n\r\n[" + kProfilePath + "]\r\n";
+    const std::pair<const char*, const char*> blobs[] = {{"ExchangeBlob1", "profile/base/cert-record.bin"},
+                                                         {"ExchangeBlob2", "profile/base/wrapped-key.bin"},
+                                                         {"ExchangeBlob3", "profile/enhanced/cert-record.bin"},
+                                                         {"ExchangeBlob4", "profile/enhanced/wrapped-key.bin"}};
+    for (const auto& [name, file] : blobs) reg += "\"" + std::string(name) + "\"=hex:" + hexList(fixture(file)) + "\r\n";
+    reg += "\"InitUser\"=dword:00000001\r\n\r\n";
+    char word[16];
+    std::snprintf(word, sizeof word, "%08x", encryptWord);
+    reg += "[HKEY_CURRENT_USER\\Software\\Quillon Softworks\\Vaultine\\1.00\\Settings]\r\n\"Encrypt\"=dword:" +
+           std::string(word) + "\r\n";
+    return reg;
+}
+
+bool contains(const std::vector<unsigned char>& hay, const std::vector<unsigned char>& needle) {
+    return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
+}
+
+TEST(Cli, UsageErrorsAndHelp) {
+    Sandbox box;
+    EXPECT_EQ(runVlt({"--help"}).status, 0);
+    EXPECT_EQ(runVlt({}).status, 2);
+    EXPECT_EQ(runVlt({"frobnicate"}).status, 2);
+    EXPECT_EQ(runVlt({"lock"}).status, 2);
+    EXPECT_EQ(runVlt({"lock", "--bogus", "x"}).status, 2);
+    EXPECT_EQ(runVlt({"grant", box.path("x")}).status, 2);  // --to is required
+    EXPECT_EQ(runVlt({"profile", "create"}).status, 2);     // --name is required
+    for (const char* command : {"lock", "grant", "unlock", "profile", "reg"}) {
+        const auto help = runVlt({command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find("usage: vlt"), std::string::npos) << command;
+    }
+}
+
+TEST(Cli, ProfileFromWindowsUnlocksFixturesAndKeepsTheCacheOffTheDisk) {
+    Sandbox box;
+    const std::string reg = box.path("owner.reg");
+    writeFile(reg, ownerProfileReg(0x10006602));
+    ASSERT_EQ(runVlt({"reg", "import", reg}).status, 0);
+    const auto initUser = runVlt({"reg", "query", kProfilePath, "InitUser"});
+    EXPECT_EQ(initUser.status, 0);
+    EXPECT_NE(initUser.out.find("(1)"), std::string::npos) << initUser.out;
+
+    std::vector<std::string> locked;
+    for (const char* kind : {"enhanced", "base"}) {
+        for (const char* n : {"len-0", "len-160", "len-1000"}) {
+            const std::string dir = box.path(kind);
+            fs::create_directories(dir);
+            locked.push_back(dir + "/" + n + ".bin.Vtf");
+            writeFile(locked.back(), fixture(std::string("locked/") + kind + "/" + n + ".bin.Vtf"));
+        }
+    }
+    std::vector<std::string> args{"unlock", "--password-stdin"};
+    args.insert(args.end(), locked.begin(), locked.end());
+    const auto unlocked = runVlt(args, kPassword);
+    ASSERT_EQ(unlocked.status, 0) << unlocked.err;
+    for (const auto& l : locked) {
+        const std::string plain = l.substr(0, l.size() - 4);
+        EXPECT_EQ(readFile(plain), fixture("plain/" + fs::path(plain).filename().string())) << plain;
+    }
+
+    // The cache is readable like any value, and no file of the hive holds a byte run of it.
+    EXPECT_EQ(runVlt({"reg", "query", kProfilePath, "TempExchangeBlob1"}).status, 0);
+    EXPECT_EQ(runVlt({"reg", "query", kProfilePath, "TempExchangeBlob2"}).status, 0);
+    for (const char* key : {"profile/base/plain-key.bin", "profile/enhanced/plain-key.bin"}) {
+        const auto plainKey = fixture(key);
+        // The primes: what makes the key private.
+        const std::vector<unsigned char> secret(plainKey.begin() + 20 + (plainKey.size() - 20) * 2 / 9,
+                                                plainKey.begin() + 20 + (plainKey.size() - 20) * 2 / 9 + 32);
+        for (const auto& file : listFiles(box.home())) EXPECT_FALSE(contains(readFile(file), secret)) << file;
+    }
+
+    // Locked again, the next unlock needs the password and refuses a wrong one.
+    ASSERT_EQ(runVlt({"profile", "lock"}).status, 0);
+    EXPECT_EQ(runVlt({"reg", "query", kProfilePath, "TempExchangeBlob1"}).status, 1);
+    const auto wrong = runVlt({"unlock", "--yes", "--password-stdin", locked.front()}, "not it\n");
+    EXPECT_EQ(wrong.status, 1);
+    EXPECT_NE(wrong.err.find("VLT Status Report.: The Password is wrong. Please enter the correct Password."),
+              std::string::npos)
+        << wrong.err;
+    EXPECT_EQ(runVlt({"reg", "query", kProfilePath, "TempExchangeBlob1"}).status, 1);
+}
+
+TEST(Cli, CreatedProfileLocksAndUnlocksWithExitStatuses) {
+    Sandbox box;
+    const auto created =
+        runVlt({"profile", "create", "--name", "Ann Example", "--email", "ann@example.org", "--password-stdin"},
+               "s3cret words\n");
+    ASSERT_EQ(created.status, 0) << created.err;
+    const auto encrypt =
+        runVlt({"reg", "query", "HKCU\\Software\\Quillon Softworks\\Vaultine\\1.00\\Settings", "Encrypt"});
+    EXPECT_NE(encrypt.out.find("0x10006602"), std::string::npos) << encrypt.out;
+
+    const std::string file = box.path("notes.txt");
+    writeFile(file, std::string("meeting at noon\n"));
+    ASSERT_EQ(runVlt({"lock", file}).status, 0);
+    ASSERT_TRUE(fileExists(file + ".Vtf"));
+    fs::remove(file);
+
+    // Not a locked file, in the same run as a good one: reported, exit 1, the good one unlocked.
+    const std::string bogus = box.path("bogus.Vtf");
+    writeFile(bogus, std::string("plain text"));
+    const auto mixed = runVlt({"unlock", "--password-stdin", bogus, file + ".Vtf"}, "s3cret words\n");
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("VLT Emergency Report: This is not a VLT file"), std::string::npos) << mixed.err;
+    EXPECT_EQ(readFile(file), std::vector<unsigned char>({'m', 'e', 'e', 't', 'i', 'n', 'g', ' ', 'a', 't', ' ', 'n',
+                                                          'o', 'o', 'n', '\n'}));
+
+    // The file exists now: without a terminal the question takes its default (No) and the
+    // save dialog has no name, so nothing happens; --no with --output-name picks another name.
+    EXPECT_EQ(runVlt({"unlock", file + ".Vtf"}).status, 1);
+    const auto renamed = runVlt({"unlock", "--no", "--output-name", "notes-2.txt", file + ".Vtf"});
+    EXPECT_EQ(renamed.status, 0) << renamed.err;
+    EXPECT_EQ(readFile(box.path("notes-2.txt")), readFile(file));
+    EXPECT_NE(renamed.err.find("Confirm File Replace: A file with the same name exists"), std::string::npos);
+}
+
+TEST(Cli, RegistryExportImportsBackUnchanged) {
+    std::vector<unsigned char> exported;
+    std::string listed;
+    {
+        Sandbox box;
+        writeFile(box.path("owner.reg"), ownerProfileReg(0x6602));
+        ASSERT_EQ(runVlt({"reg", "import", box.path("owner.reg")}).status, 0);
+        const std::string out = box.path("export.reg");
+        ASSERT_EQ(runVlt({"reg", "export", "HKEY_CURRENT_USER\\Software\\Quillon Softworks", out}).status, 0);
+        exported = readFile(out);
+        ASSERT_GE(exported.size(), 2u);
+        EXPECT_EQ(exported[0], 0xFF);  // UTF-16LE with BOM, as Windows writes it
+        EXPECT_EQ(exported[1], 0xFE);
+        listed = runVlt({"reg", "query", kProfilePath}).out;
+    }
+    Sandbox fresh;
+    writeFile(fresh.path("in.reg"), exported);
+    ASSERT_EQ(runVlt({"reg", "import", fresh.path("in.reg")}).status, 0);
+    EXPECT_EQ(runVlt({"reg", "query", kProfilePath}).out, listed);
+    EXPECT_NE(listed.find("ExchangeBlob4"), std::string::npos);
+
+    // A malformed file is refused and changes nothing.
+    writeFile(fresh.path("bad.reg"), std::string("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\X]\r\n"
+                                                 "\"A\"=dword:1\r\n\"B\"=nonsense\r\n"));
+    const auto bad = runVlt({"reg", "import", fresh.path("bad.reg")});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(runVlt({"reg", "query", "HKEY_CURRENT_USER\\X"}).status, 1);
+}
+
+}  // namespace
+}  // namespace vlt::test
