@@ -1,0 +1,124 @@
+// CryptImportKey over arbitrary bytes: as a plain PUBLICKEYBLOB/PRIVATEKEYBLOB, as a SIMPLEBLOB
+// for a fixed exchange pair, and as a private key wrapped under a fixed RC2 key. Nothing may
+// crash, and a blob that imports as a public or plain private key must export back to the same
+// bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "win32/wincrypt.h"
+
+namespace {
+
+// A 512-bit exchange pair that Windows imports (PRIVATEKEYBLOB).
+const unsigned char kPair[308] = {
+    0x07, 0x02, 0x00, 0x00, 0x00, 0xa4, 0x00, 0x00, 0x52, 0x53, 0x41, 0x32, 0x00, 0x02, 0x00, 0x00,
+    0x01, 0x00, 0x01, 0x00, 0x55, 0x7b, 0x36, 0x13, 0xae, 0x4b, 0xc9, 0x6f, 0x78, 0x1e, 0xff, 0x38,
+    0xd4, 0x26, 0x38, 0x77, 0x89, 0x9b, 0xf6, 0x6b, 0xf7, 0xaa, 0xea, 0xad, 0x27, 0x11, 0x1e, 0xa5,
+    0x98, 0x23, 0xcb, 0xaa, 0x32, 0x34, 0xaf, 0x19, 0xd8, 0x24, 0x95, 0xe4, 0xae, 0x4e, 0x03, 0x1d,
+    0x75, 0xeb, 0xec, 0xc1, 0x09, 0xd0, 0x02, 0xed, 0x1f, 0x0e, 0xcf, 0x23, 0xce, 0xe9, 0x09, 0x34,
+    0xe3, 0xc9, 0xb9, 0xbb, 0xef, 0x59, 0x26, 0xab, 0xf5, 0x11, 0xdb, 0x8d, 0x0f, 0x07, 0xaf, 0x53,
+    0x5c, 0xaf, 0xcd, 0x8c, 0xa2, 0xaf, 0x4e, 0x3e, 0xc9, 0xe8, 0x02, 0x69, 0x4b, 0x87, 0x1f, 0xe1,
+    0x62, 0x65, 0x0a, 0xf8, 0xfb, 0x92, 0xce, 0x69, 0xcc, 0xea, 0x86, 0x41, 0x43, 0xe8, 0x4a, 0x41,
+    0x75, 0xf0, 0xb6, 0x17, 0x64, 0xa1, 0x0e, 0x52, 0xd3, 0x4c, 0xdf, 0x6f, 0xa8, 0x15, 0x57, 0x7c,
+    0x00, 0xeb, 0xbf, 0xc1, 0x69, 0xfe, 0x6d, 0x50, 0x55, 0x89, 0xfe, 0x8a, 0x1c, 0x14, 0x60, 0xff,
+    0x5a, 0xe6, 0x80, 0x22, 0xa0, 0xfc, 0xe9, 0x5f, 0xa4, 0x48, 0xbb, 0xc1, 0xf0, 0x4f, 0xba, 0x57,
+    0xeb, 0x83, 0xe9, 0xe9, 0x21, 0x23, 0x9a, 0x83, 0x71, 0xd7, 0x2e, 0xb9, 0x88, 0x24, 0x37, 0x6b,
+    0x1d, 0x73, 0xcb, 0x64, 0xa4, 0x6d, 0xcf, 0xed, 0xbb, 0x65, 0x4c, 0xf7, 0xcc, 0x86, 0xf8, 0x94,
+    0x40, 0x61, 0xb2, 0x09, 0x2e, 0xea, 0xb7, 0xa2, 0x1d, 0xc2, 0x4b, 0x37, 0x5d, 0xc1, 0x54, 0xdf,
+    0x45, 0x16, 0x16, 0xe1, 0x08, 0x6b, 0xad, 0x51, 0xbf, 0x62, 0x0c, 0xe0, 0xe5, 0x22, 0x65, 0xc5,
+    0x6a, 0xca, 0xc7, 0xb0, 0x49, 0x48, 0xae, 0x6b, 0x27, 0x86, 0xe8, 0xe9, 0x90, 0x15, 0x38, 0x4f,
+    0x7f, 0x3b, 0x9e, 0x38, 0xd1, 0x25, 0x62, 0x91, 0xfe, 0x18, 0x08, 0x79, 0xcc, 0x7c, 0xaf, 0x41,
+    0x8d, 0xd1, 0xa1, 0xd3, 0x63, 0x3c, 0xb0, 0x7b, 0x2d, 0xda, 0x6f, 0x72, 0x9c, 0xd1, 0xa8, 0xaa,
+    0xb5, 0x6a, 0xde, 0xed, 0x00, 0x0a, 0x39, 0xe9, 0xc6, 0x45, 0x7a, 0x39, 0x6d, 0x07, 0x86, 0xa9,
+    0xe5, 0x4f, 0xb4, 0x9b,
+};
+
+struct Fixed {
+    HCRYPTPROV prov = 0;
+    HCRYPTKEY pair = 0;
+    HCRYPTKEY rc2 = 0;
+
+    Fixed() {
+        if (!CryptAcquireContextA(&prov, nullptr, MS_ENHANCED_PROV_A, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) std::abort();
+        if (!CryptImportKey(prov, kPair, sizeof kPair, 0, 0, &pair)) std::abort();
+        HCRYPTHASH hash = 0;
+        const BYTE password[] = {'f', 'u', 'z', 'z'};
+        if (!CryptCreateHash(prov, CALG_MD5, 0, 0, &hash) || !CryptHashData(hash, password, sizeof password, 0) ||
+            !CryptDeriveKey(prov, CALG_RC2, hash, 0, &rc2)) {
+            std::abort();
+        }
+        CryptDestroyHash(hash);
+    }
+};
+
+ALG_ID pairAlg(ALG_ID alg) { return alg == AT_KEYEXCHANGE ? CALG_RSA_KEYX : alg == AT_SIGNATURE ? CALG_RSA_SIGN : alg; }
+
+std::vector<BYTE> exported(HCRYPTKEY key, DWORD type) {
+    DWORD len = 0;
+    if (!CryptExportKey(key, 0, type, 0, nullptr, &len)) std::abort();
+    std::vector<BYTE> out(len);
+    if (!CryptExportKey(key, 0, type, 0, out.data(), &len) || len != out.size()) std::abort();
+    return out;
+}
+
+// The export equals the input, except that a short private exponent comes back zero-filled, an
+// ALG_ID given as AT_KEYEXCHANGE/AT_SIGNATURE comes back as CALG_RSA_KEYX/CALG_RSA_SIGN, and
+// bytes past the key are not part of it.
+void checkSame(const std::vector<BYTE>& out, const uint8_t* data, size_t size) {
+    if (out.size() < 8) std::abort();
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (i >= 4 && i < 8) continue;
+        const BYTE want = i < size ? data[i] : 0;
+        if (out[i] != want) std::abort();
+    }
+    ALG_ID in = 0, back = 0;
+    std::memcpy(&in, data + 4, 4);
+    std::memcpy(&back, out.data() + 4, 4);
+    if (pairAlg(in) != back) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static Fixed fixed;
+    if (size > 65536) return 0;
+    const DWORD len = static_cast<DWORD>(size);
+    for (const char* provider : {MS_DEF_PROV_A, MS_ENHANCED_PROV_A}) {
+        HCRYPTPROV prov = 0;
+        if (!CryptAcquireContextA(&prov, nullptr, provider, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) std::abort();
+
+        HCRYPTKEY key = 0;
+        if (CryptImportKey(prov, data, len, 0, CRYPT_EXPORTABLE, &key)) {
+            if (data[0] == PUBLICKEYBLOB || data[0] == PRIVATEKEYBLOB) checkSame(exported(key, data[0]), data, size);
+        }
+        CryptDestroyKey(key);  // 0 after a failed import: refused, harmless
+        key = 0;
+        // A public key ignores hPubKey, so only the other types take the checks below.
+        if (CryptImportKey(prov, data, len, fixed.pair, CRYPT_EXPORTABLE, &key) && data[0] == SIMPLEBLOB) {
+            BYTE block[16] = {};
+            DWORD n = 8;
+            if (!CryptEncrypt(key, 0, TRUE, 0, block, &n, sizeof block) || !CryptDecrypt(key, 0, TRUE, 0, block, &n) ||
+                n != 8) {
+                std::abort();
+            }
+        }
+        CryptDestroyKey(key);
+        key = 0;
+        if (CryptImportKey(prov, data, len, fixed.rc2, CRYPT_EXPORTABLE, &key) && data[0] == PRIVATEKEYBLOB) {
+            // A wrapped key that opens is a sound private key.
+            const std::vector<BYTE> plain = exported(key, PRIVATEKEYBLOB);
+            HCRYPTKEY again = 0;
+            if (!CryptImportKey(prov, plain.data(), static_cast<DWORD>(plain.size()), 0, CRYPT_EXPORTABLE, &again)) {
+                std::abort();
+            }
+            if (exported(again, PRIVATEKEYBLOB) != plain) std::abort();
+            CryptDestroyKey(again);
+        }
+        CryptDestroyKey(key);
+        CryptReleaseContext(prov, 0);
+    }
+    return 0;
+}
