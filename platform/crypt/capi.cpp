@@ -49,7 +49,7 @@ namespace {
 using namespace vlt::crypt;
 using vlt::base::SecretBytes;
 
-constexpr HRESULT kProvTypeNotDef = static_cast<HRESULT>(0x80090017);  // NTE_PROV_TYPE_NOT_DEF
+constexpr HRESULT kProvTypeNotDef = NTE_PROV_TYPE_NOT_DEF;
 constexpr DWORD kImplSoftware = 2;                                     // CRYPT_IMPL_SOFTWARE
 constexpr DWORD kProviderVersion = 0x200;
 constexpr DWORD kBasePerms = CRYPT_ENCRYPT | CRYPT_DECRYPT | CRYPT_READ | CRYPT_WRITE | CRYPT_MAC;
