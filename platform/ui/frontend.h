@@ -3,10 +3,13 @@
 // it is chosen at start-up.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "win32/windef.h"
+#include "win32/winuser.h"
 
 namespace vlt::ui {
 
@@ -31,12 +34,48 @@ struct SaveDialogAnswer {
     std::string path;  // full path when accepted
 };
 
+struct MenuItem {
+    UINT id = 0;  // command id; 0 for a separator or a submenu
+    std::string text;
+    bool separator = false;
+    bool grayed = false;
+    bool checked = false;
+    std::vector<MenuItem> submenu;  // for MF_POPUP items
+};
+
+struct PopupMenuRequest {
+    HWND owner = nullptr;
+    POINT at{};
+    std::vector<MenuItem> items;
+};
+
+enum class Change { Text, Enabled, Visible, Check, Progress, Items, Animation, Focus };
+
+// Every method may be called from any thread (workers show message boxes); each front end
+// brings calls to where its own toolkit needs them.
 class Frontend {
 public:
     virtual ~Frontend() = default;
     // Returns IDOK, IDCANCEL, IDYES, IDNO, ...
     virtual int messageBox(const MessageBoxRequest& request) = 0;
     virtual SaveDialogAnswer saveDialog(const SaveDialogRequest& request) = 0;
+
+    // A dialog (modal or not) or a visible top-level window appeared, after WM_INITDIALOG.
+    virtual void windowShown(HWND) {}
+    // Something visible about a window or control changed.
+    virtual void windowChanged(HWND, Change) {}
+    // A window shown earlier is about to be destroyed.
+    virtual void windowClosing(HWND) {}
+    // TrackPopupMenu: the command id chosen, 0 when dismissed.
+    virtual UINT popupMenu(const PopupMenuRequest&) { return 0; }
+
+    // A GUI toolkit that must run its own event loop on the thread that waits for messages
+    // says so; the runtime then waits through processEvents instead of sleeping, and calls
+    // wake() whenever it queues a message for some thread.
+    virtual bool runsEventLoop() const { return false; }
+    virtual void processEvents(std::chrono::steady_clock::time_point /*until*/,
+                               const std::function<bool()>& /*stop*/) {}
+    virtual void wake() {}
 };
 
 // The process's front end; without one installed, message boxes return their default button

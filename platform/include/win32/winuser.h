@@ -1,6 +1,8 @@
-// Window-system calls the suite makes. For now: message boxes and the message numbers the
-// suite names; the window runtime grows here.
+// Window-system calls the suite makes: windows and their messages, dialogs from templates,
+// timers, menus, message boxes (see ui/ for what is reproduced).
 #pragma once
+
+#include <cstdint>
 
 #include "win32/windef.h"
 
@@ -42,6 +44,297 @@
 #define IDNO 7
 
 #define WM_USER 0x0400
+
+
+
+// ---- Windows, messages and dialogs -------------------------------------------------------
+
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+struct HMENU__;
+using HMENU = HMENU__*;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
+using ATOM = WORD;
+using INT_PTR = std::intptr_t;
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using DLGPROC = INT_PTR (*)(HWND, UINT, WPARAM, LPARAM);
+using TIMERPROC = void (*)(HWND, UINT, UINT_PTR, DWORD);
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    DWORD time;
+    POINT pt;
+};
+using LPMSG = MSG*;
+
+struct WNDCLASSA {
+    UINT style;
+    WNDPROC lpfnWndProc;
+    int cbClsExtra;
+    int cbWndExtra;
+    HINSTANCE hInstance;
+    HICON hIcon;
+    HCURSOR hCursor;
+    HBRUSH hbrBackground;
+    LPCSTR lpszMenuName;
+    LPCSTR lpszClassName;
+};
+
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
+struct NMHDR {
+    HWND hwndFrom;
+    UINT_PTR idFrom;
+    UINT code;
+};
+using LPNMHDR = NMHDR*;
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)((ULONG_PTR)((WORD)(i))))
+#define IS_INTRESOURCE(r) ((((ULONG_PTR)(r)) >> 16) == 0)
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
+
+#define HWND_DESKTOP ((HWND)0)
+#define HWND_MESSAGE ((HWND)(LONG_PTR)-3)
+
+// Messages
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_ENABLE 0x000A
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_SHOWWINDOW 0x0018
+#define WM_SETFONT 0x0030
+#define WM_NOTIFY 0x004E
+#define WM_NCDESTROY 0x0082
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
+#define WM_INITMENUPOPUP 0x0117
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_LBUTTONDBLCLK 0x0203
+#define WM_RBUTTONDOWN 0x0204
+#define WM_RBUTTONUP 0x0205
+#define WM_RBUTTONDBLCLK 0x0206
+#define WM_APP 0x8000
+
+// Window styles
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_DISABLED 0x08000000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_CAPTION 0x00C00000L
+#define WS_SYSMENU 0x00080000L
+#define WS_VSCROLL 0x00200000L
+#define WS_GROUP 0x00020000L
+#define WS_TABSTOP 0x00010000L
+#define WS_EX_DLGMODALFRAME 0x00000001L
+#define WS_EX_TOOLWINDOW 0x00000080L
+#define WS_EX_CLIENTEDGE 0x00000200L
+#define WS_EX_STATICEDGE 0x00020000L
+
+#define DS_MODALFRAME 0x80L
+#define DS_SETFOREGROUND 0x200L
+#define DS_CENTER 0x0800L
+#define DS_3DLOOK 0x0004L
+
+// Control styles
+#define BS_PUSHBUTTON 0x00000000L
+#define BS_DEFPUSHBUTTON 0x00000001L
+#define BS_CHECKBOX 0x00000002L
+#define BS_AUTOCHECKBOX 0x00000003L
+#define BS_RADIOBUTTON 0x00000004L
+#define BS_GROUPBOX 0x00000007L
+#define BS_AUTORADIOBUTTON 0x00000009L
+#define BS_TYPEMASK 0x0000000FL
+#define ES_LEFT 0x0000L
+#define ES_MULTILINE 0x0004L
+#define ES_PASSWORD 0x0020L
+#define ES_AUTOHSCROLL 0x0080L
+#define ES_READONLY 0x0800L
+#define ES_NUMBER 0x2000L
+#define SS_LEFT 0x00000000L
+#define SS_CENTER 0x00000001L
+#define SS_ICON 0x00000003L
+#define SS_ETCHEDHORZ 0x00000010L
+#define SS_SUNKEN 0x00001000L
+
+// Button and edit messages and notifications
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+#define BM_CLICK 0x00F5
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+#define BN_CLICKED 0
+#define BN_DOUBLECLICKED 5
+#define EM_LIMITTEXT 0x00C5
+#define EN_CHANGE 0x0300
+
+// ShowWindow
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+#define SW_SHOWDEFAULT 10
+
+// Get/SetWindowLongPtr
+#define GWLP_WNDPROC (-4)
+#define GWLP_HINSTANCE (-6)
+#define GWLP_ID (-12)
+#define GWL_STYLE (-16)
+#define GWL_EXSTYLE (-20)
+#define GWLP_USERDATA (-21)
+#define GWL_USERDATA GWLP_USERDATA
+#define DWLP_MSGRESULT 0
+#define DWLP_USER 16
+
+// PeekMessage
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+
+// Menus
+#define MF_STRING 0x00000000L
+#define MF_ENABLED 0x00000000L
+#define MF_BYCOMMAND 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_DISABLED 0x00000002L
+#define MF_CHECKED 0x00000008L
+#define MF_POPUP 0x00000010L
+#define MF_SEPARATOR 0x00000800L
+#define MF_BYPOSITION 0x00000400L
+#define TPM_LEFTBUTTON 0x0000L
+#define TPM_RIGHTBUTTON 0x0002L
+#define TPM_LEFTALIGN 0x0000L
+#define TPM_RETURNCMD 0x0100L
+#define TPM_NONOTIFY 0x0080L
+
+// System metrics the suite asks for
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+
+LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL PostThreadMessageA(DWORD idThread, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL GetMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax);
+BOOL PeekMessageA(LPMSG lpMsg, HWND hWnd, UINT wMsgFilterMin, UINT wMsgFilterMax, UINT wRemoveMsg);
+BOOL TranslateMessage(const MSG* lpMsg);
+LRESULT DispatchMessageA(const MSG* lpMsg);
+void PostQuitMessage(int nExitCode);
+BOOL IsDialogMessageA(HWND hDlg, LPMSG lpMsg);
+
+ATOM RegisterClassA(const WNDCLASSA* lpWndClass);
+HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, DWORD dwStyle, int X, int Y,
+                     int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
+BOOL DestroyWindow(HWND hWnd);
+BOOL IsWindow(HWND hWnd);
+LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+HWND GetParent(HWND hWnd);
+HWND GetDesktopWindow();
+DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
+LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex);
+LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong);
+BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString);
+int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
+int GetWindowTextLengthA(HWND hWnd);
+BOOL EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL IsWindowEnabled(HWND hWnd);
+BOOL ShowWindow(HWND hWnd, int nCmdShow);
+BOOL UpdateWindow(HWND hWnd);
+BOOL IsWindowVisible(HWND hWnd);
+HWND SetFocus(HWND hWnd);
+HWND GetFocus();
+BOOL SetForegroundWindow(HWND hWnd);
+HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
+int GetSystemMetrics(int nIndex);
+BOOL GetCursorPos(POINT* lpPoint);
+
+INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
+                        LPARAM dwInitParam);
+HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
+                        LPARAM dwInitParam);
+BOOL EndDialog(HWND hDlg, INT_PTR nResult);
+HWND GetDlgItem(HWND hDlg, int nIDDlgItem);
+int GetDlgCtrlID(HWND hWnd);
+LRESULT SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL SetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPCSTR lpString);
+UINT GetDlgItemTextA(HWND hDlg, int nIDDlgItem, LPSTR lpString, int cchMax);
+BOOL CheckDlgButton(HWND hDlg, int nIDButton, UINT uCheck);
+UINT IsDlgButtonChecked(HWND hDlg, int nIDButton);
+
+UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerFunc);
+BOOL KillTimer(HWND hWnd, UINT_PTR uIDEvent);
+
+HMENU CreateMenu();
+HMENU CreatePopupMenu();
+BOOL DestroyMenu(HMENU hMenu);
+BOOL AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
+BOOL InsertMenuA(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem);
+BOOL DeleteMenu(HMENU hMenu, UINT uPosition, UINT uFlags);
+int GetMenuItemCount(HMENU hMenu);
+UINT GetMenuItemID(HMENU hMenu, int nPos);
+UINT GetMenuState(HMENU hMenu, UINT uId, UINT uFlags);
+int GetMenuStringA(HMENU hMenu, UINT uIDItem, LPSTR lpString, int cchMax, UINT flags);
+HMENU GetSubMenu(HMENU hMenu, int nPos);
+UINT EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
+BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd, const RECT* prcRect);
+
+HICON LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+BOOL DestroyIcon(HICON hIcon);
 
 // Shows a message box through the process's front end and returns the button pressed.
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);

@@ -1,0 +1,85 @@
+// What a Windows module's resource script declares, declared in C++ instead: dialog templates,
+// icons and animation clips, registered per module and found by resource number.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "win32/winuser.h"
+
+namespace vlt::ui {
+
+enum class ControlKind {
+    Static,         // text (SS_LEFT/SS_CENTER)
+    Icon,           // SS_ICON; iconId names the picture
+    GroupBox,       // BS_GROUPBOX
+    Edit,           // ES_PASSWORD, ES_READONLY, ES_NUMBER honoured
+    PushButton,
+    DefPushButton,  // the default button: Enter presses it
+    CheckBox,       // BS_AUTOCHECKBOX
+    RadioButton,    // BS_AUTORADIOBUTTON
+    ListView,       // LVS_LIST etc.; items with small icons
+    ComboBox,       // CBS_DROPDOWNLIST (for later dialogs)
+    ProgressBar,
+    Animation,      // ACS_* styles; plays an AnimationClip
+    Separator,      // SS_ETCHEDHORZ / a sunken line
+};
+
+// Positions and sizes in dialog units, as in a resource script.
+struct ControlTemplate {
+    int id = -1;  // -1: IDC_STATIC
+    ControlKind kind = ControlKind::Static;
+    std::string text;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    DWORD style = 0;    // WS_* and the control's own styles (WS_VISIBLE is implied)
+    DWORD exStyle = 0;
+    int iconId = 0;     // ControlKind::Icon
+};
+
+struct DialogTemplate {
+    int resourceId = 0;
+    std::string caption;  // may be empty
+    int x = 0, y = 0, cx = 0, cy = 0;
+    DWORD style = 0;  // DS_*, WS_*
+    std::string font = "MS Sans Serif";
+    int pointSize = 8;
+    std::vector<ControlTemplate> controls;
+};
+
+// A picture of our own: 32-bit ARGB pixels, row by row.
+struct Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;
+};
+
+struct AnimationClip {
+    std::vector<Image> frames;
+    int frameMs = 100;
+};
+
+// The module handle of the shared object or program that contains `address` (dladdr).
+HINSTANCE moduleOf(const void* address);
+
+void registerDialog(HINSTANCE module, DialogTemplate dialog);
+void registerIcon(HINSTANCE module, int id, Image image);
+void registerAnimation(HINSTANCE module, int id, AnimationClip clip);
+
+const DialogTemplate* findDialog(HINSTANCE module, int id);
+const Image* findIcon(HINSTANCE module, int id);
+const AnimationClip* findAnimation(HINSTANCE module, int id);
+
+// Every registered dialog, for the gallery.
+std::vector<std::pair<HINSTANCE, const DialogTemplate*>> allDialogs();
+
+// Dialog units to pixels for the template's font, as Windows computes them (base units of the
+// font: average character width and height; x * baseX / 4, y * baseY / 8).
+struct DialogUnits {
+    int baseX = 6;
+    int baseY = 13;
+    int toPixelsX(int x) const { return (x * baseX + 2) / 4; }
+    int toPixelsY(int y) const { return (y * baseY + 4) / 8; }
+};
+
+}  // namespace vlt::ui

@@ -1,0 +1,51 @@
+// What a window looks like right now, for front ends (to draw it) and tests (to assert on it).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ui/resources.h"
+#include "win32/winuser.h"
+
+namespace vlt::ui {
+
+enum class WindowKind { TopLevel, Dialog, Control };
+
+struct ListItem {
+    std::string text;
+    int image = 0;
+    bool selected = false;
+    bool focused = false;
+};
+
+struct WindowState {
+    HWND hwnd = nullptr;
+    HWND parent = nullptr;
+    WindowKind kind = WindowKind::TopLevel;
+    ControlKind control = ControlKind::Static;  // when kind == Control
+    std::string className;
+    int id = 0;             // control id; for a dialog, its template's resource number
+    HINSTANCE module = nullptr;
+    std::string text;       // window text (caption, label, edit contents)
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    bool enabled = true;
+    bool visible = false;
+    bool focused = false;
+    int x = 0, y = 0, cx = 0, cy = 0;  // dialog units for dialogs and their controls
+    int check = 0;                     // BST_* for check boxes and radio buttons
+    int rangeMin = 0, rangeMax = 100, position = 0, step = 10;  // progress bar
+    std::vector<ListItem> items;                                // list view, combo box
+    int iconId = 0;                    // Icon control
+    int animationId = 0;               // Animation control: the open clip, 0 when closed
+    bool playing = false;
+};
+
+// false when hwnd is not a window.
+bool describe(HWND hwnd, WindowState& out);
+// Child windows in creation order (a dialog's controls in template order).
+std::vector<HWND> children(HWND hwnd);
+// Top-level windows and dialogs that exist now, oldest first.
+std::vector<HWND> topLevelWindows();
+
+}  // namespace vlt::ui
