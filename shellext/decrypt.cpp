@@ -71,9 +71,7 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
     // a stored name that would lead anywhere else is refused.
     const std::string sourceName = nameFromHeader(head.header.sourceName);
     if (!isPlainFileName(sourceName)) {
-        std::string text = msg::kUnsafeName;
-        text.replace(text.find("%s"), 2, path);
-        text.replace(text.find("%s"), 2, sourceName);
+        const std::string text = msg::fill(msg::kUnsafeName, {path, sourceName});
         MessageBoxA(state.owner(), text.c_str(), msg::kEmergencyCaption, msg::kStyleWarning);
         return FileOutcome::Refused;
     }

@@ -21,8 +21,7 @@ bool settingIsOn(const char* valueName) {
 }
 
 void reportCannotRemove(const std::string& path) {
-    std::string text = msg::kCannotRemove;
-    text.replace(text.find("%s"), 2, path);
+    const std::string text = msg::fill(msg::kCannotRemove, {path});
     MessageBoxA(nullptr, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
 }
 

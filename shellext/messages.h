@@ -1,6 +1,10 @@
 // Every text, caption and style the shell extension shows, in one place.
 #pragma once
 
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
 #include "win32/winuser.h"
 
 namespace vlt::shellext::msg {
@@ -36,5 +40,20 @@ inline constexpr UINT kStyleWarning = MB_ICONWARNING;
 inline constexpr UINT kStyleWarningSystemModal = MB_ICONWARNING | MB_SYSTEMMODAL;
 inline constexpr UINT kStyleDecryptError = MB_ICONWARNING | MB_SETFOREGROUND;
 inline constexpr UINT kStyleReplace = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;
+
+// The format with each "%s" replaced, in turn, by the next argument.
+inline std::string fill(std::string_view format, std::initializer_list<std::string_view> args) {
+    std::string out;
+    auto next = args.begin();
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's' && next != args.end()) {
+            out += *next++;
+            ++i;
+        } else {
+            out += format[i];
+        }
+    }
+    return out;
+}
 
 }  // namespace vlt::shellext::msg

@@ -28,8 +28,7 @@ private:
 };
 
 void refuseNonRegular(HWND owner, const std::string& path) {
-    std::string text = msg::kNotRegularFile;
-    text.replace(text.find("%s"), 2, path);
+    const std::string text = msg::fill(msg::kNotRegularFile, {path});
     MessageBoxA(owner, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
 }
 
