@@ -12,9 +12,11 @@ function(vlt_warnings target)
   endif()
 endfunction()
 
-# A static library of one layer, its sources globbed from the given folders.
+# A library of one layer, its sources globbed from the given folders. SHARED for the platform
+# layers: a host and the plug-ins it loads must see one registry, one window runtime and one
+# set of key containers per process, as they share the system's DLLs on Windows.
 function(vlt_layer target)
-  cmake_parse_arguments(L "" "" "DIRS;PUBLIC_LIBS;PRIVATE_LIBS;INCLUDES" ${ARGN})
+  cmake_parse_arguments(L "SHARED" "" "DIRS;PUBLIC_LIBS;PRIVATE_LIBS;INCLUDES" ${ARGN})
   set(srcs)
   foreach(d IN LISTS L_DIRS)
     file(GLOB s CONFIGURE_DEPENDS "${d}/*.cpp")
@@ -26,7 +28,12 @@ function(vlt_layer target)
     file(WRITE ${stub} "namespace { [[maybe_unused]] int unused_${target}; }\n")
     list(APPEND srcs ${stub})
   endif()
-  add_library(${target} STATIC ${srcs})
+  if(L_SHARED)
+    add_library(${target} SHARED ${srcs})
+    install(TARGETS ${target} LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/vaultine)
+  else()
+    add_library(${target} STATIC ${srcs})
+  endif()
   target_include_directories(${target} PUBLIC ${L_INCLUDES})
   target_link_libraries(${target} PUBLIC ${L_PUBLIC_LIBS} PRIVATE ${L_PRIVATE_LIBS})
   vlt_warnings(${target})

@@ -1,0 +1,217 @@
+#include "shellext/menu/context_menu.h"
+
+#include <cstring>
+#include <iterator>
+#include <new>
+
+#include "shared/registry_key.h"
+#include "shared/registry_layout.h"
+#include "shellext/menu/dialogs.h"
+#include "shellext/menu/launchers.h"
+#include "shellext/process_state.h"
+#include "win32/fileapi.h"
+#include "win32/shellapi.h"
+#include "win32/winstr.h"
+
+namespace vlt::shellext {
+
+const CLSID CLSID_VaultineExtension = {0x87b9bd00, 0xc65c, 0x11cd, {0xa2, 0x59, 0x00, 0xdd, 0x01, 0x0e, 0x8c, 0x28}};
+
+namespace {
+
+constexpr const char* kBusyText = "Currently one VLT operation is in progress. \nAccess denied for another operation.";
+constexpr const char* kConfirmDelete = "The selected file(s) will be permanently destroyed.\n\n\tDo you want to continue?";
+constexpr const char* kAboutText =
+    "VLT 1.0.0.1\n\nLocks your files with your own key or another person's, so that only the key's "
+    "owner can unlock them.";
+
+HRESULT answer(void* object, void** out) {
+    *out = object;
+    static_cast<IUnknown*>(object)->AddRef();
+    return S_OK;
+}
+
+}  // namespace
+
+// ---- Class factory ----------------------------------------------------------------------------
+
+HRESULT CContextMenuFactory::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) return answer(this, object);
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CContextMenuFactory::AddRef() { return ++m_references; }
+
+ULONG CContextMenuFactory::Release() {
+    const ULONG left = --m_references;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT CContextMenuFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    auto* handler = new (std::nothrow) CContextMenuHandler;
+    if (handler == nullptr) return E_OUTOFMEMORY;
+    handler->AddRef();
+    const HRESULT hr = handler->QueryInterface(riid, object);
+    handler->Release();  // the object lives on through the interface given out, if any
+    return hr;
+}
+
+HRESULT CContextMenuFactory::LockServer(BOOL) { return S_OK; }
+
+// ---- Handler ----------------------------------------------------------------------------------
+
+CContextMenuHandler::~CContextMenuHandler() {
+    if (m_data) m_data->Release();
+    m_selection.clear();
+    if (m_submenu) DestroyMenu(m_submenu);
+}
+
+HRESULT CContextMenuHandler::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IShellExtInit) || IsEqualIID(riid, IID_IUnknown))
+        return answer(static_cast<IShellExtInit*>(this), object);
+    if (IsEqualIID(riid, IID_IContextMenu)) return answer(static_cast<IContextMenu*>(this), object);
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG CContextMenuHandler::AddRef() { return ++m_references; }
+
+ULONG CContextMenuHandler::Release() {
+    const ULONG left = --m_references;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT CContextMenuHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) {
+    m_hasLockedFile = 0;
+    if (m_data) {
+        m_data->Release();
+        m_data = nullptr;
+    }
+    if (data == nullptr) return S_OK;
+    m_data = data;
+    m_data->AddRef();
+
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(m_data->GetData(&format, &medium)) || medium.hGlobal == nullptr) return S_OK;
+    auto drop = reinterpret_cast<HDROP>(medium.hGlobal);
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    m_selection.clear();
+    // From the highest index down: the list holds the selection in reverse order.
+    for (UINT i = count; i-- > 0;) {
+        char path[MAX_PATH] = {};
+        DragQueryFileA(drop, i, path, MAX_PATH);
+        const DWORD attributes = GetFileAttributesA(path);
+        const std::size_t length = std::strlen(path);
+        char tail[5] = {};
+        std::memcpy(tail, path + (length >= 4 ? length - 4 : 0), length >= 4 ? 4 : length);
+        CharUpperA(tail);
+        if (lstrcmpA(tail, ".VTF") == 0) m_hasLockedFile = 1;
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            m_selection.emplace_back(path);
+    }
+    ReleaseStgMedium(&medium);
+    return S_OK;
+}
+
+HRESULT CContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) {
+    constexpr UINT kLowBits = CMF_DEFAULTONLY | CMF_VERBSONLY | CMF_EXPLORE | CMF_NOVERBS;
+    if ((flags & kLowBits) != 0 && (flags & CMF_EXPLORE) == 0) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 0);
+
+    if (m_submenu) DestroyMenu(m_submenu);
+    m_submenu = CreatePopupMenu();
+    UINT id = first;
+    bool exhausted = false;
+    auto item = [&](int command, UINT state) {
+        if (exhausted || id > last) {
+            exhausted = true;
+            return;
+        }
+        AppendMenuA(m_submenu, MF_STRING | state, id++, kCommands[command].menuText);
+    };
+    item(0, MF_ENABLED);
+    item(1, MF_ENABLED);
+    item(2, m_hasLockedFile == 1 ? MF_ENABLED : MF_GRAYED);
+    AppendMenuA(m_submenu, MF_SEPARATOR, 0, nullptr);
+    item(3, MF_ENABLED);
+    item(4, MF_ENABLED);
+    InsertMenuA(menu, index, MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(m_submenu), kSubmenuTitle);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, kClaimedIdentifiers);
+}
+
+HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
+    if (invocation == nullptr) return E_INVALIDARG;
+    const HWND owner = invocation->hwnd;
+    if (g_busy.load() != 0) {
+        MessageBoxA(owner, kBusyText, "VLT Status Report", MB_ICONWARNING);
+        return S_OK;
+    }
+    g_busy.store(1);
+    const auto verb = reinterpret_cast<ULONG_PTR>(invocation->lpVerb);
+    if (HIWORD(verb) == 0) {
+        switch (LOWORD(verb)) {
+            case 0: launch(WorkerKind::Lock, self(), m_selection, owner); break;
+            case 1: {
+                self()->AddRef();
+                auto* request = new MenuRequest;
+                request->request.selection = m_selection;
+                request->request.owner = owner;
+                request->handler = self();
+                DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kGrantDialog), owner, grantDialogProc,
+                                reinterpret_cast<LPARAM>(request));
+                break;
+            }
+            case 2: {
+                RegistryKey profile;
+                profile.Create(HKEY_CURRENT_USER, layout::kProfileKey);
+                DWORD size = 0;
+                const bool unlocked = RegQueryValueExA(profile.Handle(), layout::kTempExchangeBlob1, nullptr, nullptr,
+                                                       nullptr, &size) == ERROR_SUCCESS;
+                if (unlocked || DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kPasswordDialog), owner,
+                                                passwordDialogProc, 0) == IDOK)
+                    launch(WorkerKind::Unlock, self(), m_selection, owner);
+                profile.Close();
+                break;
+            }
+            case 3:
+                if (MessageBoxA(owner, kConfirmDelete, "Confirm File Delete", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) ==
+                    IDOK)
+                    launch(WorkerKind::SecureDelete, self(), m_selection, owner);
+                else
+                    g_busy.store(0);
+                break;
+            case 4: MessageBoxA(owner, kAboutText, "About VLT", MB_OK | MB_ICONINFORMATION); break;
+            default: break;
+        }
+    }
+    g_busy.store(0);
+    PostMessageA(owner, WM_KILLFOCUS, 0, 0);
+    PostMessageA(owner, WM_SETFOCUS, 0, 0);
+    return S_OK;
+}
+
+HRESULT CContextMenuHandler::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* buffer, UINT size) {
+    if (command >= std::size(kCommands) || buffer == nullptr || size == 0) return S_OK;
+    const char* text = kCommands[command].helpText;
+    if (type & GCS_UNICODE) {
+        // The same text, widened: the help texts are plain ASCII.
+        auto* wide = reinterpret_cast<char16_t*>(buffer);
+        UINT i = 0;
+        for (; text[i] != '\0' && i + 1 < size; ++i) wide[i] = static_cast<char16_t>(text[i]);
+        wide[i] = 0;
+    } else {
+        std::strncpy(buffer, text, size - 1);
+        buffer[size - 1] = '\0';
+    }
+    return S_OK;
+}
+
+}  // namespace vlt::shellext

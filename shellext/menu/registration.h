@@ -1,0 +1,13 @@
+// Registering the shell extension: its class, the context-menu handler for every file, and
+// the file type of locked files.
+#pragma once
+
+#include "win32/windef.h"
+#include "win32/winerror.h"
+
+namespace vlt::shellext {
+
+HRESULT registerServer(HINSTANCE module);
+HRESULT unregisterServer();
+
+}  // namespace vlt::shellext
