@@ -1,0 +1,100 @@
+// vlt-shell: stands in for the file manager's shell. It registers shell extensions as regsvr32
+// would, and for a list of files builds the context menu of every registered handler, then
+// lists it, shows it as a popup, or invokes one command.
+//
+// One process serves one action: file managers start a command per action, the unlock cache
+// that spares the password is shared through the registry anyway, and a process that ends with
+// its action cannot leak one action's state into the next. The busy flag therefore only turns
+// away a second command inside the same process (a second menu in the same popup session).
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "hosts/shell/host_frontend.h"
+#include "hosts/shell/shell_host.h"
+#include "ipc/ipc.h"
+
+namespace {
+
+const char* kHelp =
+    "usage: vlt-shell --register PATH | --unregister PATH\n"
+    "       vlt-shell [FRONT END] --list FILE...\n"
+    "       vlt-shell [FRONT END] --popup FILE...\n"
+    "       vlt-shell [FRONT END] --verb N [--handler NAME] FILE...\n"
+    "\n"
+    "--register, --unregister  call the library's DllRegisterServer / DllUnregisterServer\n"
+    "--list    print the context menu for the files: one line per item, submenus indented\n"
+    "--popup   show the menu at the pointer and run the chosen command\n"
+    "--verb N  run command N of the handler (the first handler, or --handler NAME); for VLT:\n"
+    "          0 lock, 1 grant, 2 unlock, 3 secure delete, 4 about\n"
+    "front ends: --qt (windows; the default with a display), --tty (the terminal),\n"
+    "            --answers FILE [--transcript FILE] (scripted, for tests)\n";
+
+int usage(const std::string& message) {
+    std::fprintf(stderr, "vlt-shell: %s\n\n%s", message.c_str(), kHelp);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return usage("nothing to do");
+    if (args[0] == "--help" || args[0] == "-h") return std::fputs(kHelp, stdout), 0;
+
+    if (args[0] == "--register" || args[0] == "--unregister") {
+        if (args.size() != 2) return usage(args[0] + " takes one library path");
+        if (auto r = vlt::host::registerServer(args[1], args[0] == "--unregister"); !r) {
+            std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
+            return 1;
+        }
+        return 0;
+    }
+
+    vlt::host::FrontendChoice choice;
+    std::string action, handler;
+    unsigned verb = 0;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](const char* what) -> std::string {
+            if (i + 1 >= args.size()) return {};
+            (void)what;
+            return args[++i];
+        };
+        if (a == "--list" || a == "--popup") action = a;
+        else if (a == "--verb") {
+            action = a;
+            const std::string n = value("N");
+            if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos) return usage("--verb takes a number");
+            verb = static_cast<unsigned>(std::stoul(n));
+        } else if (a == "--handler") handler = value("NAME");
+        else if (vlt::host::parseFrontendOption(args, i, choice)) continue;
+        else if (a.size() > 1 && a[0] == '-' && a != "-") return usage("unknown option " + a);
+        else files.push_back(a);
+    }
+    if (action.empty()) return usage("--list, --popup or --verb N is needed");
+    if (files.empty()) return usage("no file given");
+
+    vlt::ipc::enable();
+    vlt::host::FrontendScope frontend(choice, argc, argv);
+    if (!frontend.ok()) return usage(frontend.error());
+
+    vlt::host::ShellHost shell;
+    if (auto loaded = shell.load(vlt::host::absolutePaths(files)); !loaded) {
+        std::fprintf(stderr, "vlt-shell: %s\n", loaded.error().message.c_str());
+        return 1;
+    }
+    for (const auto& p : shell.problems()) std::fprintf(stderr, "vlt-shell: skipped %s\n", p.c_str());
+    shell.buildMenu();
+    if (action == "--list") {
+        std::fputs(shell.describeMenu().c_str(), stdout);
+        return 0;
+    }
+    if (action == "--popup") return shell.popup() ? frontend.exitStatus() : 1;
+    if (auto r = shell.invoke(handler, verb); !r) {
+        std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
+        return 1;
+    }
+    return frontend.exitStatus();
+}
