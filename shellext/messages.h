@@ -47,16 +47,6 @@ inline constexpr const char* kShredUntrusted =
     "it. Copies of its contents may remain on the device.";
 
 inline constexpr UINT kStyleWarning = MB_ICONWARNING;
-inline constexpr const char* kShredLink =
-    "%s is a symbolic link. Only the link is removed; the file it points to is not touched.";
-inline constexpr const char* kShredCannotOpen = "%s cannot be opened for writing. It was not destroyed.";
-inline constexpr const char* kShredMissing = "%s cannot be found. It was not destroyed.";
-inline constexpr const char* kShredWriteFailed =
-    "%s could not be overwritten completely before it was removed; parts of it may remain on the disk.";
-inline constexpr const char* kShredUntrusted =
-    "%s lies on a %s file system, where overwriting a file does not reliably reach the blocks that held "
-    "it. Copies of its contents may remain on the device.";
-
 inline constexpr UINT kStyleWarningSystemModal = MB_ICONWARNING | MB_SYSTEMMODAL;
 inline constexpr UINT kStyleDecryptError = MB_ICONWARNING | MB_SETFOREGROUND;
 inline constexpr UINT kStyleReplace = MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2;

@@ -60,5 +60,6 @@ int cmdLock(const std::vector<std::string>& words);
 int cmdGrant(const std::vector<std::string>& words);
 int cmdUnlock(const std::vector<std::string>& words);
 int cmdReg(const std::vector<std::string>& words);
+int cmdDesktop(const std::vector<std::string>& words);
 
 }  // namespace vlt::cli

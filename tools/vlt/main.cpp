@@ -21,6 +21,8 @@ const char* kHelp =
     "  unlock FILE...      unlock locked files; asks for the password while the profile is locked\n"
     "  reg import FILE.reg | reg export [KEYPATH] [FILE] | reg query KEYPATH [VALUE]\n"
     "                      read and write the registry hives\n"
+    "  desktop install | desktop uninstall\n"
+    "                      add VLT to your file managers' context menus, or remove it\n"
     "\n"
     "common options:\n"
     "  --password-stdin    read the password from the first line of standard input\n"
@@ -53,6 +55,7 @@ int main(int argc, char** argv) {
     if (command == "grant") return vlt::cli::cmdGrant(words);
     if (command == "unlock") return vlt::cli::cmdUnlock(words);
     if (command == "reg") return vlt::cli::cmdReg(words);
+    if (command == "desktop") return vlt::cli::cmdDesktop(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
 }

@@ -1,0 +1,185 @@
+// vlt desktop install | uninstall: the file-manager actions, the MIME type of locked files and
+// its hidden handler, for the current user.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+
+#include "cli.h"
+#include "desktop_templates.h"
+#include "sys/files.h"
+
+namespace vlt::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* kDesktopHelp =
+    "usage: vlt desktop install | uninstall\n"
+    "Adds (or removes) the \"V L T\" commands to the context menus of Dolphin, Nautilus, Nemo,\n"
+    "Thunar and Caja for you, the MIME type of .Vtf files with its icon, and a hidden handler\n"
+    "so that opening a locked file unlocks it. Files go below $XDG_DATA_HOME and\n"
+    "$XDG_CONFIG_HOME; Thunar's own actions in uca.xml are kept.\n";
+
+struct Command {
+    int verb;
+    const char* name;
+};
+constexpr Command kCommands[] = {{0, "Lock File"}, {1, "Grand For..."}, {2, "UnLock File"}, {3, "Secure Delete"}, {4, "About VLT"}};
+
+std::string env(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return v && *v ? v : fallback;
+}
+
+std::string home() { return env("HOME", "/"); }
+std::string dataHome() { return env("XDG_DATA_HOME", home() + "/.local/share"); }
+std::string configHome() { return env("XDG_CONFIG_HOME", home() + "/.config"); }
+
+std::string fill(std::string text, const std::string& shell, int verb = -1, const std::string& name = "") {
+    auto replace = [&](const std::string& key, const std::string& value) {
+        for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
+            text.replace(at, key.size(), value);
+    };
+    replace("@VLT_SHELL@", shell);
+    if (verb >= 0) replace("@VERB@", std::to_string(verb));
+    replace("@NAME@", name);
+    return text;
+}
+
+bool write(const std::string& path, const std::string& text, mode_t mode = 0644) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    if (auto r = sys::writeFileAtomically(path, text.data(), text.size(), mode); !r) {
+        std::fprintf(stderr, "vlt: %s\n", r.error().message.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string vltShellPath() {
+    char self[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string dir = n > 0 ? fs::path(std::string(self, static_cast<std::size_t>(n))).parent_path().string() : ".";
+    // Installed, vlt-shell sits beside vlt; in a build tree it is in hosts/.
+    for (const auto& candidate : {dir + "/vlt-shell", dir + "/../../hosts/vlt-shell"})
+        if (access(candidate.c_str(), X_OK) == 0) return fs::weakly_canonical(candidate).string();
+    return "vlt-shell";
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Thunar keeps every custom action in one file: ours are replaced, the user's kept.
+std::string withoutOurThunarActions(const std::string& xml) {
+    static const std::regex ours(R"(\s*<action>(?:(?!</action>)[\s\S])*?<unique-id>vaultine-[0-9]+</unique-id>[\s\S]*?</action>)");
+    return std::regex_replace(xml, ours, "");
+}
+
+bool mergeThunar(const std::string& shell, bool install) {
+    const std::string path = configHome() + "/Thunar/uca.xml";
+    std::string xml = readText(path);
+    if (xml.empty()) {
+        if (!install) return true;
+        xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<actions>\n</actions>\n";
+    }
+    xml = withoutOurThunarActions(xml);
+    if (install) {
+        std::string ours;
+        for (const auto& c : kCommands) ours += fill(kThunarAction, shell, c.verb, c.name);
+        const auto end = xml.rfind("</actions>");
+        if (end == std::string::npos) {
+            std::fprintf(stderr, "vlt: %s is not a Thunar action file; left as it is\n", path.c_str());
+            return false;
+        }
+        xml.insert(end, ours);
+    }
+    return write(path, xml);
+}
+
+bool nautilusPythonPresent() {
+    std::error_code ec;
+    for (const char* dir : {"/usr/lib/x86_64-linux-gnu/nautilus/extensions-4", "/usr/lib/x86_64-linux-gnu/nautilus/extensions-3.0",
+                            "/usr/lib/nautilus/extensions-4", "/usr/lib/nautilus/extensions-3.0"})
+        if (fs::exists(std::string(dir) + "/libnautilus-python.so", ec)) return true;
+    return false;
+}
+
+void refreshCaches() {
+    // Best effort: the desktop picks the files up at its next start without these.
+    (void)!std::system(("update-mime-database '" + dataHome() + "/mime' >/dev/null 2>&1").c_str());
+    (void)!std::system(("update-desktop-database '" + dataHome() + "/applications' >/dev/null 2>&1").c_str());
+}
+
+std::vector<std::string> scriptPaths() {
+    std::vector<std::string> out;
+    for (const auto& c : kCommands) {
+        out.push_back(dataHome() + "/nautilus/scripts/V L T/" + c.name);
+        out.push_back(configHome() + "/caja/scripts/V L T/" + c.name);
+    }
+    return out;
+}
+
+std::vector<std::string> plainFiles() {
+    std::vector<std::string> out = {dataHome() + "/mime/packages/vaultine.xml",
+                                    dataHome() + "/icons/hicolor/scalable/mimetypes/application-x-vaultine-locked.svg",
+                                    dataHome() + "/applications/vlt-unlock.desktop",
+                                    dataHome() + "/kio/servicemenus/vlt.desktop",
+                                    dataHome() + "/kservices5/ServiceMenus/vlt.desktop",
+                                    dataHome() + "/nautilus-python/extensions/vlt.py"};
+    for (const auto& c : kCommands) out.push_back(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action");
+    return out;
+}
+
+int install() {
+    const std::string shell = vltShellPath();
+    bool ok = write(dataHome() + "/mime/packages/vaultine.xml", kMime) &&
+              write(dataHome() + "/icons/hicolor/scalable/mimetypes/application-x-vaultine-locked.svg", kIcon) &&
+              write(dataHome() + "/applications/vlt-unlock.desktop", fill(kUnlockEntry, shell)) &&
+              // Plasma 6 runs only service menus that are executable.
+              write(dataHome() + "/kio/servicemenus/vlt.desktop", fill(kDolphin, shell), 0755) &&
+              write(dataHome() + "/kservices5/ServiceMenus/vlt.desktop", fill(kDolphin, shell));
+    for (const auto& c : kCommands) {
+        ok = ok && write(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action",
+                         fill(kNemoAction, shell, c.verb, c.name));
+        ok = ok && write(configHome() + "/caja/scripts/V L T/" + c.name, fill(kScript, shell, c.verb, c.name), 0755);
+        if (!nautilusPythonPresent())
+            ok = ok && write(dataHome() + "/nautilus/scripts/V L T/" + c.name, fill(kScript, shell, c.verb, c.name), 0755);
+    }
+    if (nautilusPythonPresent()) ok = ok && write(dataHome() + "/nautilus-python/extensions/vlt.py", fill(kNautilusPython, shell));
+    ok = mergeThunar(shell, true) && ok;
+    refreshCaches();
+    if (ok) std::printf("VLT's commands are in your file managers' context menus (using %s).\n", shell.c_str());
+    return ok ? kOk : kFailed;
+}
+
+int uninstall() {
+    std::error_code ec;
+    for (const auto& p : plainFiles()) fs::remove(p, ec);
+    for (const auto& p : scriptPaths()) fs::remove(p, ec);
+    fs::remove(dataHome() + "/nautilus/scripts/V L T", ec);
+    fs::remove(configHome() + "/caja/scripts/V L T", ec);
+    const bool ok = mergeThunar("", false);
+    refreshCaches();
+    return ok ? kOk : kFailed;
+}
+
+}  // namespace
+
+int cmdDesktop(const std::vector<std::string>& words) {
+    if (words.size() != 1) return usageError("desktop takes install or uninstall", kDesktopHelp);
+    if (words[0] == "--help" || words[0] == "-h") return std::fputs(kDesktopHelp, stdout), kOk;
+    if (words[0] == "install") return install();
+    if (words[0] == "uninstall") return uninstall();
+    return usageError("unknown desktop command '" + words[0] + "'", kDesktopHelp);
+}
+
+}  // namespace vlt::cli
