@@ -1,8 +1,14 @@
 #include "frontends/headless/headless_frontend.h"
 
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
 #include <sstream>
 
+#include "ui/input.h"
+#include "win32/commctrl.h"
 #include "win32/winuser.h"
 
 namespace vlt::frontends {
@@ -22,12 +28,425 @@ std::string escape(const std::string& s) {
     return out;
 }
 
+std::string quote(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"' || c == '\\') out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+struct Token {
+    std::string text;
+    bool quoted = false;
+};
+
+Result<std::vector<Token>> tokenize(const std::string& line) {
+    std::vector<Token> out;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == ' ' || c == '\t') {
+            ++i;
+        } else if (c == ';') {
+            out.push_back(Token{";", false});
+            ++i;
+        } else if (c == '"') {
+            Token t{"", true};
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                char d = line[i++];
+                if (d == '"') {
+                    closed = true;
+                    break;
+                }
+                if (d == '\\' && i < line.size()) {
+                    d = line[i++];
+                    if (d == 'n') d = '\n';
+                    else if (d == 't') d = '\t';
+                }
+                t.text += d;
+            }
+            if (!closed) return fail("unterminated quote");
+            out.push_back(std::move(t));
+        } else {
+            Token t;
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != ';') t.text += line[i++];
+            out.push_back(std::move(t));
+        }
+    }
+    return out;
+}
+
+bool parseNumber(const Token& t, int& out) {
+    if (t.quoted || t.text.empty()) return false;
+    std::size_t used = 0;
+    try {
+        out = std::stoi(t.text, &used);
+    } catch (...) {
+        return false;
+    }
+    return used == t.text.size();
+}
+
+Result<std::vector<DialogAction>> parseActions(const std::vector<Token>& tokens, std::size_t start) {
+    std::vector<DialogAction> actions;
+    std::size_t i = start;
+    auto need = [&](std::size_t n) { return i + n <= tokens.size(); };
+    while (i < tokens.size()) {
+        if (tokens[i].text == ";" && !tokens[i].quoted) {
+            ++i;
+            continue;
+        }
+        const std::string verb = tokens[i].quoted ? std::string() : tokens[i].text;
+        ++i;
+        int control = 0;
+        int n = 0;
+        if (verb == "type") {
+            if (!need(2) || !parseNumber(tokens[i], control)) return fail("type needs a control id and a text");
+            actions.push_back(DialogAction::type(control, tokens[i + 1].text));
+            i += 2;
+        } else if (verb == "click") {
+            if (!need(1) || !parseNumber(tokens[i], control)) return fail("click needs a control id");
+            actions.push_back(DialogAction::click(control));
+            i += 1;
+        } else if (verb == "select" || verb == "activate") {
+            if (!need(2) || !parseNumber(tokens[i], control)) return fail(verb + " needs a control id and an item");
+            const Token& item = tokens[i + 1];
+            if (parseNumber(item, n))
+                actions.push_back(verb == "select" ? DialogAction::select(control, n) : DialogAction::activate(control, n));
+            else if (item.quoted)
+                actions.push_back(verb == "select" ? DialogAction::select(control, item.text)
+                                                   : DialogAction::activate(control, item.text));
+            else
+                return fail(verb + " needs an item number or a \"quoted\" text");
+            i += 2;
+        } else if (verb == "enter") {
+            actions.push_back(DialogAction::enter());
+        } else if (verb == "cancel") {
+            actions.push_back(DialogAction::cancel());
+        } else if (verb == "wait-steps" || verb == "cancel-after-steps") {
+            if (!need(1) || !parseNumber(tokens[i], n) || n < 0) return fail(verb + " needs a count");
+            actions.push_back(DialogAction::waitSteps(n));
+            if (verb == "cancel-after-steps") actions.push_back(DialogAction::click(IDCANCEL));
+            i += 1;
+        } else {
+            return fail("unknown dialog action: " + (verb.empty() ? tokens[i - 1].text : verb));
+        }
+        if (i < tokens.size() && !(tokens[i].text == ";" && !tokens[i].quoted))
+            return fail("expected ';' after " + verb);
+    }
+    return actions;
+}
+
+std::string describeAction(const DialogAction& a) {
+    switch (a.kind) {
+        case DialogAction::Kind::Type: return "type " + std::to_string(a.control) + " " + quote(a.text);
+        case DialogAction::Kind::Click: return "click " + std::to_string(a.control);
+        case DialogAction::Kind::Select:
+        case DialogAction::Kind::Activate:
+            return std::string(a.kind == DialogAction::Kind::Select ? "select " : "activate ") +
+                   std::to_string(a.control) + " " + (a.byText ? quote(a.text) : std::to_string(a.index));
+        case DialogAction::Kind::Enter: return "enter";
+        case DialogAction::Kind::Cancel: return "cancel";
+        case DialogAction::Kind::WaitSteps: return "wait-steps " + std::to_string(a.count);
+    }
+    return "?";
+}
+
+ControlRecord recordControl(const ui::WindowState& c) {
+    ControlRecord r;
+    r.id = c.id;
+    r.kind = c.control;
+    r.text = c.text;
+    if (c.control == ui::ControlKind::Edit && (c.style & ES_PASSWORD)) r.text.assign(c.text.size(), '*');
+    r.enabled = c.enabled;
+    r.visible = c.visible;
+    r.focused = c.focused;
+    r.check = c.check;
+    r.items = c.items;
+    r.rangeMin = c.rangeMin;
+    r.rangeMax = c.rangeMax;
+    r.position = c.position;
+    r.iconId = c.iconId;
+    r.animationId = c.animationId;
+    r.playing = c.playing;
+    return r;
+}
+
+std::string controlLine(const ControlRecord& c) {
+    std::string out = "  " + std::to_string(c.id) + " " + controlKindName(c.kind) + " " + quote(escape(c.text));
+    if (!c.enabled) out += " disabled";
+    if (!c.visible) out += " hidden";
+    if (c.focused) out += " focused";
+    if (c.kind == ui::ControlKind::CheckBox || c.kind == ui::ControlKind::RadioButton)
+        out += c.check == BST_CHECKED ? " checked" : (c.check == BST_INDETERMINATE ? " indeterminate" : " unchecked");
+    if (c.kind == ui::ControlKind::ListView || c.kind == ui::ControlKind::ComboBox) {
+        out += " items=[";
+        for (std::size_t i = 0; i < c.items.size(); ++i) {
+            if (i) out += ", ";
+            out += quote(escape(c.items[i].text));
+            if (c.items[i].selected) out += "*";
+        }
+        out += "]";
+    }
+    if (c.kind == ui::ControlKind::ProgressBar)
+        out += " pos=" + std::to_string(c.position) + " range=" + std::to_string(c.rangeMin) + ".." +
+               std::to_string(c.rangeMax);
+    if (c.kind == ui::ControlKind::Icon) out += " icon=" + std::to_string(c.iconId);
+    if (c.kind == ui::ControlKind::Animation)
+        out += " clip=" + std::to_string(c.animationId) + (c.playing ? " playing" : "");
+    return out + "\n";
+}
+
+std::string menuText(const std::vector<ui::MenuItem>& items) {
+    std::string out;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) out += "|";
+        const auto& m = items[i];
+        if (m.separator) {
+            out += "-";
+            continue;
+        }
+        std::string label = escape(m.text);
+        if (!m.submenu.empty()) label += " {" + menuText(m.submenu) + "}";
+        else label += "=" + std::to_string(m.id);
+        if (m.checked) label = "*" + label;
+        out += m.grayed ? "(" + label + ")" : label;
+    }
+    return out;
+}
+
+bool menuHas(const std::vector<ui::MenuItem>& items, UINT id) {
+    for (const auto& m : items) {
+        if (m.separator || m.grayed) continue;
+        if (!m.submenu.empty() ? menuHas(m.submenu, id) : m.id == id) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+// ---- Actions ----------------------------------------------------------------------------------
+
+DialogAction DialogAction::type(int control, std::string text) {
+    DialogAction a;
+    a.kind = Kind::Type;
+    a.control = control;
+    a.text = std::move(text);
+    return a;
+}
+DialogAction DialogAction::click(int control) {
+    DialogAction a;
+    a.kind = Kind::Click;
+    a.control = control;
+    return a;
+}
+DialogAction DialogAction::select(int control, int index) {
+    DialogAction a;
+    a.kind = Kind::Select;
+    a.control = control;
+    a.index = index;
+    return a;
+}
+DialogAction DialogAction::select(int control, std::string itemText) {
+    DialogAction a = select(control, -1);
+    a.text = std::move(itemText);
+    a.byText = true;
+    return a;
+}
+DialogAction DialogAction::activate(int control, int index) {
+    DialogAction a = select(control, index);
+    a.kind = Kind::Activate;
+    return a;
+}
+DialogAction DialogAction::activate(int control, std::string itemText) {
+    DialogAction a = select(control, std::move(itemText));
+    a.kind = Kind::Activate;
+    return a;
+}
+DialogAction DialogAction::enter() {
+    DialogAction a;
+    a.kind = Kind::Enter;
+    return a;
+}
+DialogAction DialogAction::cancel() {
+    DialogAction a;
+    a.kind = Kind::Cancel;
+    return a;
+}
+DialogAction DialogAction::waitSteps(int count) {
+    DialogAction a;
+    a.kind = Kind::WaitSteps;
+    a.count = count;
+    return a;
+}
+
+// ---- Shared state -------------------------------------------------------------------------------
+
+struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::Core> {
+    struct Open {
+        int resourceId = 0;
+        bool modal = false;
+        std::deque<DialogAction> pending;
+        std::uint64_t activity = 0;
+        std::chrono::steady_clock::time_point since;
+    };
+
+    mutable std::mutex mutex;
+    std::condition_variable stopChanged;
+    bool stopping = false;
+    bool watchdogRunning = false;
+    std::chrono::milliseconds watchdog{30000};
+    std::deque<int> buttons;
+    std::deque<std::optional<std::string>> saves;
+    std::deque<UINT> menus;
+    std::map<int, std::deque<std::vector<DialogAction>>> scripts;
+    std::map<HWND, Open> open;
+    std::vector<TranscriptEntry> transcript;
+
+    void note(std::string text) {
+        TranscriptEntry e;
+        e.kind = TranscriptEntry::Kind::Note;
+        e.text = std::move(text);
+        std::lock_guard lock(mutex);
+        transcript.push_back(std::move(e));
+    }
+
+    static TranscriptEntry snapshot(HWND dialog, TranscriptEntry::Kind kind) {
+        TranscriptEntry e;
+        e.kind = kind;
+        ui::WindowState d;
+        if (!ui::describe(dialog, d)) return e;
+        e.resourceId = d.id;
+        e.caption = d.text;
+        e.answer = static_cast<int>(d.result);
+        for (HWND h : ui::children(dialog)) {
+            ui::WindowState c;
+            if (ui::describe(h, c) && c.kind == ui::WindowKind::Control) e.controls.push_back(recordControl(c));
+        }
+        return e;
+    }
+
+    // The progress bar steps of a dialog (the sum over its bars).
+    static int steps(HWND dialog) {
+        int total = 0;
+        for (HWND h : ui::children(dialog)) {
+            ui::WindowState c;
+            if (ui::describe(h, c) && c.control == ui::ControlKind::ProgressBar) total += c.steps;
+        }
+        return total;
+    }
+
+    // Queues the dialog's next actions up to a wait that is not satisfied yet.
+    void advance(HWND dialog) {
+        std::vector<DialogAction> ready;
+        {
+            std::lock_guard lock(mutex);
+            auto it = open.find(dialog);
+            if (it == open.end()) return;
+            auto& pending = it->second.pending;
+            while (!pending.empty()) {
+                if (pending.front().kind == DialogAction::Kind::WaitSteps) {
+                    if (steps(dialog) < pending.front().count) break;
+                    pending.pop_front();
+                    continue;
+                }
+                ready.push_back(pending.front());
+                pending.pop_front();
+            }
+        }
+        std::weak_ptr<Core> self = weak_from_this();
+        for (auto& action : ready)
+            ui::input::run(dialog, [self, dialog, action] {
+                if (auto core = self.lock()) core->perform(dialog, action);
+            });
+    }
+
+    // On the dialog's thread.
+    void perform(HWND dialog, const DialogAction& a) {
+        HWND target = a.control != 0 ? GetDlgItem(dialog, a.control) : dialog;
+        bool ok = target != nullptr;
+        int index = a.index;
+        if (ok && a.byText) {
+            ui::WindowState list;
+            index = -2;
+            if (ui::describe(target, list))
+                for (std::size_t i = 0; i < list.items.size(); ++i)
+                    if (list.items[i].text == a.text) {
+                        index = static_cast<int>(i);
+                        break;
+                    }
+            ok = index != -2;
+        }
+        if (ok) {
+            switch (a.kind) {
+                case DialogAction::Kind::Type: ok = ui::input::now::type(target, a.text); break;
+                case DialogAction::Kind::Click: ok = ui::input::now::click(target); break;
+                case DialogAction::Kind::Select: ok = ui::input::now::selectItem(target, index); break;
+                case DialogAction::Kind::Activate: ok = ui::input::now::activateItem(target, index); break;
+                case DialogAction::Kind::Enter: ok = ui::input::now::pressEnter(dialog); break;
+                case DialogAction::Kind::Cancel: ok = ui::input::now::close(dialog); break;
+                case DialogAction::Kind::WaitSteps: break;
+            }
+        }
+        if (!ok) {
+            ui::WindowState d;
+            const int id = ui::describe(dialog, d) ? d.id : 0;
+            note("dialog " + std::to_string(id) + ": cannot " + describeAction(a));
+        }
+    }
+
+    void watch() {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            stopChanged.wait_for(lock, std::chrono::milliseconds(100));
+            if (stopping) break;
+            const auto now = std::chrono::steady_clock::now();
+            std::vector<std::pair<HWND, int>> expired;
+            for (auto& [hwnd, o] : open) {
+                if (!o.modal) continue;
+                ui::WindowState d;
+                if (!ui::describe(hwnd, d) || d.ended) continue;
+                if (d.activity != o.activity) {
+                    o.activity = d.activity;
+                    o.since = now;
+                } else if (now - o.since >= watchdog) {
+                    expired.emplace_back(hwnd, o.resourceId);
+                    o.since = now;
+                }
+            }
+            if (expired.empty()) continue;
+            lock.unlock();
+            for (const auto& [hwnd, id] : expired) {
+                note("dialog " + std::to_string(id) + ": timeout, ended with IDCANCEL");
+                EndDialog(hwnd, IDCANCEL);
+            }
+            lock.lock();
+        }
+    }
+};
+
+// ---- Front end ----------------------------------------------------------------------------------
+
+HeadlessFrontend::HeadlessFrontend() : m_core(std::make_shared<Core>()) {}
+
+HeadlessFrontend::~HeadlessFrontend() {
+    {
+        std::lock_guard lock(m_core->mutex);
+        m_core->stopping = true;
+    }
+    m_core->stopChanged.notify_all();
+    if (m_watchdog.joinable()) m_watchdog.join();
+}
 
 int buttonFromName(const std::string& name) {
     for (const auto& [text, id] : kButtons)
         if (name == text) return id;
-    if (!name.empty() && name.find_first_not_of("0123456789") == std::string::npos) return std::stoi(name);
+    if (!name.empty() && name.size() < 9 && name.find_first_not_of("0123456789") == std::string::npos)
+        return std::stoi(name);
     return 0;
 }
 
@@ -37,14 +456,57 @@ std::string buttonName(int button) {
     return std::to_string(button);
 }
 
+std::string controlKindName(ui::ControlKind kind) {
+    switch (kind) {
+        case ui::ControlKind::Static: return "Static";
+        case ui::ControlKind::Icon: return "Icon";
+        case ui::ControlKind::GroupBox: return "GroupBox";
+        case ui::ControlKind::Edit: return "Edit";
+        case ui::ControlKind::PushButton: return "PushButton";
+        case ui::ControlKind::DefPushButton: return "DefPushButton";
+        case ui::ControlKind::CheckBox: return "CheckBox";
+        case ui::ControlKind::RadioButton: return "RadioButton";
+        case ui::ControlKind::ListView: return "ListView";
+        case ui::ControlKind::ComboBox: return "ComboBox";
+        case ui::ControlKind::ProgressBar: return "ProgressBar";
+        case ui::ControlKind::Animation: return "Animation";
+        case ui::ControlKind::Separator: return "Separator";
+    }
+    return "?";
+}
+
 void HeadlessFrontend::answerMessageBox(int button) {
-    std::lock_guard lock(m_mutex);
-    m_buttons.push_back(button);
+    std::lock_guard lock(m_core->mutex);
+    m_core->buttons.push_back(button);
 }
 
 void HeadlessFrontend::answerSaveDialog(std::optional<std::string> path) {
-    std::lock_guard lock(m_mutex);
-    m_saves.push_back(std::move(path));
+    std::lock_guard lock(m_core->mutex);
+    m_core->saves.push_back(std::move(path));
+}
+
+void HeadlessFrontend::answerMenu(UINT command) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->menus.push_back(command);
+}
+
+void HeadlessFrontend::onDialog(int resourceId, std::vector<DialogAction> actions) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->scripts[resourceId].push_back(std::move(actions));
+}
+
+Result<void> HeadlessFrontend::scriptDialog(int resourceId, const std::string& actions) {
+    auto tokens = tokenize(actions);
+    if (!tokens) return tokens.error();
+    auto parsed = parseActions(*tokens, 0);
+    if (!parsed) return parsed.error();
+    onDialog(resourceId, std::move(*parsed));
+    return {};
+}
+
+void HeadlessFrontend::setWatchdog(std::chrono::milliseconds period) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->watchdog = period;
 }
 
 Result<void> HeadlessFrontend::loadScript(const std::string& text) {
@@ -58,23 +520,40 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
         const auto space = line.find(' ');
         const std::string verb = line.substr(0, space);
         const std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
+        const std::string where = "answers line " + std::to_string(number);
         if (verb == "message" && buttonFromName(arg) != 0) {
             answerMessageBox(buttonFromName(arg));
         } else if (verb == "save" && !arg.empty()) {
             answerSaveDialog(arg == "cancel" ? std::nullopt : std::optional<std::string>(arg));
+        } else if (verb == "menu" && !arg.empty()) {
+            if (arg == "none") {
+                answerMenu(0);
+            } else {
+                const int id = buttonFromName(arg);
+                if (id <= 0) return fail(where + ": menu needs a command id or none");
+                answerMenu(static_cast<UINT>(id));
+            }
+        } else if (verb == "dialog") {
+            auto tokens = tokenize(arg);
+            if (!tokens) return fail(where + ": " + tokens.error().message);
+            int id = 0;
+            if (tokens->empty() || !parseNumber((*tokens)[0], id)) return fail(where + ": dialog needs a resource id");
+            auto actions = parseActions(*tokens, 1);
+            if (!actions) return fail(where + ": " + actions.error().message);
+            onDialog(id, std::move(*actions));
         } else {
-            return fail("answers line " + std::to_string(number) + " is not understood: " + line);
+            return fail(where + " is not understood: " + line);
         }
     }
     return {};
 }
 
 int HeadlessFrontend::messageBox(const ui::MessageBoxRequest& request) {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_core->mutex);
     int answer = ui::defaultButton(request.style);
-    if (!m_buttons.empty()) {
-        answer = m_buttons.front();
-        m_buttons.pop_front();
+    if (!m_core->buttons.empty()) {
+        answer = m_core->buttons.front();
+        m_core->buttons.pop_front();
     }
     TranscriptEntry e;
     e.kind = TranscriptEntry::Kind::MessageBox;
@@ -82,20 +561,20 @@ int HeadlessFrontend::messageBox(const ui::MessageBoxRequest& request) {
     e.text = request.text;
     e.style = request.style;
     e.answer = answer;
-    m_transcript.push_back(std::move(e));
+    m_core->transcript.push_back(std::move(e));
     return answer;
 }
 
 ui::SaveDialogAnswer HeadlessFrontend::saveDialog(const ui::SaveDialogRequest& request) {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_core->mutex);
     ui::SaveDialogAnswer answer;
-    if (!m_saves.empty()) {
-        if (m_saves.front()) {
+    if (!m_core->saves.empty()) {
+        if (m_core->saves.front()) {
             answer.accepted = true;
-            answer.path = *m_saves.front();
+            answer.path = *m_core->saves.front();
             if (answer.path.front() != '/') answer.path = request.initialDir + "/" + answer.path;
         }
-        m_saves.pop_front();
+        m_core->saves.pop_front();
     }
     TranscriptEntry e;
     e.kind = TranscriptEntry::Kind::SaveDialog;
@@ -105,44 +584,132 @@ ui::SaveDialogAnswer HeadlessFrontend::saveDialog(const ui::SaveDialogRequest& r
     e.folder = request.initialDir;
     e.answer = answer.accepted ? IDOK : IDCANCEL;
     e.path = answer.path;
-    m_transcript.push_back(std::move(e));
+    m_core->transcript.push_back(std::move(e));
+    return answer;
+}
+
+void HeadlessFrontend::windowShown(HWND hwnd) {
+    ui::WindowState d;
+    if (!ui::describe(hwnd, d) || d.kind != ui::WindowKind::Dialog) return;
+    TranscriptEntry shown = Core::snapshot(hwnd, TranscriptEntry::Kind::DialogShown);
+    shown.answer = 0;
+    {
+        std::lock_guard lock(m_core->mutex);
+        m_core->transcript.push_back(std::move(shown));
+        Core::Open o;
+        o.resourceId = d.id;
+        o.modal = d.modal;
+        o.activity = d.activity;
+        o.since = std::chrono::steady_clock::now();
+        auto script = m_core->scripts.find(d.id);
+        if (script != m_core->scripts.end() && !script->second.empty()) {
+            o.pending.assign(script->second.front().begin(), script->second.front().end());
+            script->second.pop_front();
+        }
+        m_core->open[hwnd] = std::move(o);
+        if (d.modal && !m_core->watchdogRunning) {
+            m_core->watchdogRunning = true;
+            m_watchdog = std::thread([core = m_core] { core->watch(); });
+        }
+    }
+    m_core->advance(hwnd);
+}
+
+void HeadlessFrontend::windowChanged(HWND hwnd, ui::Change what) {
+    if (what != ui::Change::Progress) return;
+    HWND dialog = GetParent(hwnd);
+    {
+        std::lock_guard lock(m_core->mutex);
+        auto it = m_core->open.find(dialog);
+        if (it == m_core->open.end() || it->second.pending.empty()) return;
+    }
+    m_core->advance(dialog);
+}
+
+void HeadlessFrontend::windowClosing(HWND hwnd) {
+    {
+        std::lock_guard lock(m_core->mutex);
+        if (m_core->open.erase(hwnd) == 0) return;
+    }
+    TranscriptEntry closed = Core::snapshot(hwnd, TranscriptEntry::Kind::DialogClosed);
+    std::lock_guard lock(m_core->mutex);
+    m_core->transcript.push_back(std::move(closed));
+}
+
+UINT HeadlessFrontend::popupMenu(const ui::PopupMenuRequest& request) {
+    std::lock_guard lock(m_core->mutex);
+    UINT answer = 0;
+    if (!m_core->menus.empty()) {
+        answer = m_core->menus.front();
+        m_core->menus.pop_front();
+    }
+    TranscriptEntry e;
+    e.kind = TranscriptEntry::Kind::PopupMenu;
+    e.menu = request.items;
+    if (answer != 0 && !menuHas(request.items, answer)) {
+        TranscriptEntry n;
+        n.kind = TranscriptEntry::Kind::Note;
+        n.text = "menu: command " + std::to_string(answer) + " cannot be chosen";
+        m_core->transcript.push_back(std::move(n));
+        answer = 0;
+    }
+    e.answer = static_cast<int>(answer);
+    m_core->transcript.push_back(std::move(e));
     return answer;
 }
 
 std::vector<TranscriptEntry> HeadlessFrontend::transcript() const {
-    std::lock_guard lock(m_mutex);
-    return m_transcript;
+    std::lock_guard lock(m_core->mutex);
+    return m_core->transcript;
 }
 
 std::vector<TranscriptEntry> HeadlessFrontend::messageBoxes() const {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_core->mutex);
     std::vector<TranscriptEntry> out;
-    for (const auto& e : m_transcript)
+    for (const auto& e : m_core->transcript)
         if (e.kind == TranscriptEntry::Kind::MessageBox) out.push_back(e);
     return out;
 }
 
 std::string HeadlessFrontend::transcriptText() const {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_core->mutex);
     std::string out;
     char style[16];
-    for (const auto& e : m_transcript) {
+    for (const auto& e : m_core->transcript) {
         std::snprintf(style, sizeof style, "0x%X", e.style);
-        if (e.kind == TranscriptEntry::Kind::MessageBox)
-            out += "message [" + escape(e.caption) + "] " + escape(e.text) + " style=" + style +
-                   " -> " + buttonName(e.answer) + "\n";
-        else
-            out += "save [" + escape(e.caption) + "] name=" + e.text + " folder=" + e.folder + " flags=" + style +
-                   " -> " + (e.answer == IDOK ? e.path : std::string("cancel")) + "\n";
+        switch (e.kind) {
+            case TranscriptEntry::Kind::MessageBox:
+                out += "message [" + escape(e.caption) + "] " + escape(e.text) + " style=" + style + " -> " +
+                       buttonName(e.answer) + "\n";
+                break;
+            case TranscriptEntry::Kind::SaveDialog:
+                out += "save [" + escape(e.caption) + "] name=" + e.text + " folder=" + e.folder + " flags=" + style +
+                       " -> " + (e.answer == IDOK ? e.path : std::string("cancel")) + "\n";
+                break;
+            case TranscriptEntry::Kind::DialogShown:
+            case TranscriptEntry::Kind::DialogClosed:
+                out += "dialog " + std::to_string(e.resourceId) + " [" + escape(e.caption) + "] " +
+                       (e.kind == TranscriptEntry::Kind::DialogShown ? std::string("shown")
+                                                                     : "closed -> " + buttonName(e.answer)) +
+                       "\n";
+                for (const auto& c : e.controls) out += controlLine(c);
+                break;
+            case TranscriptEntry::Kind::PopupMenu:
+                out += "menu [" + menuText(e.menu) + "] -> " + (e.answer ? std::to_string(e.answer) : "none") + "\n";
+                break;
+            case TranscriptEntry::Kind::Note: out += "note " + escape(e.text) + "\n"; break;
+        }
     }
     return out;
 }
 
 void HeadlessFrontend::clear() {
-    std::lock_guard lock(m_mutex);
-    m_transcript.clear();
-    m_buttons.clear();
-    m_saves.clear();
+    std::lock_guard lock(m_core->mutex);
+    m_core->transcript.clear();
+    m_core->buttons.clear();
+    m_core->saves.clear();
+    m_core->menus.clear();
+    m_core->scripts.clear();
 }
 
 }  // namespace vlt::frontends

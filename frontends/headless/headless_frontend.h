@@ -1,58 +1,141 @@
 // The test front end: answers every message box and dialog from a script and keeps a
 // transcript of what was shown, so behaviour can be asserted without a display.
+//
+// Script lines (loadScript); blank lines and lines starting with '#' are ignored:
+//   message IDYES                 answers the next message box (any ID* name or a number)
+//   save PATH | save cancel       answers the next save dialog
+//   menu 1039 | menu none         answers the next popup menu with that command, or dismisses it
+//   dialog 130 ACTION; ACTION...  acts on the next showing of dialog 130, in order
+// Dialog actions (CTL is a control id; TEXT is one word or "quoted", with \" \\ \n \t):
+//   type CTL TEXT                 types TEXT into an edit control (replacing its text)
+//   click CTL                     clicks a button (check boxes toggle, radio buttons select)
+//   select CTL N | select CTL "TEXT"      clicks list item N (or the item with that text);
+//                                          on a combo box, selects it; N -1 clicks empty space
+//   activate CTL N | activate CTL "TEXT"  double-clicks a list item
+//   enter                         presses Enter (the default button)
+//   cancel                        presses Escape
+//   wait-steps N                  waits until the dialog's progress bar has stepped N times
+//   cancel-after-steps N          wait-steps N, then click 2 (the Cancel button)
+// Several "dialog" lines for one id serve its showings in order. Actions go through
+// ui::input, so they make the messages a user would. A dialog without actions waits for its
+// own code (a progress dialog is closed by its worker); a modal dialog whose thread handles no
+// message for the watchdog period (30 s) is recorded as "timeout" and ended with IDCANCEL, so
+// a broken test fails instead of hanging.
 #pragma once
 
-#include <deque>
-#include <mutex>
+#include <chrono>
+#include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/result.h"
 #include "ui/frontend.h"
+#include "ui/state.h"
 
 namespace vlt::frontends {
 
+// One control of a dialog as it looked.
+struct ControlRecord {
+    int id = 0;
+    ui::ControlKind kind = ui::ControlKind::Static;
+    std::string text;  // an ES_PASSWORD edit shows one '*' per character
+    bool enabled = true;
+    bool visible = true;
+    bool focused = false;
+    int check = 0;
+    std::vector<ui::ListItem> items;
+    int rangeMin = 0, rangeMax = 0, position = 0;  // progress bar
+    int iconId = 0;
+    int animationId = 0;
+    bool playing = false;
+};
+
 struct TranscriptEntry {
-    enum class Kind { MessageBox, SaveDialog };
+    enum class Kind { MessageBox, SaveDialog, DialogShown, DialogClosed, PopupMenu, Note };
     Kind kind = Kind::MessageBox;
-    std::string caption;  // message box caption, or save dialog title
-    std::string text;     // message box text, or the save dialog's initial name
+    std::string caption;  // message box caption, save dialog title, dialog caption
+    std::string text;     // message box text, the save dialog's initial name, a note
     UINT style = 0;       // message box style, or the save dialog's OFN_* flags
     std::string folder;   // save dialog: initial folder
-    int answer = 0;       // button pressed; save dialog: IDOK or IDCANCEL
+    int answer = 0;       // button pressed; save dialog: IDOK or IDCANCEL; dialog closed: its
+                          // result; popup menu: the command chosen (0 dismissed)
     std::string path;     // save dialog: the chosen path
+    int resourceId = 0;   // dialogs
+    std::vector<ControlRecord> controls;  // dialogs, in template order
+    std::vector<ui::MenuItem> menu;       // popup menu
+};
+
+struct DialogAction {
+    enum class Kind { Type, Click, Select, Activate, Enter, Cancel, WaitSteps };
+    Kind kind = Kind::Click;
+    int control = 0;
+    std::string text;     // Type: what to type; Select/Activate: the item's text when byText
+    int index = -1;       // Select/Activate by position
+    bool byText = false;
+    int count = 0;        // WaitSteps
+
+    static DialogAction type(int control, std::string text);
+    static DialogAction click(int control);
+    static DialogAction select(int control, int index);
+    static DialogAction select(int control, std::string itemText);
+    static DialogAction activate(int control, int index);
+    static DialogAction activate(int control, std::string itemText);
+    static DialogAction enter();
+    static DialogAction cancel();
+    static DialogAction waitSteps(int count);
 };
 
 class HeadlessFrontend final : public ui::Frontend {
 public:
+    HeadlessFrontend();
+    ~HeadlessFrontend() override;
+    HeadlessFrontend(const HeadlessFrontend&) = delete;
+    HeadlessFrontend& operator=(const HeadlessFrontend&) = delete;
+
     // Queues answers, used in order. Without a queued answer a message box gets its default
-    // button and a save dialog is cancelled.
+    // button, a save dialog is cancelled and a popup menu is dismissed.
     void answerMessageBox(int button);
     void answerSaveDialog(std::optional<std::string> path);  // nullopt = Cancel
+    void answerMenu(UINT command);                           // 0 = dismiss
+    // Actions for the next showing of dialog `resourceId` (one call per showing).
+    void onDialog(int resourceId, std::vector<DialogAction> actions);
+    // The same in script syntax: "type 1000 secret; click 1".
+    Result<void> scriptDialog(int resourceId, const std::string& actions);
 
-    // Script lines: "message IDYES" (any ID* name or number), "save PATH", "save cancel";
-    // blank lines and lines starting with '#' are ignored.
+    // The script format described at the top of this file.
     Result<void> loadScript(const std::string& text);
+
+    // How long a modal dialog's thread may stay idle before the dialog is ended.
+    void setWatchdog(std::chrono::milliseconds period);
 
     int messageBox(const ui::MessageBoxRequest& request) override;
     ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
+    void windowShown(HWND hwnd) override;
+    void windowChanged(HWND hwnd, ui::Change what) override;
+    void windowClosing(HWND hwnd) override;
+    UINT popupMenu(const ui::PopupMenuRequest& request) override;
 
     std::vector<TranscriptEntry> transcript() const;
     std::vector<TranscriptEntry> messageBoxes() const;
-    // The transcript as text, one line per entry, for files and failure output.
+    // The transcript as text, one line per entry (and one per control), for files and
+    // failure output.
     std::string transcriptText() const;
     void clear();
 
+    struct Core;
+
 private:
-    mutable std::mutex m_mutex;  // workers show message boxes from their own threads
-    std::deque<int> m_buttons;
-    std::deque<std::optional<std::string>> m_saves;
-    std::vector<TranscriptEntry> m_transcript;
+    std::shared_ptr<Core> m_core;  // queued dialog actions keep it alive
+    std::thread m_watchdog;
 };
 
 // "IDYES" -> 6; also accepts a decimal number. 0 when unknown.
 int buttonFromName(const std::string& name);
 std::string buttonName(int button);
+// "Edit", "ListView", ...
+std::string controlKindName(ui::ControlKind kind);
 
 }  // namespace vlt::frontends

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "win32/commctrl.h"
 #include "win32/winuser.h"
 
 namespace vlt::ui {
@@ -62,6 +63,8 @@ struct AnimationClip {
 // The module handle of the shared object or program that contains `address` (dladdr).
 HINSTANCE moduleOf(const void* address);
 
+// Registering again under the same module and number replaces the earlier entry; register
+// at start-up, before the resource is used.
 void registerDialog(HINSTANCE module, DialogTemplate dialog);
 void registerIcon(HINSTANCE module, int id, Image image);
 void registerAnimation(HINSTANCE module, int id, AnimationClip clip);
@@ -69,6 +72,21 @@ void registerAnimation(HINSTANCE module, int id, AnimationClip clip);
 const DialogTemplate* findDialog(HINSTANCE module, int id);
 const Image* findIcon(HINSTANCE module, int id);
 const AnimationClip* findAnimation(HINSTANCE module, int id);
+
+// What LoadIconA and the image lists hold, for front ends that draw them.
+struct IconInfo {
+    HINSTANCE module = nullptr;
+    int id = 0;
+    Image image;
+};
+bool describeIcon(HICON icon, IconInfo& out);
+
+struct ImageListInfo {
+    int cx = 0;
+    int cy = 0;
+    std::vector<Image> images;
+};
+bool describeImageList(HIMAGELIST list, ImageListInfo& out);
 
 // Every registered dialog, for the gallery.
 std::vector<std::pair<HINSTANCE, const DialogTemplate*>> allDialogs();

@@ -1,10 +1,12 @@
 // What a window looks like right now, for front ends (to draw it) and tests (to assert on it).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "ui/resources.h"
+#include "win32/commctrl.h"
 #include "win32/winuser.h"
 
 namespace vlt::ui {
@@ -36,9 +38,16 @@ struct WindowState {
     int check = 0;                     // BST_* for check boxes and radio buttons
     int rangeMin = 0, rangeMax = 100, position = 0, step = 10;  // progress bar
     std::vector<ListItem> items;                                // list view, combo box
+    int steps = 0;                     // progress bar: PBM_STEPIT messages handled so far
+    HIMAGELIST imageLists[2]{};        // list view: LVSIL_NORMAL, LVSIL_SMALL
     int iconId = 0;                    // Icon control
     int animationId = 0;               // Animation control: the open clip, 0 when closed
     bool playing = false;
+    DWORD threadId = 0;                // the thread that owns the window
+    std::uint64_t activity = 0;        // messages handled so far by that thread (grows)
+    bool modal = false;                // dialog shown by DialogBoxParamA
+    bool ended = false;                // dialog: EndDialog was called
+    INT_PTR result = 0;                // dialog: the EndDialog result
 };
 
 // false when hwnd is not a window.

@@ -153,11 +153,17 @@ using LPNMHDR = NMHDR*;
 #define WM_SHOWWINDOW 0x0018
 #define WM_SETFONT 0x0030
 #define WM_NOTIFY 0x004E
+#define WM_GETDLGCODE 0x0087
+#define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
+#define WM_CHAR 0x0102
+#define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
+#define WM_INITMENU 0x0116
 #define WM_INITMENUPOPUP 0x0117
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -218,10 +224,34 @@ using LPNMHDR = NMHDR*;
 #define BM_CLICK 0x00F5
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
+#define BM_GETSTATE 0x00F2
+#define BST_INDETERMINATE 0x0002
 #define BN_CLICKED 0
 #define BN_DOUBLECLICKED 5
 #define EM_LIMITTEXT 0x00C5
+#define EM_SETLIMITTEXT EM_LIMITTEXT
+#define EM_GETLIMITTEXT 0x00D5
 #define EN_CHANGE 0x0300
+
+// Combo box (CBS_DROPDOWNLIST), messages and notifications
+#define CBS_DROPDOWN 0x0002L
+#define CBS_DROPDOWNLIST 0x0003L
+#define CBS_SORT 0x0100L
+#define CB_ERR (-1)
+#define CB_ADDSTRING 0x0143
+#define CB_DELETESTRING 0x0144
+#define CB_GETCOUNT 0x0146
+#define CB_GETCURSEL 0x0147
+#define CB_GETLBTEXT 0x0148
+#define CB_GETLBTEXTLEN 0x0149
+#define CB_INSERTSTRING 0x014A
+#define CB_RESETCONTENT 0x014B
+#define CB_SELECTSTRING 0x014D
+#define CB_SETCURSEL 0x014E
+#define CB_GETITEMDATA 0x0150
+#define CB_SETITEMDATA 0x0151
+#define CB_FINDSTRINGEXACT 0x0158
+#define CBN_SELCHANGE 1
 
 // ShowWindow
 #define SW_HIDE 0
@@ -232,17 +262,24 @@ using LPNMHDR = NMHDR*;
 // Get/SetWindowLongPtr
 #define GWLP_WNDPROC (-4)
 #define GWLP_HINSTANCE (-6)
+#define GWLP_HWNDPARENT (-8)
 #define GWLP_ID (-12)
 #define GWL_STYLE (-16)
 #define GWL_EXSTYLE (-20)
 #define GWLP_USERDATA (-21)
 #define GWL_USERDATA GWLP_USERDATA
 #define DWLP_MSGRESULT 0
+#define DWLP_DLGPROC 8
 #define DWLP_USER 16
+#define DLGWINDOWEXTRA 48
 
 // PeekMessage
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
+
+// SetTimer
+#define USER_TIMER_MINIMUM 0x0000000A
+#define USER_TIMER_MAXIMUM 0x7FFFFFFF
 
 // Menus
 #define MF_STRING 0x00000000L
@@ -260,7 +297,16 @@ using LPNMHDR = NMHDR*;
 #define TPM_RETURNCMD 0x0100L
 #define TPM_NONOTIFY 0x0080L
 
+// Stock icons (LoadIconA with no module)
+#define IDI_APPLICATION MAKEINTRESOURCEA(32512)
+#define IDI_HAND MAKEINTRESOURCEA(32513)
+#define IDI_QUESTION MAKEINTRESOURCEA(32514)
+#define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
+#define IDI_ASTERISK MAKEINTRESOURCEA(32516)
+
 // System metrics the suite asks for
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
 #define SM_CXICON 11
 #define SM_CYICON 12
 #define SM_CXSMICON 49
@@ -281,7 +327,10 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
                      int nWidth, int nHeight, HWND hWndParent, HMENU hMenu, HINSTANCE hInstance, LPVOID lpParam);
 BOOL DestroyWindow(HWND hWnd);
 BOOL IsWindow(HWND hWnd);
+BOOL IsChild(HWND hWndParent, HWND hWnd);
+BOOL UnregisterClassA(LPCSTR lpClassName, HINSTANCE hInstance);
 LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+LRESULT DefDlgProcA(HWND hDlg, UINT Msg, WPARAM wParam, LPARAM lParam);
 LRESULT CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 HWND GetParent(HWND hWnd);
 HWND GetDesktopWindow();
@@ -299,6 +348,7 @@ BOOL IsWindowVisible(HWND hWnd);
 HWND SetFocus(HWND hWnd);
 HWND GetFocus();
 BOOL SetForegroundWindow(HWND hWnd);
+HWND GetForegroundWindow();
 HWND FindWindowA(LPCSTR lpClassName, LPCSTR lpWindowName);
 int GetSystemMetrics(int nIndex);
 BOOL GetCursorPos(POINT* lpPoint);

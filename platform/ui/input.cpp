@@ -1,0 +1,145 @@
+#include "ui/input.h"
+
+#include <algorithm>
+
+#include "ui/internal.h"
+#include "ui/remote.h"
+
+namespace vlt::ui::input {
+namespace {
+
+using namespace vlt::ui::detail;
+
+// The window as the calling thread's user sees it: exists, belongs to this thread, visible
+// with its ancestors, enabled with its ancestors.
+std::shared_ptr<Window> reachableLocked(HWND hwnd) {
+    auto w = findLocked(hwnd);
+    if (!w || w->queue->threadId != GetCurrentThreadId()) return nullptr;
+    for (auto p = w; p; p = (p->style & WS_CHILD) ? findLocked(p->parent) : nullptr)
+        if (!(p->style & WS_VISIBLE) || (p->style & WS_DISABLED)) return nullptr;
+    return w;
+}
+
+bool reachable(HWND hwnd) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return reachableLocked(hwnd) != nullptr;
+}
+
+}  // namespace
+
+void run(HWND window, std::function<void()> action) {
+    if (isRemoteHandle(window) || !action) return;
+    auto& s = state();
+    {
+        std::lock_guard lock(s.mutex);
+        auto w = findLocked(window);
+        if (!w || !w->queue->alive) return;
+        w->queue->input.push_back(InputAction{window, std::move(action)});
+        wakeLocked(*w->queue);
+    }
+    wakeFrontend();
+}
+
+void click(HWND button) {
+    run(button, [button] { now::click(button); });
+}
+void type(HWND edit, const std::string& text) {
+    run(edit, [edit, text] { now::type(edit, text); });
+}
+void selectItem(HWND list, int index) {
+    run(list, [list, index] { now::selectItem(list, index); });
+}
+void activateItem(HWND list, int index) {
+    run(list, [list, index] { now::activateItem(list, index); });
+}
+void close(HWND window) {
+    run(window, [window] { now::close(window); });
+}
+void pressEnter(HWND dialog) {
+    run(dialog, [dialog] { now::pressEnter(dialog); });
+}
+
+namespace now {
+
+bool click(HWND button) { return reachable(button) && clickNow(button); }
+
+bool type(HWND edit, const std::string& text) {
+    {
+        auto& s = state();
+        std::lock_guard lock(s.mutex);
+        auto w = reachableLocked(edit);
+        if (!w || w->control != ControlKind::Edit || (w->style & ES_READONLY)) return false;
+        std::string typed;
+        for (char c : text) {
+            if ((w->style & ES_NUMBER) && (c < '0' || c > '9')) continue;  // refused keys
+            if (static_cast<int>(typed.size()) >= w->textLimit) break;
+            typed += c;
+        }
+        w->text = std::move(typed);
+    }
+    SetFocus(edit);
+    changed(edit, Change::Text);
+    notifyParentCommand(edit, EN_CHANGE);
+    return true;
+}
+
+bool selectItem(HWND list, int index) {
+    ControlKind kind{};
+    {
+        auto& s = state();
+        std::lock_guard lock(s.mutex);
+        auto w = reachableLocked(list);
+        if (!w) return false;
+        kind = w->control;
+    }
+    if (kind == ControlKind::ComboBox) return comboSelectNow(list, index);
+    return listClickNow(list, index, false);
+}
+
+bool activateItem(HWND list, int index) { return reachable(list) && listClickNow(list, index, true); }
+
+bool close(HWND window) {
+    WindowKind kind{};
+    HWND cancel = nullptr;
+    {
+        auto& s = state();
+        std::lock_guard lock(s.mutex);
+        auto w = reachableLocked(window);
+        if (!w || (w->style & WS_CHILD)) return false;
+        kind = w->kind;
+        for (HWND h : w->children)
+            if (auto c = findLocked(h); c && c->id == IDCANCEL) {
+                cancel = h;
+                break;
+            }
+    }
+    if (kind == WindowKind::Dialog)
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+    else
+        SendMessageA(window, WM_CLOSE, 0, 0);
+    return true;
+}
+
+bool pressEnter(HWND dialog) {
+    HWND def = nullptr;
+    HWND ok = nullptr;
+    {
+        auto& s = state();
+        std::lock_guard lock(s.mutex);
+        auto w = reachableLocked(dialog);
+        if (!w || w->kind != WindowKind::Dialog) return false;
+        for (HWND h : w->children) {
+            auto c = findLocked(h);
+            if (!c) continue;
+            if (c->control == ControlKind::DefPushButton && def == nullptr) def = h;
+            if (c->id == IDOK && ok == nullptr) ok = h;
+        }
+    }
+    if (def != nullptr) return click(def);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(ok));
+    return true;
+}
+
+}  // namespace now
+}  // namespace vlt::ui::input

@@ -1,0 +1,215 @@
+// The window runtime's shared state, for its own files only: the handle tables, the message
+// queue of every thread, timers. One mutex guards all of it; window procedures, front-end
+// callbacks and remote hooks are always called with it released.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "ui/frontend.h"
+#include "ui/resources.h"
+#include "ui/state.h"
+#include "win32/commctrl.h"
+#include "win32/winbase.h"
+#include "win32/winuser.h"
+
+namespace vlt::ui::detail {
+
+struct Queue;
+
+struct SentMessage {
+    HWND hwnd = nullptr;
+    UINT msg = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    LRESULT result = 0;
+    bool done = false;
+    std::shared_ptr<Queue> sender;
+};
+
+struct InputAction {
+    HWND hwnd = nullptr;
+    std::function<void()> action;
+};
+
+// A thread's message queue; made on the thread's first window-system call.
+struct Queue {
+    DWORD threadId = 0;
+    std::condition_variable changed;
+    std::deque<std::shared_ptr<SentMessage>> sent;  // waiting senders, oldest first
+    std::deque<MSG> posted;
+    std::deque<InputAction> input;
+    bool quit = false;
+    int quitCode = 0;
+    bool alive = true;
+    HWND focus = nullptr;
+    std::uint64_t activity = 0;  // messages and actions handled on this thread
+};
+
+struct Item {
+    std::string text;
+    int image = 0;
+    LPARAM param = 0;
+    UINT state = 0;  // LVIS_*
+};
+
+struct Window {
+    HWND hwnd = nullptr;
+    std::shared_ptr<Queue> queue;
+    WindowKind kind = WindowKind::TopLevel;
+    ControlKind control = ControlKind::Static;
+    std::string className;
+    WNDPROC proc = nullptr;
+    DLGPROC dlgProc = nullptr;
+    HINSTANCE module = nullptr;
+    HWND parent = nullptr;  // a child's parent; a top-level window's owner
+    std::vector<HWND> children;
+    std::string text;
+    DWORD style = 0;
+    DWORD exStyle = 0;
+    int id = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    LONG_PTR userData = 0;
+    std::vector<unsigned char> extra;  // cbWndExtra; DWLP_* for dialogs
+    bool messageOnly = false;
+    bool destroying = false;
+    bool shown = false;          // the front end was told (windowShown)
+    bool titleReported = false;  // the remote hook was told
+    // Dialogs
+    bool modal = false;
+    bool ended = false;
+    INT_PTR result = 0;
+    HWND disabledOwner = nullptr;  // re-enabled when the dialog ends
+    // Controls
+    int check = BST_UNCHECKED;
+    int rangeMin = 0, rangeMax = 100, position = 0, step = 10, steps = 0;
+    std::vector<Item> items;
+    int selection = -1;  // combo box
+    HIMAGELIST imageLists[2]{};
+    int iconId = 0;
+    int animationId = 0;
+    bool playing = false;
+    int textLimit = 32767;
+};
+
+struct Timer {
+    HWND hwnd = nullptr;
+    DWORD threadId = 0;
+    UINT_PTR id = 0;
+    UINT period = 0;
+    std::uint64_t due = 0;
+    TIMERPROC proc = nullptr;
+};
+
+struct ClassInfo {
+    std::string name;
+    WNDPROC proc = nullptr;
+    HINSTANCE module = nullptr;
+    int wndExtra = 0;
+    ATOM atom = 0;
+};
+
+struct State {
+    std::mutex mutex;
+    std::unordered_map<std::uintptr_t, std::shared_ptr<Window>> windows;
+    std::vector<HWND> topLevel;  // creation order
+    std::unordered_map<DWORD, std::shared_ptr<Queue>> queues;
+    std::map<std::string, ClassInfo> classes;  // by lower-case name
+    std::vector<Timer> timers;
+    std::uintptr_t nextHandle = 0x00010020;
+    UINT_PTR nextThreadTimer = 0x7FF0;
+    ATOM nextAtom = 0xC000;
+    HWND foreground = nullptr;
+};
+
+// Never destroyed: threads that end during exit still find it.
+State& state();
+
+// The calling thread's queue, made on first use.
+std::shared_ptr<Queue> currentQueue();
+
+std::uintptr_t newHandleLocked();
+std::shared_ptr<Window> findLocked(HWND hwnd);
+inline HWND desktopWindow() { return reinterpret_cast<HWND>(std::uintptr_t{0x00010010}); }
+
+// Wakes the thread of a queue (its condition variable and the front end's event loop).
+void wakeLocked(Queue& queue);
+void wakeFrontend();
+
+// Calls the window's current procedure on the calling thread (counts as handled activity).
+LRESULT callWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Handles every message that other threads sent to the calling thread. true when some were.
+bool handleSentMessages(Queue& queue);
+
+enum class Next { Message, Quit, Stopped, Empty, Invalid };
+// The calling thread's next message as GetMessage/PeekMessage deliver it, handling sent
+// messages and injected input along the way. stopLocked (called with the lock held) ends a
+// wait early; without wait, returns Empty when nothing is due.
+Next nextMessage(MSG* out, HWND filter, UINT first, UINT last, bool remove, bool wait,
+                 const std::function<bool()>& stopLocked);
+
+// Timers of the calling thread: the earliest due time, and a WM_TIMER that is due now.
+bool takeTimerLocked(Queue& queue, MSG* out, HWND filter, UINT first, UINT last, bool remove);
+bool timerDueLocked(const Queue& queue, HWND filter, UINT first, UINT last);
+std::uint64_t nextTimerDueLocked(const Queue& queue);
+void removeTimersLocked(HWND hwnd);
+void removeThreadTimersLocked(DWORD threadId);
+
+// Window creation with a known control kind (dialog templates use it).
+struct CreateParams {
+    DWORD exStyle = 0;
+    std::string className;
+    std::string text;
+    DWORD style = 0;
+    int x = 0, y = 0, cx = 0, cy = 0;
+    HWND parent = nullptr;
+    int id = 0;
+    HINSTANCE module = nullptr;
+    LPVOID createParam = nullptr;
+    bool dialog = false;
+    DLGPROC dlgProc = nullptr;
+    bool hasControlKind = false;
+    ControlKind control = ControlKind::Static;
+    int iconId = 0;
+};
+HWND createWindow(const CreateParams& params);
+
+// Built-in control classes.
+WNDPROC builtinClassProc(const std::string& lowerName);
+ControlKind controlKindFor(const std::string& lowerName, DWORD style);
+LRESULT dialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Sends WM_COMMAND(id, code) from a control to its parent.
+void notifyParentCommand(HWND control, WORD code);
+
+// The front end, or nullptr.
+inline Frontend* fe() { return frontend(); }
+void changed(HWND hwnd, Change what);
+
+// Remote hook calls (no lock held).
+void reportTitle(HWND hwnd);
+void reportDestroyed(HWND hwnd);
+bool remoteSend(HWND proxy, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+bool remotePost(HWND proxy, UINT msg, WPARAM wParam, LPARAM lParam);
+bool remoteIsWindow(HWND proxy);
+HWND remoteFind(const char* className, const char* title);
+
+std::string lower(std::string s);
+bool equalsNoCase(const std::string& a, const std::string& b);
+
+// Input carried out on the owning thread; false when the control cannot take it (disabled,
+// wrong kind, no such item).
+bool clickNow(HWND control);
+bool listClickNow(HWND list, int index, bool doubleClick);
+bool comboSelectNow(HWND combo, int index);
+
+}  // namespace vlt::ui::detail

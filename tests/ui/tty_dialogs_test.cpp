@@ -1,0 +1,366 @@
+// Dialogs in the terminal: a password prompt, lists to choose from and a progress dialog with
+// Ctrl-C, shown through the window runtime with the terminal front end. Answers come from
+// scripts instead of the terminal.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <thread>
+
+#include "frontends/tty/tty_frontend.h"
+#include "ui/resources.h"
+#include "ui/state.h"
+#include "win32/commctrl.h"
+#include "win32/winuser.h"
+
+namespace vlt::frontends {
+namespace {
+
+HINSTANCE testModule() { return ui::moduleOf(reinterpret_cast<const void*>(&testModule)); }
+
+ui::DialogTemplate passwordTemplate() {
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.resourceId = 8130;
+    t.cx = 228;
+    t.cy = 65;
+    t.style = DS_MODALFRAME | DS_CENTER | WS_POPUP;
+    t.controls = {
+        {-1, ControlKind::GroupBox, "Enter VLT Password", 7, 4, 214, 54, 0, 0, 0},
+        {-1, ControlKind::Static, "Password:", 42, 22, 34, 8, 0, 0, 0},
+        {1000, ControlKind::Edit, "", 80, 19, 134, 14, ES_PASSWORD | WS_TABSTOP, 0, 0},
+        {IDOK, ControlKind::DefPushButton, "OK", 110, 38, 50, 14, WS_TABSTOP, 0, 0},
+        {IDCANCEL, ControlKind::PushButton, "Cancel", 164, 38, 50, 14, WS_TABSTOP, 0, 0},
+    };
+    return t;
+}
+
+ui::DialogTemplate listsTemplate() {
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.resourceId = 8141;
+    t.caption = "Grand File To";
+    t.cx = 210;
+    t.cy = 232;
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    const DWORD list = LVS_LIST | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_SORTASCENDING | WS_TABSTOP;
+    t.controls = {
+        {1003, ControlKind::GroupBox, "Certificate List", 7, 7, 196, 196, 0, 0, 0},
+        {-1, ControlKind::Static, "Personal people", 40, 20, 150, 8, 0, 0, 0},
+        {1001, ControlKind::ListView, "", 14, 40, 182, 60, list, 0, 0},
+        {1004, ControlKind::Separator, "", 14, 106, 182, 1, SS_SUNKEN, 0, 0},
+        {-1, ControlKind::Static, "People of this computer", 40, 112, 150, 8, 0, 0, 0},
+        {1002, ControlKind::ListView, "", 14, 130, 182, 60, list, 0, 0},
+        {1000, ControlKind::DefPushButton, "&Lock", 98, 210, 50, 14, WS_TABSTOP, 0, 0},
+        {IDCANCEL, ControlKind::PushButton, "Cancel", 153, 210, 50, 14, WS_TABSTOP, 0, 0},
+    };
+    return t;
+}
+
+ui::DialogTemplate progressTemplate() {
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.resourceId = 8020;
+    t.caption = "Encrypt Data ...";
+    t.cx = 250;
+    t.cy = 75;
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.controls = {
+        {102, ControlKind::Static, "Commencing Operation", 7, 32, 236, 8, 0, 0, 0},
+        {104, ControlKind::ProgressBar, "", 7, 43, 236, 9, 0, 0, 0},
+        {IDCANCEL, ControlKind::PushButton, "Cancel", 193, 56, 50, 14, WS_TABSTOP, 0, 0},
+    };
+    return t;
+}
+
+// What the dialog procedures saw.
+struct Seen {
+    std::string password;
+    int emptyOks = 0;
+    int refusals = 0;
+    std::string accepted = "right";  // the password procedure ends only on this one, "" for any
+    int chosenList = 0;
+    std::string chosenName;
+    bool bothSelected = false;
+    bool refuseSystemList = false;
+};
+Seen* g_seen = nullptr;
+
+INT_PTR passwordProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) return TRUE;
+    if (message != WM_COMMAND) return FALSE;
+    if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
+    if (LOWORD(wParam) == IDOK) {
+        char buffer[100] = {};
+        if (GetDlgItemTextA(dialog, 1000, buffer, sizeof buffer) == 0) {
+            ++g_seen->emptyOks;
+            return TRUE;
+        }
+        g_seen->password = buffer;
+        if (!g_seen->accepted.empty() && g_seen->password != g_seen->accepted) {
+            ++g_seen->refusals;  // a dialog that stays open after the answer
+            return TRUE;
+        }
+        EndDialog(dialog, IDOK);
+    }
+    return TRUE;
+}
+
+void fill(HWND list, std::initializer_list<const char*> names) {
+    int i = 0;
+    for (const char* name : names) {
+        LVITEMA item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = i++;
+        item.pszText = const_cast<char*>(name);
+        SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+std::string selectedText(HWND list) {
+    const auto index = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    if (index < 0) return {};
+    char text[201] = {};
+    LVITEMA item{};
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+INT_PTR listsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        fill(GetDlgItem(dialog, 1001), {"alice", "bob"});
+        fill(GetDlgItem(dialog, 1002), {"carol"});
+        return TRUE;
+    }
+    if (message != WM_COMMAND) return FALSE;
+    if (LOWORD(wParam) == IDCANCEL) EndDialog(dialog, IDCANCEL);
+    if (LOWORD(wParam) == 1000) {
+        const std::string system = selectedText(GetDlgItem(dialog, 1002));
+        const std::string personal = selectedText(GetDlgItem(dialog, 1001));
+        g_seen->bothSelected = g_seen->bothSelected || (!system.empty() && !personal.empty());
+        if (!system.empty() && g_seen->refuseSystemList) {
+            ++g_seen->refusals;
+            return TRUE;
+        }
+        if (system.empty() && personal.empty()) {
+            ++g_seen->refusals;
+            return TRUE;
+        }
+        g_seen->chosenList = system.empty() ? 1001 : 1002;
+        g_seen->chosenName = system.empty() ? personal : system;
+        EndDialog(dialog, 1);
+    }
+    return TRUE;
+}
+
+class TtyDialogs : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::registerDialog(testModule(), passwordTemplate());
+        ui::registerDialog(testModule(), listsTemplate());
+        ui::registerDialog(testModule(), progressTemplate());
+        g_seen = &seen;
+        out = std::tmpfile();
+        ASSERT_NE(out, nullptr);
+    }
+    void TearDown() override {
+        ui::setFrontend(nullptr);
+        tty.reset();
+        g_seen = nullptr;
+        std::fclose(out);
+    }
+    void start(TtyOptions options) {
+        ui::setFrontend(nullptr);
+        tty = std::make_unique<TtyFrontend>(std::move(options), out);
+        ui::setFrontend(tty.get());
+    }
+    // Scripted terminal: hidden lines and answer lines, in order.
+    void script(TtyOptions& options) {
+        options.interactive = true;
+        options.readHidden = [this](const std::string& prompt) -> Result<HiddenInput> {
+            prompts.push_back(prompt);
+            if (hidden.empty()) return HiddenInput{"", HiddenInput::End::EndOfInput};
+            auto next = hidden.front();
+            hidden.pop_front();
+            return next;
+        };
+        options.readLine = [this]() -> std::optional<std::string> {
+            if (lines.empty()) return std::nullopt;
+            auto next = lines.front();
+            lines.pop_front();
+            return next;
+        };
+    }
+    std::string output() const {
+        std::string text;
+        std::rewind(out);
+        char buffer[512];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, n);
+        return text;
+    }
+    INT_PTR show(int id, DLGPROC proc) { return DialogBoxParamA(testModule(), MAKEINTRESOURCEA(id), nullptr, proc, 0); }
+
+    Seen seen;
+    std::FILE* out = nullptr;
+    std::unique_ptr<TtyFrontend> tty;
+    std::deque<HiddenInput> hidden;
+    std::deque<std::string> lines;
+    std::vector<std::string> prompts;
+};
+
+TEST_F(TtyDialogs, PasswordFromStdinAnswersThePrompt) {
+    TtyOptions options;
+    options.password = "p\xC3\xA4ssword";  // UTF-8 from the terminal
+    start(options);
+    seen.accepted.clear();
+    EXPECT_EQ(show(8130, passwordProc), IDOK);
+    EXPECT_EQ(seen.password, "p\xE4ssword");  // the ANSI code page, as the suite stores it
+}
+
+TEST_F(TtyDialogs, PresetThatLeavesTheDialogOpenIsNotRetried) {
+    TtyOptions options;
+    options.password = "wrong";
+    start(options);
+    EXPECT_EQ(show(8130, passwordProc), IDCANCEL);
+    EXPECT_EQ(seen.refusals, 1);
+
+    options.password = "";
+    start(options);
+    EXPECT_EQ(show(8130, passwordProc), IDCANCEL);
+    EXPECT_EQ(seen.emptyOks, 1);
+}
+
+TEST_F(TtyDialogs, WithoutAPersonOrPresetThePromptIsCancelled) {
+    start(TtyOptions{});
+    EXPECT_EQ(show(8130, passwordProc), IDCANCEL);
+    EXPECT_NE(output().find("--password-stdin"), std::string::npos);
+}
+
+TEST_F(TtyDialogs, PasswordAskedWithoutEchoUntilTheDialogTakesIt) {
+    TtyOptions options;
+    script(options);
+    start(options);
+    hidden = {{"", HiddenInput::End::Line}, {"wrong", HiddenInput::End::Line}, {"right", HiddenInput::End::Line}};
+    EXPECT_EQ(show(8130, passwordProc), IDOK);
+    EXPECT_EQ(seen.password, "right");
+    EXPECT_EQ(seen.refusals, 1);   // "wrong" reached the dialog, which stayed open
+    EXPECT_EQ(seen.emptyOks, 0);   // the empty line never did
+    ASSERT_EQ(prompts.size(), 3u);
+    EXPECT_EQ(prompts.front(), "Password: ");
+    const std::string text = output();
+    EXPECT_NE(text.find("Enter VLT Password"), std::string::npos);
+    EXPECT_EQ(text.find("right"), std::string::npos);
+}
+
+TEST_F(TtyDialogs, EndOfInputOrInterruptCancelsThePrompt) {
+    for (const auto end : {HiddenInput::End::EndOfInput, HiddenInput::End::Interrupted}) {
+        TtyOptions options;
+        script(options);
+        start(options);
+        hidden = {{"typed", end}};
+        EXPECT_EQ(show(8130, passwordProc), IDCANCEL);
+        EXPECT_TRUE(seen.password.empty());
+    }
+}
+
+TEST_F(TtyDialogs, ListsAreNumberedAndTheChoiceSelected) {
+    TtyOptions options;
+    script(options);
+    start(options);
+    lines = {"x", "9", "3"};  // not a number, out of range, then carol
+    EXPECT_EQ(show(8141, listsProc), 1);
+    EXPECT_EQ(seen.chosenList, 1002);
+    EXPECT_EQ(seen.chosenName, "carol");
+    EXPECT_TRUE(lines.empty());
+    const std::string text = output();
+    EXPECT_NE(text.find("Grand File To\nCertificate List:\nPersonal people\n  1. alice\n  2. bob\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("People of this computer\n  3. carol\n"), std::string::npos);
+}
+
+TEST_F(TtyDialogs, AskedAgainWithOneSelectionWhenTheDialogStaysOpen) {
+    TtyOptions options;
+    script(options);
+    start(options);
+    seen.refuseSystemList = true;
+    lines = {"3", "2"};  // carol is refused; then bob, and carol's selection is gone
+    EXPECT_EQ(show(8141, listsProc), 1);
+    EXPECT_EQ(seen.refusals, 1);
+    EXPECT_EQ(seen.chosenList, 1001);
+    EXPECT_EQ(seen.chosenName, "bob");
+    EXPECT_FALSE(seen.bothSelected);
+}
+
+TEST_F(TtyDialogs, EmptyAnswerOrNobodyToAskCancelsTheChoice) {
+    TtyOptions options;
+    script(options);
+    start(options);
+    lines = {""};
+    EXPECT_EQ(show(8141, listsProc), IDCANCEL);
+
+    start(TtyOptions{});
+    EXPECT_EQ(show(8141, listsProc), IDCANCEL);
+    EXPECT_NE(output().find("3. carol"), std::string::npos);  // still shown
+}
+
+// ---- progress and Ctrl-C ------------------------------------------------------------------
+
+struct ProgressRun {
+    std::thread worker;
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> handlerWhileShown{false};
+    std::atomic<bool> sawCancel{false};
+};
+ProgressRun* g_run = nullptr;
+
+bool sigintIsDefault() {
+    struct sigaction current {};
+    sigaction(SIGINT, nullptr, &current);
+    return current.sa_handler == SIG_DFL;
+}
+
+INT_PTR progressProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+        case WM_INITDIALOG:
+            g_run->worker = std::thread([dialog, run = g_run] {
+                HWND bar = GetDlgItem(dialog, 104);
+                SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+                SendMessageA(bar, PBM_SETPOS, 30, 0);
+                SetWindowTextA(GetDlgItem(dialog, 102), "/home/user/report.doc");
+                run->handlerWhileShown = !sigintIsDefault();
+                if (run->handlerWhileShown) raise(SIGINT);  // Ctrl-C
+                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (!run->cancel && std::chrono::steady_clock::now() < giveUp)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                run->sawCancel = run->cancel.load();
+                SendMessageA(dialog, WM_USER + 100, 0, 0);
+            });
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDCANCEL) g_run->cancel = true;
+            return TRUE;
+        case WM_USER + 100: EndDialog(dialog, 1); return TRUE;
+        default: return FALSE;
+    }
+}
+
+TEST_F(TtyDialogs, CtrlCPressesCancelOfTheProgressDialog) {
+    ASSERT_TRUE(sigintIsDefault());
+    start(TtyOptions{});
+    ProgressRun run;
+    g_run = &run;
+    EXPECT_EQ(show(8020, progressProc), 1);
+    if (run.worker.joinable()) run.worker.join();
+    g_run = nullptr;
+    EXPECT_TRUE(run.handlerWhileShown);
+    EXPECT_TRUE(run.sawCancel);
+    EXPECT_TRUE(sigintIsDefault());  // only while the dialog was shown
+}
+
+}  // namespace
+}  // namespace vlt::frontends
