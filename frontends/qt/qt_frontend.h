@@ -1,0 +1,77 @@
+// The Qt front end: dialogs of the window runtime as real windows (Qt Widgets), message boxes,
+// the save dialog and popup menus. Programs include only this header; it names no Qt type
+// beyond a forward declaration, so code outside frontends/qt stays free of Qt.
+//
+// Threads: Qt's widgets live on the GUI thread, the thread that made the QApplication (the
+// program's main thread). Every Frontend method may be called from any thread: window events
+// are queued and applied on the GUI thread; message boxes, the save dialog and menus called
+// elsewhere wait for the GUI thread to run them. The GUI thread must therefore keep running
+// Qt's event loop: the window runtime's modal loops do (processEvents), and so does
+// QtApplication::exec().
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "base/result.h"
+#include "ui/frontend.h"
+
+class QWidget;
+
+namespace vlt::frontends {
+
+// A QApplication for programs that do not include Qt: made on the calling thread, which
+// becomes the GUI thread, unless one exists already (then it is only used).
+class QtApplication {
+public:
+    // offscreen: no display needed (QT_QPA_PLATFORM=offscreen unless the caller set a platform)
+    QtApplication(int& argc, char** argv, bool offscreen = false);
+    ~QtApplication();
+    QtApplication(const QtApplication&) = delete;
+    QtApplication& operator=(const QtApplication&) = delete;
+
+    // Runs the event loop until quit().
+    int exec();
+    static void quit(int code = 0);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+class QtFrontend final : public ui::Frontend {
+public:
+    // On the GUI thread, after the QApplication exists.
+    QtFrontend();
+    ~QtFrontend() override;
+    QtFrontend(const QtFrontend&) = delete;
+    QtFrontend& operator=(const QtFrontend&) = delete;
+
+    int messageBox(const ui::MessageBoxRequest& request) override;
+    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
+    UINT popupMenu(const ui::PopupMenuRequest& request) override;
+
+    void windowShown(HWND hwnd) override;
+    void windowChanged(HWND hwnd, ui::Change change) override;
+    void windowClosing(HWND hwnd) override;
+
+    bool runsEventLoop() const override { return true; }
+    // On the GUI thread: runs Qt's event loop until stop() or the deadline. On any other
+    // thread: sleeps until wake(), stop() or the deadline.
+    void processEvents(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) override;
+    void wake() override;
+
+    // Applies the queued window events now (windows appear, controls update). Any thread.
+    void sync();
+    // The window drawn for hwnd (a dialog or top-level window, or a control), nullptr when
+    // none is shown. GUI thread; call sync() first to see the latest state.
+    QWidget* widgetFor(HWND hwnd) const;
+    // Saves a picture (PNG) of a shown window, with a drawn title bar when it has a caption.
+    Result<void> saveImage(HWND hwnd, const std::string& path);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+}  // namespace vlt::frontends

@@ -1,0 +1,152 @@
+// vlt-gallery: draws every registered dialog template with the Qt front end (off screen by
+// default) into PNG files, one per dialog, for review and for the documentation.
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "frontends/qt/qt_frontend.h"
+#include "tools/gallery/demo_dialogs.h"
+#include "ui/resources.h"
+#include "ui/state.h"
+#include "win32/commctrl.h"
+#include "win32/winuser.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vlt-gallery [--out DIR] [--demo] [--sample] [LIBRARY.so ...]\n"
+    "\n"
+    "Loads each LIBRARY (its dialogs register themselves as it loads) and writes one PNG per\n"
+    "registered dialog template to DIR, named MODULE-ID.png after the module that registered\n"
+    "it and the template's resource number.\n"
+    "\n"
+    "  --out DIR   where the pictures go (default: the current directory; made when missing)\n"
+    "  --demo      also draw the gallery's own dialogs (one of each control kind)\n"
+    "  --sample    show example content in lists, combo boxes, progress bars and password\n"
+    "              fields, as the dialogs look in use\n"
+    "\n"
+    "QT_QPA_PLATFORM chooses the Qt platform; without it the windows are drawn off screen.\n";
+
+INT_PTR galleryProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
+
+// "libVTMenu32.so" -> "VTMenu32"; the program by its own name.
+std::string moduleName(HINSTANCE module) {
+    Dl_info info{};
+    std::string path;
+    if (module != nullptr && dladdr(reinterpret_cast<void*>(module), &info) != 0 && info.dli_fname)
+        path = info.dli_fname;
+    std::string name = std::filesystem::path(path).filename().string();
+    if (name.empty()) return "module";
+    if (auto so = name.find(".so"); so != std::string::npos) name.erase(so);
+    if (name.rfind("lib", 0) == 0 && name.size() > 3) name.erase(0, 3);
+    return name;
+}
+
+void fillSample(HWND dialog) {
+    static const char* const kPeople[] = {"Alice Example", "Bob Example", "Carol Example"};
+    static const char* const kChoices[] = {"RC2, 40 bit", "RC2, 128 bit"};
+    for (HWND child : vlt::ui::children(dialog)) {
+        vlt::ui::WindowState s;
+        if (!vlt::ui::describe(child, s)) continue;
+        switch (s.control) {
+            case vlt::ui::ControlKind::ListView:
+                for (int i = 0; i < 3; ++i) {
+                    LVITEMA item{};
+                    item.mask = LVIF_TEXT | LVIF_IMAGE;
+                    item.iItem = i;
+                    item.pszText = const_cast<char*>(kPeople[i]);
+                    SendMessageA(child, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+                }
+                break;
+            case vlt::ui::ControlKind::ComboBox:
+                for (const char* choice : kChoices) SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+                SendMessageA(child, CB_SETCURSEL, 1, 0);
+                break;
+            case vlt::ui::ControlKind::ProgressBar: SendMessageA(child, PBM_SETPOS, 40, 0); break;
+            case vlt::ui::ControlKind::Edit:
+                if (s.style & ES_PASSWORD) SetWindowTextA(child, "password");
+                break;
+            default: break;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::filesystem::path out = ".";
+    bool demo = false;
+    bool sample = false;
+    std::vector<std::string> libraries;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--out" && i + 1 < argc) out = argv[++i];
+        else if (arg == "--demo") demo = true;
+        else if (arg == "--sample") sample = true;
+        else if (!arg.empty() && arg[0] == '-') {
+            std::fprintf(stderr, "vlt-gallery: unknown option %s\n\n%s", arg.c_str(), kUsage);
+            return 2;
+        } else libraries.push_back(arg);
+    }
+
+    vlt::frontends::QtApplication app(argc, argv, true);
+    vlt::frontends::QtFrontend frontend;
+    vlt::ui::setFrontend(&frontend);
+
+    for (const auto& library : libraries) {
+        // The library's registration runs as it loads; it stays loaded for the drawing
+        if (dlopen(library.c_str(), RTLD_NOW | RTLD_GLOBAL) == nullptr) {
+            std::fprintf(stderr, "vlt-gallery: cannot load %s: %s\n", library.c_str(), dlerror());
+            vlt::ui::setFrontend(nullptr);
+            return 1;
+        }
+    }
+    if (demo) vlt::gallery::registerDemoDialogs(vlt::ui::moduleOf(reinterpret_cast<const void*>(&galleryProc)));
+
+    const auto dialogs = vlt::ui::allDialogs();
+    if (dialogs.empty()) {
+        std::fputs("vlt-gallery: no dialog templates are registered (name libraries, or use --demo)\n", stderr);
+        vlt::ui::setFrontend(nullptr);
+        return 1;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(out, error);
+    if (error) {
+        std::fprintf(stderr, "vlt-gallery: cannot make %s: %s\n", out.c_str(), error.message().c_str());
+        vlt::ui::setFrontend(nullptr);
+        return 1;
+    }
+
+    int failures = 0;
+    for (const auto& [module, dialog] : dialogs) {
+        const std::string name = moduleName(module) + "-" + std::to_string(dialog->resourceId) + ".png";
+        const std::filesystem::path file = out / name;
+        HWND hwnd = CreateDialogParamA(module, MAKEINTRESOURCEA(dialog->resourceId), nullptr, galleryProc, 0);
+        if (hwnd == nullptr) {
+            std::fprintf(stderr, "vlt-gallery: %s: the dialog cannot be made\n", name.c_str());
+            ++failures;
+            continue;
+        }
+        if (sample) fillSample(hwnd);
+        ShowWindow(hwnd, SW_SHOW);
+        auto saved = frontend.saveImage(hwnd, file.string());
+        DestroyWindow(hwnd);
+        frontend.sync();
+        if (!saved) {
+            std::fprintf(stderr, "vlt-gallery: %s: %s\n", name.c_str(), saved.error().message.c_str());
+            ++failures;
+            continue;
+        }
+        std::printf("%s\n", file.c_str());
+    }
+    vlt::ui::setFrontend(nullptr);
+    return failures == 0 ? 0 : 1;
+}
