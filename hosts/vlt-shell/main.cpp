@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "frontends/tty/tty_frontend.h"
 #include "hosts/shell/host_frontend.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
@@ -28,7 +29,8 @@ const char* kHelp =
     "--verb N  run command N of the handler (the first handler, or --handler NAME); for VLT:\n"
     "          0 lock, 1 grant, 2 unlock, 3 secure delete, 4 about\n"
     "front ends: --qt (windows; the default with a display), --tty (the terminal),\n"
-    "            --answers FILE [--transcript FILE] (scripted, for tests)\n";
+    "            --answers FILE [--transcript FILE] (scripted, for tests)\n"
+    "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
 
 int usage(const std::string& message) {
     std::fprintf(stderr, "vlt-shell: %s\n\n%s", message.c_str(), kHelp);
@@ -69,14 +71,20 @@ int main(int argc, char** argv) {
             if (n.empty() || n.find_first_not_of("0123456789") != std::string::npos) return usage("--verb takes a number");
             verb = static_cast<unsigned>(std::stoul(n));
         } else if (a == "--handler") handler = value("NAME");
-        else if (vlt::host::parseFrontendOption(args, i, choice)) continue;
+        else if (a == "--password-stdin") {
+            auto line = vlt::frontends::readFirstStdinLine();
+            if (!line) return usage(line.error().message);
+            choice.password = *line;
+        } else if (vlt::host::parseFrontendOption(args, i, choice)) continue;
         else if (a.size() > 1 && a[0] == '-' && a != "-") return usage("unknown option " + a);
         else files.push_back(a);
     }
     if (action.empty()) return usage("--list, --popup or --verb N is needed");
     if (files.empty()) return usage("no file given");
 
-    vlt::ipc::enable();
+    // Other programs (the tray) find our windows, and we theirs; without it we still work alone.
+    if (auto ipc = vlt::ipc::enable(); !ipc)
+        std::fprintf(stderr, "vlt-shell: windows of other programs are out of reach: %s\n", ipc.error().message.c_str());
     vlt::host::FrontendScope frontend(choice, argc, argv);
     if (!frontend.ok()) return usage(frontend.error());
 
@@ -92,9 +100,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (action == "--popup") return shell.popup() ? frontend.exitStatus() : 1;
+    // The file commands (lock, grant, unlock, secure delete) work behind a progress dialog.
+    const bool fileCommand = handler.empty() || handler == "Vaultine" ? verb <= 3 : false;
     if (auto r = shell.invoke(handler, verb); !r) {
         std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
         return 1;
     }
-    return frontend.exitStatus();
+    return frontend.exitStatus(fileCommand);
 }

@@ -4,6 +4,7 @@
 
 #include "win32/windef.h"
 #include "win32/winerror.h"
+#include "win32/winuser.h"
 
 namespace vlt::shellext {
 

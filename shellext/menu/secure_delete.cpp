@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <vector>
 
+#include "shellext/file_ops.h"
 #include "shellext/messages.h"
 #include "shellext/process_state.h"
 #include "shellext/progress.h"

@@ -1,0 +1,196 @@
+#include "hosts/shell/host_frontend.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+
+#include "frontends/headless/headless_frontend.h"
+#include "frontends/tty/tty_frontend.h"
+#include "ui/state.h"
+#include "win32/winuser.h"
+#ifdef VLT_HAVE_QT
+#include "frontends/qt/qt_frontend.h"
+#endif
+
+namespace vlt::host {
+namespace {
+
+constexpr int kProgressDialog = 1020;
+
+// Passes everything to the real front end and notes what tells about the outcome.
+class Observer final : public ui::Frontend {
+public:
+    explicit Observer(ui::Frontend& inner) : m_inner(inner) {}
+
+    int messageBox(const ui::MessageBoxRequest& r) override {
+        const int answer = m_inner.messageBox(r);
+        const auto buttons = ui::buttons(r.style);
+        const auto icon = r.style & MB_ICONMASK;
+        std::lock_guard lock(m_mutex);
+        if (buttons.size() == 1 && icon != MB_ICONINFORMATION) ++m_seen.failures;
+        if (buttons.size() > 1 && answer == IDCANCEL) ++m_seen.declined;
+        return answer;
+    }
+    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& r) override {
+        auto answer = m_inner.saveDialog(r);
+        std::lock_guard lock(m_mutex);
+        if (answer.accepted) m_seen.savedTo.push_back(answer.path);
+        else ++m_seen.declined;
+        return answer;
+    }
+    void windowShown(HWND hwnd) override {
+        ui::WindowState state;
+        if (ui::describe(hwnd, state) && state.kind == ui::WindowKind::Dialog && state.id == kProgressDialog) {
+            std::lock_guard lock(m_mutex);
+            m_seen.progressShown = true;
+        }
+        m_inner.windowShown(hwnd);
+    }
+    void windowChanged(HWND hwnd, ui::Change change) override { m_inner.windowChanged(hwnd, change); }
+    void windowClosing(HWND hwnd) override { m_inner.windowClosing(hwnd); }
+    UINT popupMenu(const ui::PopupMenuRequest& r) override { return m_inner.popupMenu(r); }
+    bool runsEventLoop() const override { return m_inner.runsEventLoop(); }
+    void processEvents(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) override {
+        m_inner.processEvents(until, stop);
+    }
+    void wake() override { m_inner.wake(); }
+
+    Observed seen() const {
+        std::lock_guard lock(m_mutex);
+        return m_seen;
+    }
+
+private:
+    ui::Frontend& m_inner;
+    mutable std::mutex m_mutex;
+    Observed m_seen;
+};
+
+bool haveDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
+
+}  // namespace
+
+struct FrontendScope::Impl {
+    std::unique_ptr<frontends::HeadlessFrontend> headless;
+    std::unique_ptr<frontends::TtyFrontend> tty;
+#ifdef VLT_HAVE_QT
+    std::unique_ptr<frontends::QtApplication> qtApp;
+    std::unique_ptr<frontends::QtFrontend> qt;
+#endif
+    std::unique_ptr<Observer> observer;
+    std::string transcript;
+};
+
+bool parseFrontendOption(const std::vector<std::string>& args, std::size_t& i, FrontendChoice& c) {
+    const std::string& a = args[i];
+    auto next = [&]() -> std::optional<std::string> {
+        if (i + 1 >= args.size()) return std::nullopt;
+        return args[++i];
+    };
+    if (a == "--qt") c.kind = FrontendChoice::Kind::Qt;
+    else if (a == "--tty") c.kind = FrontendChoice::Kind::Tty;
+    else if (a == "--yes") c.yes = true;
+    else if (a == "--no") c.yes = false;
+    else if (a == "--answers") {
+        c.kind = FrontendChoice::Kind::Headless;
+        c.answers = next().value_or("");
+    } else if (a == "--transcript") c.transcript = next().value_or("");
+    else if (a == "--output-name") c.outputName = next();
+    else return false;
+    return true;
+}
+
+std::vector<std::string> absolutePaths(const std::vector<std::string>& paths) {
+    char cwd[PATH_MAX] = {};
+    const std::string here = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    std::vector<std::string> out;
+    for (std::string p : paths) {
+        if (p.empty() || p.front() != '/') {
+            while (p.rfind("./", 0) == 0) p = p.substr(2);
+            p = here + "/" + p;
+        }
+        out.push_back(p);
+    }
+    return out;
+}
+
+FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** argv) : m_impl(std::make_unique<Impl>()) {
+    ui::Frontend* inner = nullptr;
+    auto kind = choice.kind;
+    if (kind == FrontendChoice::Kind::Automatic) {
+#ifdef VLT_HAVE_QT
+        kind = haveDisplay() ? FrontendChoice::Kind::Qt : FrontendChoice::Kind::Tty;
+#else
+        kind = FrontendChoice::Kind::Tty;
+#endif
+    }
+    switch (kind) {
+        case FrontendChoice::Kind::Headless: {
+            std::ifstream in(choice.answers);
+            if (!in) {
+                m_error = "cannot read " + choice.answers;
+                return;
+            }
+            const std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            m_impl->headless = std::make_unique<frontends::HeadlessFrontend>();
+            if (auto r = m_impl->headless->loadScript(script); !r) {
+                m_error = r.error().message;
+                return;
+            }
+            m_impl->transcript = choice.transcript;
+            inner = m_impl->headless.get();
+            break;
+        }
+        case FrontendChoice::Kind::Qt:
+#ifdef VLT_HAVE_QT
+            m_impl->qtApp = std::make_unique<frontends::QtApplication>(argc, argv);
+            m_impl->qt = std::make_unique<frontends::QtFrontend>();
+            inner = m_impl->qt.get();
+            break;
+#else
+            (void)argc;
+            (void)argv;
+            m_error = "this build has no Qt front end; use --tty";
+            return;
+#endif
+        default: {
+            frontends::TtyOptions options;
+            options.yes = choice.yes;
+            options.outputName = choice.outputName;
+            options.password = choice.password;
+            options.interactive = frontends::stdinIsTerminal() && !choice.password;
+            m_impl->tty = std::make_unique<frontends::TtyFrontend>(options);
+            inner = m_impl->tty.get();
+            break;
+        }
+    }
+    m_impl->observer = std::make_unique<Observer>(*inner);
+    ui::setFrontend(m_impl->observer.get());
+}
+
+FrontendScope::~FrontendScope() {
+    ui::setFrontend(nullptr);
+    if (m_impl->headless && !m_impl->transcript.empty()) {
+        std::ofstream out(m_impl->transcript, std::ios::trunc);
+        out << m_impl->headless->transcriptText();
+    }
+}
+
+Observed FrontendScope::observed() const { return m_impl->observer ? m_impl->observer->seen() : Observed{}; }
+
+int FrontendScope::exitStatus(bool expectWork) const {
+    const Observed seen = observed();
+    if (seen.failures > 0 || seen.declined > 0) return 1;
+    if (expectWork && !seen.progressShown) return 1;
+    return 0;
+}
+
+}  // namespace vlt::host

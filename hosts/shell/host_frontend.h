@@ -1,0 +1,58 @@
+// The front end a host runs with, chosen on its command line, wrapped so that the host can
+// tell afterwards whether anything the user was shown says that work was left undone.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ui/frontend.h"
+
+namespace vlt::host {
+
+struct FrontendChoice {
+    enum class Kind { Automatic, Qt, Tty, Headless };
+    Kind kind = Kind::Automatic;  // Qt with a display (where built), else the terminal
+    std::string answers;          // headless: the script
+    std::string transcript;       // headless: where the transcript goes
+    std::optional<bool> yes;      // --yes / --no
+    std::optional<std::string> outputName;
+    std::optional<std::string> password;  // read by --password-stdin before the run
+};
+
+// Consumes args[i] (and the value after it) when it is a front-end option:
+// --qt, --tty, --answers FILE, --transcript FILE, --yes, --no, --output-name NAME.
+bool parseFrontendOption(const std::vector<std::string>& args, std::size_t& i, FrontendChoice& choice);
+
+std::vector<std::string> absolutePaths(const std::vector<std::string>& paths);
+
+// What the user was shown, as far as it tells about the run's outcome.
+struct Observed {
+    int failures = 0;          // message boxes that report a refusal or failure
+    int declined = 0;          // questions answered Cancel, save dialogs cancelled
+    bool progressShown = false;
+    std::vector<std::string> savedTo;  // paths chosen in save dialogs
+};
+
+class FrontendScope {
+public:
+    FrontendScope(const FrontendChoice& choice, int& argc, char** argv);
+    ~FrontendScope();
+    FrontendScope(const FrontendScope&) = delete;
+    FrontendScope& operator=(const FrontendScope&) = delete;
+
+    bool ok() const { return m_error.empty(); }
+    const std::string& error() const { return m_error; }
+    Observed observed() const;
+    // 0 when nothing shown reported a failure or a refusal; with expectWork, the progress
+    // dialog must also have appeared (no dialog: the command stopped before any file).
+    int exitStatus(bool expectWork = false) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+    std::string m_error;
+};
+
+}  // namespace vlt::host
