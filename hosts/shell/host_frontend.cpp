@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
+#include <set>
 
 #include "frontends/headless/headless_frontend.h"
 #include "frontends/tty/tty_frontend.h"
@@ -44,14 +46,35 @@ public:
     }
     void windowShown(HWND hwnd) override {
         ui::WindowState state;
-        if (ui::describe(hwnd, state) && state.kind == ui::WindowKind::Dialog && state.id == kProgressDialog) {
-            std::lock_guard lock(m_mutex);
-            m_seen.progressShown = true;
+        if (ui::describe(hwnd, state) && state.kind == ui::WindowKind::Dialog) {
+            std::function<bool(HWND)> preset;
+            {
+                std::lock_guard lock(m_mutex);
+                if (state.id == kProgressDialog) m_seen.progressShown = true;
+                if (auto it = m_presets.find(state.id); it != m_presets.end()) preset = it->second;
+            }
+            if (preset && preset(hwnd)) {
+                std::lock_guard lock(m_mutex);
+                m_answered.insert(hwnd);
+                return;
+            }
         }
         m_inner.windowShown(hwnd);
     }
-    void windowChanged(HWND hwnd, ui::Change change) override { m_inner.windowChanged(hwnd, change); }
-    void windowClosing(HWND hwnd) override { m_inner.windowClosing(hwnd); }
+    void preset(int id, std::function<bool(HWND)> answer) {
+        std::lock_guard lock(m_mutex);
+        m_presets[id] = std::move(answer);
+    }
+    void windowChanged(HWND hwnd, ui::Change change) override {
+        if (!answered(hwnd)) m_inner.windowChanged(hwnd, change);
+    }
+    void windowClosing(HWND hwnd) override {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_answered.erase(hwnd) > 0) return;
+        }
+        m_inner.windowClosing(hwnd);
+    }
     UINT popupMenu(const ui::PopupMenuRequest& r) override { return m_inner.popupMenu(r); }
     bool runsEventLoop() const override { return m_inner.runsEventLoop(); }
     void processEvents(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) override {
@@ -65,9 +88,17 @@ public:
     }
 
 private:
+    // A preset answered the dialog itself (or one of its controls): the front end never saw it.
+    bool answered(HWND hwnd) {
+        std::lock_guard lock(m_mutex);
+        return m_answered.count(hwnd) > 0 || m_answered.count(GetParent(hwnd)) > 0;
+    }
+
     ui::Frontend& m_inner;
     mutable std::mutex m_mutex;
     Observed m_seen;
+    std::map<int, std::function<bool(HWND)>> m_presets;
+    std::set<HWND> m_answered;
 };
 
 bool haveDisplay() {
@@ -185,6 +216,10 @@ FrontendScope::~FrontendScope() {
 }
 
 Observed FrontendScope::observed() const { return m_impl->observer ? m_impl->observer->seen() : Observed{}; }
+
+void FrontendScope::presetDialog(int resourceId, std::function<bool(HWND)> answer) {
+    if (m_impl->observer) m_impl->observer->preset(resourceId, std::move(answer));
+}
 
 int FrontendScope::exitStatus(bool expectWork) const {
     const Observed seen = observed();

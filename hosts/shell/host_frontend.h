@@ -2,6 +2,7 @@
 // tell afterwards whether anything the user was shown says that work was left undone.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -45,6 +46,9 @@ public:
     bool ok() const { return m_error.empty(); }
     const std::string& error() const { return m_error; }
     Observed observed() const;
+    // Answers a dialog before the front end sees it: called on the dialog's thread when a
+    // dialog with this resource number appears; true when it took care of the dialog.
+    void presetDialog(int resourceId, std::function<bool(HWND dialog)> answer);
     // 0 when nothing shown reported a failure or a refusal; with expectWork, the progress
     // dialog must also have appeared (no dialog: the command stopped before any file).
     int exitStatus(bool expectWork = false) const;

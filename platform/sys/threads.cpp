@@ -22,8 +22,17 @@ struct ThreadRecord {
     DWORD id = 0;
 };
 
+// The handle owns the thread object: a wait that sees the routine finished also joins the
+// thread, so that its thread-local clean-up (libraries' per-thread state) is done when the
+// wait returns, not some time after, possibly after the process has begun to exit.
 struct ThreadHandle {
     std::shared_ptr<ThreadRecord> record;
+    std::mutex joinMutex;
+    std::thread thread;
+    void joinIfFinished() {
+        std::lock_guard lock(joinMutex);
+        if (thread.joinable() && thread.get_id() != std::this_thread::get_id()) thread.join();
+    }
 };
 
 }  // namespace
@@ -36,7 +45,8 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
     }
     auto record = std::make_shared<ThreadRecord>();
     record->resumed = (flags & CREATE_SUSPENDED) == 0;
-    std::thread([record, start, parameter] {
+    auto* handle = new ThreadHandle{record, {}, {}};
+    handle->thread = std::thread([record, start, parameter] {
         {
             std::unique_lock lock(record->mutex);
             record->id = static_cast<DWORD>(syscall(SYS_gettid));
@@ -48,13 +58,13 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start,
         record->exitCode = code;
         record->finished = true;
         record->changed.notify_all();
-    }).detach();
+    });
     {
         std::unique_lock lock(record->mutex);
         record->changed.wait(lock, [&] { return record->id != 0; });
         if (threadId) *threadId = record->id;
     }
-    return new ThreadHandle{record};
+    return handle;
 }
 
 DWORD ResumeThread(HANDLE thread) {
@@ -78,12 +88,17 @@ DWORD WaitForSingleObject(HANDLE thread, DWORD milliseconds) {
     }
     std::unique_lock lock(h->record->mutex);
     auto done = [&] { return h->record->finished; };
+    bool ended;
     if (milliseconds == INFINITE) {
         h->record->changed.wait(lock, done);
-        return WAIT_OBJECT_0;
+        ended = true;
+    } else {
+        ended = h->record->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), done);
     }
-    return h->record->changed.wait_for(lock, std::chrono::milliseconds(milliseconds), done) ? WAIT_OBJECT_0
-                                                                                           : WAIT_TIMEOUT;
+    lock.unlock();
+    if (!ended) return WAIT_TIMEOUT;
+    h->joinIfFinished();
+    return WAIT_OBJECT_0;
 }
 
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
@@ -102,6 +117,11 @@ BOOL CloseHandle(HANDLE object) {
     if (h == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
+    }
+    {
+        // A thread nobody waited for runs on by itself, as a closed Windows handle lets it.
+        std::lock_guard lock(h->joinMutex);
+        if (h->thread.joinable()) h->thread.detach();
     }
     delete h;
     return TRUE;

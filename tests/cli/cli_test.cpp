@@ -55,9 +55,10 @@ TEST(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(runVlt({"frobnicate"}).status, 2);
     EXPECT_EQ(runVlt({"lock"}).status, 2);
     EXPECT_EQ(runVlt({"lock", "--bogus", "x"}).status, 2);
-    EXPECT_EQ(runVlt({"grant", box.path("x")}).status, 2);  // --to is required
+    EXPECT_EQ(runVlt({"grant", "--system", box.path("x")}).status, 2);  // --system needs --to
+    EXPECT_EQ(runVlt({"shred"}).status, 2);
     EXPECT_EQ(runVlt({"profile", "create"}).status, 2);     // --name is required
-    for (const char* command : {"lock", "grant", "unlock", "profile", "reg"}) {
+    for (const char* command : {"lock", "grant", "unlock", "shred", "profile", "reg", "desktop"}) {
         const auto help = runVlt({command, "--help"});
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_NE(help.out.find("usage: vlt"), std::string::npos) << command;
@@ -125,7 +126,8 @@ TEST(Cli, CreatedProfileLocksAndUnlocksWithExitStatuses) {
 
     const std::string file = box.path("notes.txt");
     writeFile(file, std::string("meeting at noon\n"));
-    ASSERT_EQ(runVlt({"lock", file}).status, 0);
+    const auto locked = runVlt({"lock", file});
+    ASSERT_EQ(locked.status, 0) << locked.err;
     ASSERT_TRUE(fileExists(file + ".Vtf"));
     fs::remove(file);
 

@@ -28,6 +28,10 @@ Run runVlt(const std::vector<std::string>& args, const std::string& input) {
         dup2(err[1], 2);
         // No controlling terminal: questions take their defaults, passwords come from stdin.
         setsid();
+        // The shell extension is loaded from the build tree, as from the system directory.
+        const std::string system = std::string(std::getenv("VLT_BINARY_DIR") ? std::getenv("VLT_BINARY_DIR")
+                                                                              : VLT_BINARY_DIR) + "/shellext";
+        setenv("VLT_SYSTEM_DIR", system.c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

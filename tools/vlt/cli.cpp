@@ -10,10 +10,8 @@
 #include <iterator>
 
 #include "base/wipe.h"
-#include "frontends/headless/headless_frontend.h"
 #include "frontends/tty/tty_frontend.h"
 #include "registry/nls.h"
-#include "shellext/process_state.h"
 
 namespace vlt::cli {
 
@@ -67,47 +65,6 @@ std::optional<std::string> Args::value(const std::string& name) const {
     for (auto it = m_options.rbegin(); it != m_options.rend(); ++it)
         if (it->first == name) return it->second;
     return std::nullopt;
-}
-
-struct FrontendScope::Impl {
-    std::optional<frontends::TtyFrontend> tty;
-    std::optional<frontends::HeadlessFrontend> headless;
-    std::optional<std::string> transcriptPath;
-};
-
-FrontendScope::FrontendScope(const Args& args) : m_impl(new Impl) {
-    if (auto answers = args.value("--answers")) {
-        std::ifstream in(*answers);
-        if (!in) {
-            m_error = "cannot read " + *answers;
-            return;
-        }
-        std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-        m_impl->headless.emplace();
-        if (auto r = m_impl->headless->loadScript(text); !r) {
-            m_error = r.error().message;
-            return;
-        }
-        m_impl->transcriptPath = args.value("--transcript");
-        ui::setFrontend(&*m_impl->headless);
-        return;
-    }
-    frontends::TtyOptions options;
-    if (args.flag("--yes")) options.yes = true;
-    if (args.flag("--no")) options.yes = false;
-    options.outputName = args.value("--output-name");
-    options.interactive = frontends::stdinIsTerminal() && !args.flag("--password-stdin");
-    m_impl->tty.emplace(options);
-    ui::setFrontend(&*m_impl->tty);
-}
-
-FrontendScope::~FrontendScope() {
-    ui::setFrontend(nullptr);
-    if (m_impl->headless && m_impl->transcriptPath) {
-        std::ofstream out(*m_impl->transcriptPath, std::ios::trunc);
-        out << m_impl->headless->transcriptText();
-    }
-    delete m_impl;
 }
 
 Result<std::string> readPassword(const Args& args, const std::string& prompt, bool confirm) {

@@ -32,22 +32,6 @@ private:
 inline const std::vector<std::string> kCommonFlags = {"--yes", "--no", "--password-stdin", "--help", "-h"};
 inline const std::vector<std::string> kCommonValued = {"--output-name", "--answers", "--transcript"};
 
-// Installs the terminal front end (or the headless one with --answers FILE) for this run.
-class FrontendScope {
-public:
-    explicit FrontendScope(const Args& args);
-    ~FrontendScope();
-    FrontendScope(const FrontendScope&) = delete;
-    FrontendScope& operator=(const FrontendScope&) = delete;
-    bool ok() const { return m_error.empty(); }
-    const std::string& error() const { return m_error; }
-
-private:
-    struct Impl;
-    Impl* m_impl;
-    std::string m_error;
-};
-
 // Reads a password: the first line of standard input with --password-stdin, else from the
 // terminal without echo (twice when confirm is set). Converted to the ANSI code page.
 Result<std::string> readPassword(const Args& args, const std::string& prompt, bool confirm);
@@ -59,6 +43,7 @@ int cmdProfile(const std::vector<std::string>& words);
 int cmdLock(const std::vector<std::string>& words);
 int cmdGrant(const std::vector<std::string>& words);
 int cmdUnlock(const std::vector<std::string>& words);
+int cmdShred(const std::vector<std::string>& words);
 int cmdReg(const std::vector<std::string>& words);
 int cmdDesktop(const std::vector<std::string>& words);
 

@@ -1,15 +1,20 @@
-// vlt lock, vlt grant, vlt unlock: the shell extension's runs with a progress bar on the terminal.
-#include <csignal>
-#include <cstdio>
+// vlt lock, grant, unlock, shred: the shell extension's commands, run through VTMenu32 as the
+// shell host loads it, so that the command line and the file managers behave alike.
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "base/wipe.h"
+#include <cstdio>
+#include <optional>
+
 #include "cli.h"
-#include "frontends/tty/progress_bar.h"
-#include "shared/registry_key.h"
-#include "shared/registry_layout.h"
-#include "shellext/process_state.h"
-#include "shellext/progress.h"
-#include "shellext/workers.h"
+#include "frontends/tty/tty_frontend.h"
+#include "hosts/shell/host_frontend.h"
+#include "hosts/shell/shell_host.h"
+#include "ipc/ipc.h"
+#include "shellext/locked_file.h"
+#include "sys/files.h"
+#include "ui/input.h"
+#include "ui/state.h"
 
 namespace vlt::cli {
 namespace {
@@ -19,138 +24,202 @@ const char* kLockHelp =
     "Locks each FILE for yourself: FILE.Vtf is written next to it. With the setting\n"
     "DeleteAfterEncrypt the original is removed once the locked file is safely on disk.\n";
 const char* kGrantHelp =
-    "usage: vlt grant --to NAME [--system] FILE...\n"
+    "usage: vlt grant [--to NAME [--system]] FILE...\n"
     "Locks each FILE for the person NAME of your personal certificate store (or, with\n"
-    "--system, of the machine's store). Only that person can unlock the files.\n";
+    "--system, of the machine's store). Only that person can unlock the files. Without --to\n"
+    "the two stores are listed and you choose.\n";
 const char* kUnlockHelp =
     "usage: vlt unlock [--password-stdin] [--yes|--no] [--output-name NAME] FILE.Vtf...\n"
     "Unlocks each locked file next to itself, under the name it had when it was locked.\n"
     "Asks for your VLT password only while the profile is locked. When a file of that name\n"
     "exists you are asked whether to replace it; --no with --output-name NAME picks another name.\n"
     "Ctrl-C cancels after the current chunk; a partly written file is removed.\n";
+const char* kShredHelp =
+    "usage: vlt shred [--yes] FILE...\n"
+    "Destroys each FILE: overwritten twice (zeros, then \"1\"s), synced, then removed. Asks for\n"
+    "confirmation first; without --yes and without a terminal nothing is destroyed.\n";
 
-class TerminalProgress final : public shellext::Progress {
-public:
-    void reset() override { m_bar.setPosition(0); }
-    void showText(const std::string& text) override { m_bar.setText(text); }
-    void setRange(std::uint16_t maximum) override { m_bar.setRange(maximum); }
-    void step() override { m_bar.step(); }
-    void close() override { m_bar.finish(); }
+// The shell extension's command offsets.
+enum Verb : unsigned { kLock = 0, kGrant = 1, kUnlock = 2, kShred = 3 };
+constexpr int kGrantDialog = 141;
+constexpr int kPersonalList = 1001;
+constexpr int kSystemList = 1002;
+constexpr int kGrantLockButton = 1000;
 
-private:
-    frontends::TtyProgressBar m_bar;
+// A file as it was before the run. Outputs are renamed into place, so a file written by the
+// run is a new inode (comparing times would trip over the file system's coarser clock).
+struct Before {
+    bool existed = false;
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
-// Ctrl-C plays the progress dialog's Cancel button: the run stops after the current chunk.
-// A second Ctrl-C ends the program at once.
-void onInterrupt(int) {
-    shellext::g_cancel.store(1);
-    std::signal(SIGINT, SIG_DFL);
+Before before(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return {};
+    return {true, st.st_dev, st.st_ino};
 }
 
-class RunScope {
-public:
-    RunScope() {
-        shellext::g_progress.store(&m_progress);
-        shellext::g_busy.store(1);
-        m_previous = std::signal(SIGINT, onInterrupt);
-    }
-    ~RunScope() {
-        std::signal(SIGINT, m_previous);
-        shellext::g_progress.store(nullptr);
-    }
-    RunScope(const RunScope&) = delete;
-    RunScope& operator=(const RunScope&) = delete;
-
-private:
-    TerminalProgress m_progress;
-    void (*m_previous)(int) = SIG_DFL;
-};
-
-std::vector<std::string> absolutePaths(const std::vector<std::string>& operands) {
-    std::vector<std::string> out;
-    for (const auto& o : operands) out.push_back(absolutePath(o));
-    return out;
+bool written(const std::string& path, const Before& was) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    return !was.existed || st.st_dev != was.device || st.st_ino != was.inode;
 }
 
-int exitFor(const shellext::RunReport& report) { return report.allDone() ? kOk : kFailed; }
+bool isRegularFile(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
-int lockFiles(const Args& args, const char* help, std::string recipient, DWORD storeFlag) {
+// Where unlocking a locked file writes, from its header; nothing for a file that is not one.
+std::optional<std::string> unlockTarget(const std::string& path) {
+    auto input = sys::openRegularFile(path);
+    if (!input) return std::nullopt;
+    sys::BufferedReader reader(input->fd, 1 << 16);
+    struct : shellext::ByteSource {
+        sys::BufferedReader* r = nullptr;
+        long read(void* out, std::size_t n) override { return r->read(out, n); }
+    } source;
+    source.r = &reader;
+    const auto head = shellext::readLockedFileHead(source, input->size);
+    close(input->fd);
+    if (head.status != shellext::HeadStatus::Ok) return std::nullopt;
+    return sys::folderOf(path) + "/" + shellext::nameFromHeader(head.header.sourceName);
+}
+
+// Did the files come out as asked? What the user was shown covers most failures; the files
+// themselves cover the rest (a cancelled run, a grant without a key and no message).
+bool outcomesPresent(Verb verb, const std::vector<std::string>& files, const std::vector<std::optional<std::string>>& targets,
+                     const std::vector<Before>& was, const host::Observed& seen) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        switch (verb) {
+            case kLock:
+            case kGrant:
+                if (!written(files[i] + ".Vtf", was[i])) return false;
+                break;
+            case kUnlock: {
+                const bool elsewhere = !seen.savedTo.empty();  // the user chose another name
+                if (!targets[i] || (!written(*targets[i], was[i]) && !elsewhere)) return false;
+                break;
+            }
+            case kShred:
+                if (isRegularFile(files[i])) return false;
+                break;
+        }
+    }
+    return true;
+}
+
+// Picks the person in the grant dialog as the user would, or cancels it when NAME is not in
+// the chosen store.
+void presetGrant(host::FrontendScope& frontend, const std::string& name, bool system) {
+    frontend.presetDialog(kGrantDialog, [name, system](HWND dialog) {
+        HWND list = GetDlgItem(dialog, system ? kSystemList : kPersonalList);
+        ui::WindowState state;
+        if (ui::describe(list, state)) {
+            for (std::size_t i = 0; i < state.items.size(); ++i) {
+                if (state.items[i].text == name) {
+                    ui::input::selectItem(list, static_cast<int>(i));
+                    ui::input::click(GetDlgItem(dialog, kGrantLockButton));
+                    return true;
+                }
+            }
+        }
+        std::fprintf(stderr, "vlt: there is no \"%s\" in the %s certificate store\n", name.c_str(),
+                     system ? "system" : "personal");
+        ui::input::close(dialog);
+        return true;
+    });
+}
+
+int runVerb(Verb verb, const Args& args, const char* help, std::optional<std::string> grantTo = std::nullopt,
+            bool system = false) {
     if (args.operands().empty()) return usageError("no file given", help);
-    FrontendScope frontend(args);
+    host::FrontendChoice choice;
+    choice.kind = args.value("--answers") ? host::FrontendChoice::Kind::Headless : host::FrontendChoice::Kind::Tty;
+    choice.answers = args.value("--answers").value_or("");
+    choice.transcript = args.value("--transcript").value_or("");
+    if (args.flag("--yes")) choice.yes = true;
+    if (args.flag("--no")) choice.yes = false;
+    choice.outputName = args.value("--output-name");
+    if (args.flag("--password-stdin")) {
+        auto line = frontends::readFirstStdinLine();
+        if (!line) {
+            std::fprintf(stderr, "vlt: %s\n", line.error().message.c_str());
+            return kFailed;
+        }
+        choice.password = *line;
+    }
+
+    // The tray program hears about every unlock through its window.
+    (void)ipc::enable();
+    int argc = 1;
+    char name[] = "vlt";
+    char* argv[] = {name, nullptr};
+    host::FrontendScope frontend(choice, argc, argv);
     if (!frontend.ok()) return usageError(frontend.error(), help);
-    shellext::OperationRequest request;
-    request.selection = absolutePaths(args.operands());
-    request.recipient = std::move(recipient);
-    request.storeFlag = storeFlag;
-    RunScope run;
-    return exitFor(shellext::runLock(request));
+    if (grantTo) presetGrant(frontend, *grantTo, system);
+
+    const auto files = host::absolutePaths(args.operands());
+    std::vector<std::optional<std::string>> targets;
+    std::vector<Before> was;
+    for (const auto& f : files) {
+        if (verb == kUnlock) targets.push_back(unlockTarget(f));
+        was.push_back(before(verb == kUnlock ? targets.back().value_or("") : f + ".Vtf"));
+    }
+
+    host::ShellHost shell;
+    if (auto loaded = shell.load(files); !loaded) {
+        std::fprintf(stderr, "vlt: %s\n", loaded.error().message.c_str());
+        return kFailed;
+    }
+    shell.buildMenu();
+    if (auto r = shell.invoke("Vaultine", verb); !r) {
+        std::fprintf(stderr, "vlt: %s\n", r.error().message.c_str());
+        return kFailed;
+    }
+    const bool shownOk = frontend.exitStatus(true) == kOk;
+    return shownOk && outcomesPresent(verb, files, targets, was, frontend.observed()) ? kOk : kFailed;
 }
 
-bool profileIsUnlocked() {
-    RegistryKey profile;
-    profile.Create(HKEY_CURRENT_USER, layout::kProfileKey);
-    LONG rc = 0;
-    DWORD length = 0;
-    auto cache = profile.QueryBinary(rc, layout::kTempExchangeBlob1, length);
-    const bool present = cache && rc == ERROR_SUCCESS;
-    if (cache) base::secureWipe(*cache);
-    return present;
+Args parse(const std::vector<std::string>& words, std::vector<std::string> flags = {},
+           std::vector<std::string> valued = {}) {
+    return Args(words, std::move(flags), std::move(valued));
 }
+
+bool wantsHelp(const Args& args) { return args.flag("--help") || args.flag("-h"); }
 
 }  // namespace
 
 int cmdLock(const std::vector<std::string>& words) {
-    Args args(words, {}, {});
+    Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kLockHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kLockHelp, stdout), kOk;
-    return lockFiles(args, kLockHelp, "", 1);
+    if (wantsHelp(args)) return std::fputs(kLockHelp, stdout), kOk;
+    return runVerb(kLock, args, kLockHelp);
 }
 
 int cmdGrant(const std::vector<std::string>& words) {
-    Args args(words, {"--system"}, {"--to"});
+    Args args = parse(words, {"--system"}, {"--to"});
     if (!args.ok()) return usageError(args.error(), kGrantHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kGrantHelp, stdout), kOk;
+    if (wantsHelp(args)) return std::fputs(kGrantHelp, stdout), kOk;
     const auto to = args.value("--to");
-    if (!to || to->empty()) return usageError("--to NAME is required", kGrantHelp);
-    // The request keeps at most 99 characters of the name, as the grant dialog did.
-    return lockFiles(args, kGrantHelp, to->substr(0, 99), args.flag("--system") ? 0 : 1);
+    if (to && to->empty()) return usageError("--to needs a name", kGrantHelp);
+    if (!to && args.flag("--system")) return usageError("--system goes with --to NAME", kGrantHelp);
+    return runVerb(kGrant, args, kGrantHelp, to, args.flag("--system"));
 }
 
 int cmdUnlock(const std::vector<std::string>& words) {
-    Args args(words, {}, {});
+    Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kUnlockHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kUnlockHelp, stdout), kOk;
-    if (args.operands().empty()) return usageError("no file given", kUnlockHelp);
+    if (wantsHelp(args)) return std::fputs(kUnlockHelp, stdout), kOk;
+    return runVerb(kUnlock, args, kUnlockHelp);
+}
 
-    // Only a locked profile needs the password; the key load checks it on the first file.
-    if (!profileIsUnlocked()) {
-        for (;;) {
-            auto password = readPassword(args, "VLT password: ", false);
-            if (!password) {
-                std::fprintf(stderr, "vlt: %s\n", password.error().message.c_str());
-                return kFailed;
-            }
-            if (!password->empty()) {
-                shellext::setPassword(password->data(), password->size());
-                base::secureWipe(*password);
-                break;
-            }
-            // An empty password is not accepted, as the password dialog stays open on one.
-            if (args.flag("--password-stdin")) {
-                std::fputs("vlt: the password is empty\n", stderr);
-                return kFailed;
-            }
-        }
-    }
-    FrontendScope frontend(args);
-    if (!frontend.ok()) return usageError(frontend.error(), kUnlockHelp);
-    shellext::OperationRequest request;
-    request.selection = absolutePaths(args.operands());
-    RunScope run;
-    const auto report = shellext::runUnlock(request);
-    shellext::clearPassword();
-    return exitFor(report);
+int cmdShred(const std::vector<std::string>& words) {
+    Args args = parse(words);
+    if (!args.ok()) return usageError(args.error(), kShredHelp);
+    if (wantsHelp(args)) return std::fputs(kShredHelp, stdout), kOk;
+    return runVerb(kShred, args, kShredHelp);
 }
 
 }  // namespace vlt::cli

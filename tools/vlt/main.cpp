@@ -16,9 +16,11 @@ const char* kHelp =
     "                      create your profile (a Base and an Enhanced key pair)\n"
     "  profile lock        lock the profile: the next unlock asks for the password\n"
     "  lock FILE...        lock files for yourself (FILE becomes FILE.Vtf)\n"
-    "  grant --to NAME [--system] FILE...\n"
+    "  grant [--to NAME [--system]] FILE...\n"
     "                      lock files for a person of your personal (or the system) store\n"
     "  unlock FILE...      unlock locked files; asks for the password while the profile is locked\n"
+    "  shred [--yes] FILE...\n"
+    "                      destroy files: overwritten twice, then removed\n"
     "  reg import FILE.reg | reg export [KEYPATH] [FILE] | reg query KEYPATH [VALUE]\n"
     "                      read and write the registry hives\n"
     "  desktop install | desktop uninstall\n"
@@ -54,6 +56,7 @@ int main(int argc, char** argv) {
     if (command == "lock") return vlt::cli::cmdLock(words);
     if (command == "grant") return vlt::cli::cmdGrant(words);
     if (command == "unlock") return vlt::cli::cmdUnlock(words);
+    if (command == "shred") return vlt::cli::cmdShred(words);
     if (command == "reg") return vlt::cli::cmdReg(words);
     if (command == "desktop") return vlt::cli::cmdDesktop(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
