@@ -10,17 +10,23 @@
 namespace vlt::test {
 namespace {
 
-std::string vltPath() {
-    const char* dir = std::getenv("VLT_BINARY_DIR");
-    return std::string(dir ? dir : VLT_BINARY_DIR) + "/tools/vlt/vlt";
-}
-
 }  // namespace
 
-Run runVlt(const std::vector<std::string>& args, const std::string& input) {
+std::string buildPath(const std::string& relative) {
+    const char* dir = std::getenv("VLT_BINARY_DIR");
+    return std::string(dir ? dir : VLT_BINARY_DIR) + "/" + relative;
+}
+
+Run runVlt(const std::vector<std::string>& args, const std::string& input) { return runProgram("tools/vlt/vlt", args, input); }
+
+Run runShell(const std::vector<std::string>& args, const std::string& input) {
+    return runProgram("hosts/vlt-shell", args, input);
+}
+
+Run runProgram(const std::string& relative, const std::vector<std::string>& args, const std::string& input) {
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) || pipe2(out, O_CLOEXEC) || pipe2(err, O_CLOEXEC)) return {};
-    const std::string program = vltPath();
+    const std::string program = buildPath(relative);
     const pid_t pid = fork();
     if (pid == 0) {
         dup2(in[0], 0);
@@ -29,9 +35,7 @@ Run runVlt(const std::vector<std::string>& args, const std::string& input) {
         // No controlling terminal: questions take their defaults, passwords come from stdin.
         setsid();
         // The shell extension is loaded from the build tree, as from the system directory.
-        const std::string system = std::string(std::getenv("VLT_BINARY_DIR") ? std::getenv("VLT_BINARY_DIR")
-                                                                              : VLT_BINARY_DIR) + "/shellext";
-        setenv("VLT_SYSTEM_DIR", system.c_str(), 1);
+        setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

@@ -1,4 +1,4 @@
-// Runs the vlt program as a user would: arguments, standard input, the sandbox's environment.
+// Runs the suite's programs as a user would: arguments, standard input, the sandbox's environment.
 #pragma once
 
 #include <string>
@@ -12,6 +12,11 @@ struct Run {
     std::string err;
 };
 
+// A program of the build tree by its path below the build directory, e.g. "tools/vlt/vlt".
+Run runProgram(const std::string& relative, const std::vector<std::string>& args, const std::string& input = "");
 Run runVlt(const std::vector<std::string>& args, const std::string& input = "");
+Run runShell(const std::vector<std::string>& args, const std::string& input = "");
+
+std::string buildPath(const std::string& relative);
 
 }  // namespace vlt::test
