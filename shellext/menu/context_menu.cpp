@@ -1,5 +1,6 @@
 #include "shellext/menu/context_menu.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -107,16 +108,18 @@ HRESULT CContextMenuHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) 
     m_selection.clear();
     // From the highest index down: the list holds the selection in reverse order.
     for (UINT i = count; i-- > 0;) {
-        char path[MAX_PATH] = {};
-        DragQueryFileA(drop, i, path, MAX_PATH);
-        const DWORD attributes = GetFileAttributesA(path);
-        const std::size_t length = std::strlen(path);
+        // Paths here may be longer than MAX_PATH; one cut to the buffer could name another file.
+        std::string path(DragQueryFileA(drop, i, nullptr, 0), '\0');
+        if (path.empty()) continue;
+        if (DragQueryFileA(drop, i, path.data(), static_cast<UINT>(path.size() + 1)) != path.size()) continue;
+        const DWORD attributes = GetFileAttributesA(path.c_str());
         char tail[5] = {};
-        std::memcpy(tail, path + (length >= 4 ? length - 4 : 0), length >= 4 ? 4 : length);
+        const std::size_t n = std::min<std::size_t>(path.size(), 4);
+        std::memcpy(tail, path.data() + path.size() - n, n);
         CharUpperA(tail);
         if (lstrcmpA(tail, ".VTF") == 0) m_hasLockedFile = 1;
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            m_selection.emplace_back(path);
+            m_selection.push_back(std::move(path));
     }
     ReleaseStgMedium(&medium);
     return S_OK;
@@ -156,7 +159,9 @@ HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     }
     g_busy.store(1);
     const auto verb = reinterpret_cast<ULONG_PTR>(invocation->lpVerb);
-    if (HIWORD(verb) == 0) {
+    // A verb given as a string is a pointer: all bits above the low word count, not only the
+    // next sixteen.
+    if (IS_INTRESOURCE(invocation->lpVerb)) {
         switch (LOWORD(verb)) {
             case 0: launch(WorkerKind::Lock, self(), m_selection, owner); break;
             case 1: {

@@ -105,9 +105,6 @@ private:
 
 DialogProgress g_dialogProgress;
 
-// The image list both grant lists share: one small person icon.
-HIMAGELIST g_grantImages = nullptr;
-
 void fillStoreList(HWND list, HKEY root) {
     RegistryKey store;
     if (store.Open(root, layout::kCertificateKey) != ERROR_SUCCESS) return;
@@ -196,16 +193,16 @@ INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
     switch (message) {
         case WM_INITDIALOG: {
             SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-            if (g_grantImages == nullptr) {
-                g_grantImages = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_MASK,
-                                                 1, 1);
-                ImageList_AddIcon(g_grantImages, LoadIconA(resourceModule(), MAKEINTRESOURCEA(kPersonIcon)));
-            }
+            // One image list per showing, shared by both lists: the list views destroy it with
+            // the dialog, so a list kept from an earlier showing would be gone.
+            HIMAGELIST images =
+                ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_MASK, 1, 1);
+            ImageList_AddIcon(images, LoadIconA(resourceModule(), MAKEINTRESOURCEA(kPersonIcon)));
             HWND personal = GetDlgItem(dialog, kPersonalList);
             HWND system = GetDlgItem(dialog, kSystemList);
-            SendMessageA(personal, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_grantImages));
+            SendMessageA(personal, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
             fillStoreList(personal, HKEY_CURRENT_USER);
-            SendMessageA(system, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(g_grantImages));
+            SendMessageA(system, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
             fillStoreList(system, HKEY_LOCAL_MACHINE);
             return TRUE;
         }
