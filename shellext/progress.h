@@ -16,8 +16,9 @@ public:
     virtual void close() = 0;
 };
 
-// Maps a count of chunks onto the bar's 16-bit range. The original set the range to the chunk
-// count itself, which wraps past 65535 chunks; here several chunks share one step instead.
+// Maps a count of chunks onto the bar's range. The original set the range to the chunk count
+// itself, which wraps past 65535 chunks and sends the dialog a message per chunk; here the
+// range stays within 4096 steps and several chunks share one step on larger files.
 class ScaledProgress {
 public:
     ScaledProgress(Progress* progress, std::uint64_t units);

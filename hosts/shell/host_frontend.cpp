@@ -14,9 +14,6 @@
 #include "frontends/tty/tty_frontend.h"
 #include "ui/state.h"
 #include "win32/winuser.h"
-#ifdef VLT_HAVE_QT
-#include "frontends/qt/qt_frontend.h"
-#endif
 
 namespace vlt::host {
 namespace {
@@ -112,10 +109,7 @@ bool haveDisplay() {
 struct FrontendScope::Impl {
     std::unique_ptr<frontends::HeadlessFrontend> headless;
     std::unique_ptr<frontends::TtyFrontend> tty;
-#ifdef VLT_HAVE_QT
-    std::unique_ptr<frontends::QtApplication> qtApp;
-    std::unique_ptr<frontends::QtFrontend> qt;
-#endif
+    std::unique_ptr<ProgramFrontend> windows;
     std::unique_ptr<Observer> observer;
     std::string transcript;
 };
@@ -153,16 +147,12 @@ std::vector<std::string> absolutePaths(const std::vector<std::string>& paths) {
     return out;
 }
 
-FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** argv) : m_impl(std::make_unique<Impl>()) {
+FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** argv, FrontendFactory windows)
+    : m_impl(std::make_unique<Impl>()) {
     ui::Frontend* inner = nullptr;
     auto kind = choice.kind;
-    if (kind == FrontendChoice::Kind::Automatic) {
-#ifdef VLT_HAVE_QT
-        kind = haveDisplay() ? FrontendChoice::Kind::Qt : FrontendChoice::Kind::Tty;
-#else
-        kind = FrontendChoice::Kind::Tty;
-#endif
-    }
+    if (kind == FrontendChoice::Kind::Automatic)
+        kind = windows && haveDisplay() ? FrontendChoice::Kind::Qt : FrontendChoice::Kind::Tty;
     switch (kind) {
         case FrontendChoice::Kind::Headless: {
             std::ifstream in(choice.answers);
@@ -181,17 +171,13 @@ FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** arg
             break;
         }
         case FrontendChoice::Kind::Qt:
-#ifdef VLT_HAVE_QT
-            m_impl->qtApp = std::make_unique<frontends::QtApplication>(argc, argv);
-            m_impl->qt = std::make_unique<frontends::QtFrontend>();
-            inner = m_impl->qt.get();
+            if (windows) m_impl->windows = windows(argc, argv);
+            if (!m_impl->windows) {
+                m_error = "this program has no windows; use --tty";
+                return;
+            }
+            inner = &m_impl->windows->frontend();
             break;
-#else
-            (void)argc;
-            (void)argv;
-            m_error = "this build has no Qt front end; use --tty";
-            return;
-#endif
         default: {
             frontends::TtyOptions options;
             options.yes = choice.yes;

@@ -36,9 +36,19 @@ struct Observed {
     std::vector<std::string> savedTo;  // paths chosen in save dialogs
 };
 
+// A front end the program makes itself: real windows live only in programs that link Qt.
+class ProgramFrontend {
+public:
+    virtual ~ProgramFrontend() = default;
+    virtual ui::Frontend& frontend() = 0;
+};
+using FrontendFactory = std::function<std::unique_ptr<ProgramFrontend>(int& argc, char** argv)>;
+
 class FrontendScope {
 public:
-    FrontendScope(const FrontendChoice& choice, int& argc, char** argv);
+    // windows: makes the Qt front end (for FrontendChoice::Kind::Qt and, with a display,
+    // Automatic); without it those choices fall back to the terminal or are refused.
+    FrontendScope(const FrontendChoice& choice, int& argc, char** argv, FrontendFactory windows = {});
     ~FrontendScope();
     FrontendScope(const FrontendScope&) = delete;
     FrontendScope& operator=(const FrontendScope&) = delete;

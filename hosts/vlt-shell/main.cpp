@@ -14,6 +14,9 @@
 #include "hosts/shell/host_frontend.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
+#ifdef VLT_HAVE_QT
+#include "frontends/qt/qt_frontend.h"
+#endif
 
 namespace {
 
@@ -31,6 +34,19 @@ const char* kHelp =
     "front ends: --qt (windows; the default with a display), --tty (the terminal),\n"
     "            --answers FILE [--transcript FILE] (scripted, for tests)\n"
     "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
+
+#ifdef VLT_HAVE_QT
+// Real windows: the Qt application on this (the main) thread, and its front end.
+class QtWindows final : public vlt::host::ProgramFrontend {
+public:
+    QtWindows(int& argc, char** argv) : m_app(argc, argv) {}
+    vlt::ui::Frontend& frontend() override { return m_frontend; }
+
+private:
+    vlt::frontends::QtApplication m_app;
+    vlt::frontends::QtFrontend m_frontend;
+};
+#endif
 
 int usage(const std::string& message) {
     std::fprintf(stderr, "vlt-shell: %s\n\n%s", message.c_str(), kHelp);
@@ -85,7 +101,11 @@ int main(int argc, char** argv) {
     // Other programs (the tray) find our windows, and we theirs; without it we still work alone.
     if (auto ipc = vlt::ipc::enable(); !ipc)
         std::fprintf(stderr, "vlt-shell: windows of other programs are out of reach: %s\n", ipc.error().message.c_str());
-    vlt::host::FrontendScope frontend(choice, argc, argv);
+    vlt::host::FrontendFactory windows;
+#ifdef VLT_HAVE_QT
+    windows = [](int& c, char** v) -> std::unique_ptr<vlt::host::ProgramFrontend> { return std::make_unique<QtWindows>(c, v); };
+#endif
+    vlt::host::FrontendScope frontend(choice, argc, argv, windows);
     if (!frontend.ok()) return usage(frontend.error());
 
     vlt::host::ShellHost shell;
