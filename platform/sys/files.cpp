@@ -13,6 +13,7 @@ namespace vlt::sys {
 namespace {
 
 constexpr std::size_t kWriteBuffer = 1u << 20;
+constexpr std::uint64_t kWriteBehind = 8u << 20;
 
 Error errnoError(const std::string& what) {
     return Error{static_cast<std::uint32_t>(errno), what + ": " + std::strerror(errno)};
@@ -49,7 +50,12 @@ Result<AtomicFile> AtomicFile::create(const std::string& target, mode_t mode) {
 }
 
 AtomicFile::AtomicFile(AtomicFile&& o) noexcept
-    : m_fd(o.m_fd), m_target(std::move(o.m_target)), m_temp(std::move(o.m_temp)), m_buffer(std::move(o.m_buffer)) {
+    : m_fd(o.m_fd),
+      m_target(std::move(o.m_target)),
+      m_temp(std::move(o.m_temp)),
+      m_buffer(std::move(o.m_buffer)),
+      m_written(o.m_written),
+      m_started(o.m_started) {
     o.m_fd = -1;
     o.m_temp.clear();
 }
@@ -61,6 +67,8 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& o) noexcept {
         m_target = std::move(o.m_target);
         m_temp = std::move(o.m_temp);
         m_buffer = std::move(o.m_buffer);
+        m_written = o.m_written;
+        m_started = o.m_started;
         o.m_fd = -1;
         o.m_temp.clear();
     }
@@ -70,6 +78,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& o) noexcept {
 AtomicFile::~AtomicFile() { abandon(); }
 
 Result<void> AtomicFile::flush() {
+    const std::size_t size = m_buffer.size();
     std::size_t done = 0;
     while (done < m_buffer.size()) {
         const ssize_t n = ::write(m_fd, m_buffer.data() + done, m_buffer.size() - done);
@@ -80,6 +89,14 @@ Result<void> AtomicFile::flush() {
         done += static_cast<std::size_t>(n);
     }
     m_buffer.clear();
+    // Start writing back what is written so far, so that the sync before the rename finds
+    // little left to do instead of the whole file.
+    m_written += size;
+    if (m_written - m_started >= kWriteBehind) {
+        sync_file_range(m_fd, static_cast<off_t>(m_started), static_cast<off_t>(m_written - m_started),
+                        SYNC_FILE_RANGE_WRITE);
+        m_started = m_written;
+    }
     return {};
 }
 

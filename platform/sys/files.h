@@ -37,6 +37,8 @@ private:
     std::string m_target;
     std::string m_temp;
     std::vector<unsigned char> m_buffer;
+    std::uint64_t m_written = 0;  // bytes handed to the kernel
+    std::uint64_t m_started = 0;  // bytes whose write-back has been started
 };
 
 // Writes a whole file atomically.
