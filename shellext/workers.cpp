@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <optional>
+
 #include "shellext/algorithm.h"
 #include "shellext/crypto_state.h"
 #include "shellext/file_ops.h"
@@ -41,6 +43,26 @@ void dropHandleOfOtherProvider(CryptoState& state) {
 
 bool cancelled() { return g_cancel.load() != 0; }
 
+enum class Opened { File, Refused, Failed };
+
+// Opens the next file of a run. A file that is not a regular file is refused with a message of
+// its own and the run goes on; any other failure gets the open message and stops the run.
+Opened openInput(const OperationRequest& request, const std::string& path, const char* caption,
+                 std::optional<OpenFile>& input) {
+    sys::OpenError why{};
+    auto opened = sys::openRegularFile(path, &why);
+    if (opened) {
+        input.emplace(*opened);
+        return Opened::File;
+    }
+    if (why == sys::OpenError::NotRegular) {
+        refuseNonRegular(request.owner, path);
+        return Opened::Refused;
+    }
+    MessageBoxA(request.owner, msg::kOpenInputFailed, caption, msg::kStyleWarning);
+    return Opened::Failed;
+}
+
 }  // namespace
 
 RunReport runLock(const OperationRequest& request) {
@@ -49,24 +71,17 @@ RunReport runLock(const OperationRequest& request) {
         CryptoState state(request.owner);
         for (const auto& path : request.selection) {
             if (cancelled()) break;
-            sys::OpenError why{};
-            auto opened = sys::openRegularFile(path, &why);
-            if (!opened) {
-                if (why == sys::OpenError::NotRegular) {
-                    refuseNonRegular(request.owner, path);
-                    continue;
-                }
-                MessageBoxA(request.owner, msg::kOpenInputFailed, msg::kWarningCaption, msg::kStyleWarning);
-                break;
-            }
-            OpenFile input(*opened);
+            std::optional<OpenFile> input;
+            const Opened opened = openInput(request, path, msg::kWarningCaption, input);
+            if (opened == Opened::Refused) continue;
+            if (opened == Opened::Failed) break;
             if (!chooseAlgorithm(state, request.recipient, request.storeFlag)) {
                 MessageBoxA(request.owner, msg::kChooseAlgorithm, msg::kWarningCaption, msg::kStyleWarning);
                 break;
             }
             dropHandleOfOtherProvider(state);
             if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) break;
-            const FileOutcome outcome = lockOneFile(path, input.get(), state);
+            const FileOutcome outcome = lockOneFile(path, input->get(), state);
             if (outcome == FileOutcome::Done) {
                 ++report.done;
             } else if (outcome == FileOutcome::Failed) {
@@ -86,25 +101,18 @@ RunReport runUnlock(const OperationRequest& request) {
         CryptoState state(request.owner);
         for (const auto& path : request.selection) {
             if (cancelled()) break;
-            sys::OpenError why{};
-            auto opened = sys::openRegularFile(path, &why);
-            if (!opened) {
-                if (why == sys::OpenError::NotRegular) {
-                    refuseNonRegular(request.owner, path);
-                    continue;
-                }
-                MessageBoxA(request.owner, msg::kOpenInputFailed, msg::kWarningCaptionPlain, msg::kStyleWarning);
-                break;
-            }
-            OpenFile input(*opened);
+            std::optional<OpenFile> input;
+            const Opened opened = openInput(request, path, msg::kWarningCaptionPlain, input);
+            if (opened == Opened::Refused) continue;
+            if (opened == Opened::Failed) break;
             {
-                sys::BufferedReader reader(input.get().fd, 4096);
+                sys::BufferedReader reader(input->get().fd, 4096);
                 ReaderSource source(reader);
-                selectProvider(source, input.get().size, state);
+                selectProvider(source, input->get().size, state);
             }
             dropHandleOfOtherProvider(state);
             if (!loadKey(state, request.recipient, KeyUse::Unlock, request.storeFlag)) break;
-            const FileOutcome outcome = unlockOneFile(path, input.get(), state);
+            const FileOutcome outcome = unlockOneFile(path, input->get(), state);
             if (outcome == FileOutcome::Done) {
                 ++report.done;
                 // The imported private key must not outlive the file.
