@@ -82,6 +82,17 @@ const LayoutEntry kLayout[] = {
     {kCurrentUser, kSettingsKey, kAutoLock, EntryKind::Value, REG_DWORD,
      "1: the session locks itself after \"TimeOut Period\" seconds without use", "0", "VTCert32 settings page",
      "settings page (only 1 counts as on); VTTray32 (any non-zero counts as on)", false},
+    {kCurrentUser, kSettingsKey, kLockOnScreenLock, EntryKind::Value, REG_DWORD,
+     "0: VTTray32 does not lock when the screen locks (ours, not in the Windows original)",
+     "on: VTTray32 locks at once when the screen locks", "the user (e.g. vlt reg import)",
+     "VTTray32 (any non-zero counts as on)", false},
+    {kCurrentUser, kSettingsKey, kLockOnSuspend, EntryKind::Value, REG_DWORD,
+     "0: VTTray32 does not lock before the machine suspends or hibernates (ours)",
+     "on: VTTray32 locks before suspend and hibernation", "the user (e.g. vlt reg import)",
+     "VTTray32 (any non-zero counts as on)", false},
+    {kCurrentUser, kSettingsKey, kLockOnLogout, EntryKind::Value, REG_DWORD,
+     "0: VTTray32 does not lock when the session ends (ours)", "on: VTTray32 locks when the session ends",
+     "the user (e.g. vlt reg import)", "VTTray32 (any non-zero counts as on)", false},
 
     // Personal certificate store.
     {kCurrentUser, kCertificateKey, nullptr, EntryKind::Key, REG_NONE, "personal certificate store; no subkeys",

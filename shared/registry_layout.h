@@ -46,6 +46,11 @@ inline constexpr char kExchange[] = "Exchange";
 inline constexpr char kDeleteAfterEncrypt[] = "DeleteAfterEncrypt";
 inline constexpr char kDeleteAfterDecrypt[] = "DeleteAfterDecrypt";
 inline constexpr char kAutoLock[] = "AutoLock";
+// Ours, not in the Windows original: when the tray program locks besides its countdown. Missing
+// or any non-zero value counts as on; 0 is off.
+inline constexpr char kLockOnScreenLock[] = "LockOnScreenLock";
+inline constexpr char kLockOnSuspend[] = "LockOnSuspend";
+inline constexpr char kLockOnLogout[] = "LockOnLogout";
 
 // InitState modes.
 inline constexpr DWORD kInitStateImport = 1;

@@ -5,6 +5,7 @@
 #include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
+#include "shared/tray_messages.h"
 #include "shellext/messages.h"
 #include "shellext/process_state.h"
 
@@ -74,6 +75,8 @@ bool loadKey(CryptoState& state, const std::string& recipient, KeyUse use, DWORD
         MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, msg::kStyleWarning);
         return false;
     }
+    // The tray restarts its countdown, or locks again at once when automatic locking is off.
+    if (HWND tray = FindWindowA(nullptr, kTrayWindowTitle)) SendMessageA(tray, kTrayUnlockedMessage, 0, 0);
     state.setExchangeKey(key);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "frontends/headless/headless_frontend.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
@@ -306,6 +307,17 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
     std::map<int, std::deque<std::vector<DialogAction>>> scripts;
     std::map<HWND, Open> open;
     std::vector<TranscriptEntry> transcript;
+    bool trayAvailable = true;
+    std::vector<TrayIconRecord> trayIcons;  // oldest first
+    std::deque<ui::IconClick> trayClicks;   // from the script, for the next icon shown
+
+    // Posts the mouse messages of the clicks to the newest icon. No lock held.
+    static bool click(const TrayIconRecord& icon, const std::vector<ui::IconClick>& clicks) {
+        bool ok = true;
+        for (auto c : clicks)
+            for (UINT m : ui::mouseMessagesFor(c)) ok = ui::notifyIconEvent(icon.owner, icon.id, m) && ok;
+        return ok;
+    }
 
     void note(std::string text) {
         TranscriptEntry e;
@@ -533,6 +545,23 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
                 if (id <= 0) return fail(where + ": menu needs a command id or none");
                 answerMenu(static_cast<UINT>(id));
             }
+        } else if (verb == "tray" && arg == "none") {
+            setTrayAvailable(false);
+        } else if (verb == "tray" && arg.rfind("click ", 0) == 0) {
+            const std::string which = arg.substr(6);
+            ui::IconClick click;
+            if (which == "left") click = ui::IconClick::Left;
+            else if (which == "right") click = ui::IconClick::Right;
+            else if (which == "middle") click = ui::IconClick::Middle;
+            else if (which == "double") click = ui::IconClick::Double;
+            else return fail(where + ": tray click needs left, right, middle or double");
+            std::optional<TrayIconRecord> shown;
+            {
+                std::lock_guard lock(m_core->mutex);
+                if (m_core->trayIcons.empty()) m_core->trayClicks.push_back(click);
+                else shown = m_core->trayIcons.back();
+            }
+            if (shown) Core::click(*shown, {click});
         } else if (verb == "dialog") {
             auto tokens = tokenize(arg);
             if (!tokens) return fail(where + ": " + tokens.error().message);
@@ -658,6 +687,89 @@ UINT HeadlessFrontend::popupMenu(const ui::PopupMenuRequest& request) {
     return answer;
 }
 
+void HeadlessFrontend::setTrayAvailable(bool available) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->trayAvailable = available;
+}
+
+std::vector<TrayIconRecord> HeadlessFrontend::trayIcons() const {
+    std::lock_guard lock(m_core->mutex);
+    return m_core->trayIcons;
+}
+
+bool HeadlessFrontend::clickTrayIcon(ui::IconClick click) {
+    TrayIconRecord icon;
+    {
+        std::lock_guard lock(m_core->mutex);
+        if (m_core->trayIcons.empty()) return false;
+        icon = m_core->trayIcons.back();
+    }
+    return Core::click(icon, {click});
+}
+
+bool HeadlessFrontend::trayMouse(UINT mouseMessage) {
+    TrayIconRecord icon;
+    {
+        std::lock_guard lock(m_core->mutex);
+        if (m_core->trayIcons.empty()) return false;
+        icon = m_core->trayIcons.back();
+    }
+    return ui::notifyIconEvent(icon.owner, icon.id, mouseMessage);
+}
+
+bool HeadlessFrontend::notifyIcon(const ui::NotifyIconRequest& request) {
+    using Action = ui::NotifyIconRequest::Action;
+    std::optional<TrayIconRecord> clickNow;
+    std::vector<ui::IconClick> clicks;
+    bool shown = false;
+    {
+        std::lock_guard lock(m_core->mutex);
+        auto& icons = m_core->trayIcons;
+        auto it = std::find_if(icons.begin(), icons.end(),
+                               [&](const TrayIconRecord& r) { return r.owner == request.owner && r.id == request.id; });
+        shown = request.action == Action::Delete || m_core->trayAvailable;
+        if (shown) {
+            if (request.action == Action::Delete) {
+                if (it != icons.end()) icons.erase(it);
+            } else {
+                TrayIconRecord record{request.owner, request.id, request.callbackMessage, request.iconId, request.tip};
+                if (it != icons.end()) *it = record;
+                else icons.push_back(record);
+                if (request.action == Action::Add && !m_core->trayClicks.empty()) {
+                    clickNow = record;
+                    clicks.assign(m_core->trayClicks.begin(), m_core->trayClicks.end());
+                    m_core->trayClicks.clear();
+                }
+            }
+        }
+        TranscriptEntry e;
+        e.kind = TranscriptEntry::Kind::TrayIcon;
+        e.caption = request.action == Action::Add ? "add" : request.action == Action::Modify ? "modify" : "delete";
+        e.text = request.tip;
+        e.resourceId = request.iconId;
+        e.style = request.id;
+        e.answer = shown ? 1 : 0;
+        auto& t = m_core->transcript;
+        if (request.action == Action::Modify && !t.empty() && t.back().kind == TranscriptEntry::Kind::TrayIcon &&
+            t.back().caption == "modify" && t.back().style == request.id && t.back().resourceId == request.iconId)
+            t.back() = std::move(e);
+        else
+            t.push_back(std::move(e));
+    }
+    if (clickNow) Core::click(*clickNow, clicks);
+    return shown;
+}
+
+bool HeadlessFrontend::showNotification(const ui::NotificationRequest& request) {
+    TranscriptEntry e;
+    e.kind = TranscriptEntry::Kind::Notification;
+    e.caption = request.summary;
+    e.text = request.body;
+    std::lock_guard lock(m_core->mutex);
+    m_core->transcript.push_back(std::move(e));
+    return true;
+}
+
 std::vector<TranscriptEntry> HeadlessFrontend::transcript() const {
     std::lock_guard lock(m_core->mutex);
     return m_core->transcript;
@@ -698,6 +810,13 @@ std::string HeadlessFrontend::transcriptText() const {
                 out += "menu [" + menuText(e.menu) + "] -> " + (e.answer ? std::to_string(e.answer) : "none") + "\n";
                 break;
             case TranscriptEntry::Kind::Note: out += "note " + escape(e.text) + "\n"; break;
+            case TranscriptEntry::Kind::TrayIcon:
+                out += "tray " + e.caption + " icon=" + std::to_string(e.resourceId) + " tip=" + quote(escape(e.text)) +
+                       (e.answer ? "" : " (no tray)") + "\n";
+                break;
+            case TranscriptEntry::Kind::Notification:
+                out += "notification [" + escape(e.caption) + "] " + escape(e.text) + "\n";
+                break;
         }
     }
     return out;
@@ -710,6 +829,7 @@ void HeadlessFrontend::clear() {
     m_core->saves.clear();
     m_core->menus.clear();
     m_core->scripts.clear();
+    m_core->trayClicks.clear();
 }
 
 }  // namespace vlt::frontends

@@ -5,6 +5,10 @@
 //   message IDYES                 answers the next message box (any ID* name or a number)
 //   save PATH | save cancel       answers the next save dialog
 //   menu 1039 | menu none         answers the next popup menu with that command, or dismisses it
+//   tray click left|right|middle|double
+//                                 clicks the notification-area icon once one is shown (in
+//                                 order, each once; an icon shown already is clicked at once)
+//   tray none                     the desktop has no notification area: icons are refused
 //   dialog 130 ACTION; ACTION...  acts on the next showing of dialog 130, in order
 // Dialog actions (CTL is a control id; TEXT is one word or "quoted", with \" \\ \n \t):
 //   type CTL TEXT                 types TEXT into an edit control (replacing its text)
@@ -33,6 +37,7 @@
 
 #include "base/result.h"
 #include "ui/frontend.h"
+#include "ui/notify_icon.h"
 #include "ui/state.h"
 
 namespace vlt::frontends {
@@ -54,7 +59,7 @@ struct ControlRecord {
 };
 
 struct TranscriptEntry {
-    enum class Kind { MessageBox, SaveDialog, DialogShown, DialogClosed, PopupMenu, Note };
+    enum class Kind { MessageBox, SaveDialog, DialogShown, DialogClosed, PopupMenu, Note, TrayIcon, Notification };
     Kind kind = Kind::MessageBox;
     std::string caption;  // message box caption, save dialog title, dialog caption
     std::string text;     // message box text, the save dialog's initial name, a note
@@ -66,6 +71,19 @@ struct TranscriptEntry {
     int resourceId = 0;   // dialogs
     std::vector<ControlRecord> controls;  // dialogs, in template order
     std::vector<ui::MenuItem> menu;       // popup menu
+    // TrayIcon: caption "add", "modify" or "delete", text the tip, resourceId the picture's
+    // resource number, style the icon's id, answer 1 when shown (0: the desktop has no tray).
+    // A modification of the tip alone right after a modification of the same icon replaces it,
+    // so a countdown in the tip does not grow the transcript. Notification: caption the summary, text the body.
+};
+
+// An icon in the notification area as the user sees it now.
+struct TrayIconRecord {
+    HWND owner = nullptr;
+    UINT id = 0;
+    UINT callbackMessage = 0;
+    int iconId = 0;  // the picture's resource number
+    std::string tip;
 };
 
 struct DialogAction {
@@ -117,6 +135,19 @@ public:
     void windowChanged(HWND hwnd, ui::Change what) override;
     void windowClosing(HWND hwnd) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;
+
+    // The notification area: present unless told otherwise (a desktop without one refuses
+    // icons, as Shell_NotifyIconA then reports).
+    void setTrayAvailable(bool available);
+    std::vector<TrayIconRecord> trayIcons() const;
+    // Clicks the newest icon (the mouse messages of ui::mouseMessagesFor); false when none is
+    // shown. The messages are posted: the owner's thread handles them in its message loop.
+    bool clickTrayIcon(ui::IconClick click);
+    // One mouse message alone, e.g. a press without its release.
+    bool trayMouse(UINT mouseMessage);
+
+    bool notifyIcon(const ui::NotifyIconRequest& request) override;
+    bool showNotification(const ui::NotificationRequest& request) override;
 
     std::vector<TranscriptEntry> transcript() const;
     std::vector<TranscriptEntry> messageBoxes() const;

@@ -1,6 +1,7 @@
 #include "frontends/qt/qt_frontend.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QImage>
@@ -20,6 +21,8 @@
 
 #include "frontends/qt/dialog_view.h"
 #include "frontends/qt/standard_dialogs.h"
+#include "frontends/qt/tray_icons.h"
+#include "ui/loop.h"
 
 namespace vlt::frontends {
 
@@ -39,6 +42,8 @@ QtApplication::~QtApplication() = default;
 
 int QtApplication::exec() { return QApplication::exec(); }
 
+void QtApplication::keepRunningWithoutWindows() { QGuiApplication::setQuitOnLastWindowClosed(false); }
+
 void QtApplication::quit(int code) { QCoreApplication::exit(code); }
 
 // ---- QtFrontend -------------------------------------------------------------------------
@@ -56,6 +61,8 @@ void bringToFront(QWidget& window) {
 constexpr std::chrono::milliseconds kLongestTimer{std::chrono::hours(1)};
 // A GUI thread that is never idle still lets Qt paint and apply window events this often.
 constexpr std::chrono::milliseconds kStarvation{20};
+// How often the runtime's messages are handled while Qt runs a modal loop of its own.
+constexpr int kModalPump = 100;
 }  // namespace
 
 struct QtFrontend::Impl {
@@ -71,6 +78,7 @@ struct QtFrontend::Impl {
 
     QObject context;  // lives on the GUI thread; queued calls run in its thread
     qt::RuntimeInput input;
+    qt::TrayIcons trayIcons;
     std::map<HWND, std::unique_ptr<qt::DialogView>> views;
     std::map<HWND, HWND> controlOwner;  // control -> the window whose view draws it
 
@@ -88,6 +96,17 @@ struct QtFrontend::Impl {
     std::uint64_t generation = 0;
 
     bool onGui() const { return QThread::currentThread() == context.thread(); }
+
+    // Runs a Qt modal loop asked for on the GUI thread itself; the runtime's messages of this
+    // thread are handled meanwhile (its timers would otherwise stop, and senders wait).
+    template <typename F>
+    std::invoke_result_t<F> withRuntimeMessages(F&& f) {
+        QTimer pump;
+        pump.setInterval(kModalPump);
+        QObject::connect(&pump, &QTimer::timeout, [] { ui::pumpMessages(); });
+        pump.start();
+        return f();
+    }
 
     // Runs f on the GUI thread and returns its result; the caller waits.
     template <typename F>
@@ -297,10 +316,12 @@ QtFrontend::~QtFrontend() {
 }
 
 int QtFrontend::messageBox(const ui::MessageBoxRequest& request) {
-    return m_impl->callOnGui([this, &request] {
+    auto run = [this, &request] {
         m_impl->flush();  // the owner's window first
         return qt::runMessageBox(request, m_impl->ownerWidget(request.owner));
-    });
+    };
+    if (m_impl->onGui()) return m_impl->withRuntimeMessages(run);
+    return m_impl->callOnGui(run);
 }
 
 ui::SaveDialogAnswer QtFrontend::saveDialog(const ui::SaveDialogRequest& request) {
@@ -311,10 +332,26 @@ ui::SaveDialogAnswer QtFrontend::saveDialog(const ui::SaveDialogRequest& request
 }
 
 UINT QtFrontend::popupMenu(const ui::PopupMenuRequest& request) {
-    return m_impl->callOnGui([this, &request] {
+    auto run = [this, &request] {
         m_impl->flush();
         return qt::runPopupMenu(request, m_impl->ownerWidget(request.owner));
-    });
+    };
+    if (m_impl->onGui()) return m_impl->withRuntimeMessages(run);
+    return m_impl->callOnGui(run);
+}
+
+bool QtFrontend::notifyIcon(const ui::NotifyIconRequest& request) {
+    return m_impl->callOnGui([this, &request] { return m_impl->trayIcons.apply(request); });
+}
+
+bool QtFrontend::showNotification(const ui::NotificationRequest& request) {
+    return m_impl->callOnGui([&request] { return qt::sendDesktopNotification(request); });
+}
+
+bool QtFrontend::cursorPos(POINT& at) {
+    const QPoint p = m_impl->callOnGui([] { return QCursor::pos(); });
+    at = POINT{p.x(), p.y()};
+    return true;
 }
 
 void QtFrontend::windowShown(HWND hwnd) { m_impl->post(Impl::EventKind::Shown, hwnd); }

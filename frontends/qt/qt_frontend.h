@@ -1,5 +1,6 @@
 // The Qt front end: dialogs of the window runtime as real windows (Qt Widgets), message boxes,
-// the save dialog and popup menus. Programs include only this header; it names no Qt type
+// the save dialog, popup menus, notification-area icons and desktop notifications. Programs
+// include only this header (and session_watch.h); it names no Qt type
 // beyond a forward declaration, so code outside frontends/qt stays free of Qt.
 //
 // Threads: Qt's widgets live on the GUI thread, the thread that made the QApplication (the
@@ -7,7 +8,9 @@
 // are queued and applied on the GUI thread; message boxes, the save dialog and menus called
 // elsewhere wait for the GUI thread to run them. The GUI thread must therefore keep running
 // Qt's event loop: the window runtime's modal loops do (processEvents), and so does
-// QtApplication::exec().
+// QtApplication::exec(). A message box or menu asked for on the GUI thread runs Qt's own modal
+// loop; meanwhile the window runtime's messages of that thread (timers, messages sent by other
+// threads and programs) keep being handled, as Windows' modal loops handle them.
 #pragma once
 
 #include <memory>
@@ -32,6 +35,9 @@ public:
 
     // Runs the event loop until quit().
     int exec();
+    // A program that lives without windows (a tray icon) keeps running when its last window,
+    // say a message box, closes.
+    void keepRunningWithoutWindows();
     static void quit(int code = 0);
 
 private:
@@ -50,6 +56,11 @@ public:
     int messageBox(const ui::MessageBoxRequest& request) override;
     ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;
+    // QSystemTrayIcon; false where the desktop has no notification area.
+    bool notifyIcon(const ui::NotifyIconRequest& request) override;
+    // org.freedesktop.Notifications on the session bus.
+    bool showNotification(const ui::NotificationRequest& request) override;
+    bool cursorPos(POINT& at) override;
 
     void windowShown(HWND hwnd) override;
     void windowChanged(HWND hwnd, ui::Change change) override;

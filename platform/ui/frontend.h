@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/resources.h"
 #include "win32/windef.h"
 #include "win32/winuser.h"
 
@@ -49,6 +50,26 @@ struct PopupMenuRequest {
     std::vector<MenuItem> items;
 };
 
+// An icon in the desktop's notification area (Shell_NotifyIconA), with its whole state.
+struct NotifyIconRequest {
+    enum class Action { Add, Modify, Delete };
+    Action action = Action::Add;
+    HWND owner = nullptr;  // the window its mouse messages go to
+    UINT id = 0;           // the owner's number for it
+    UINT callbackMessage = 0;  // 0: the owner wants no mouse messages
+    HINSTANCE iconModule = nullptr;
+    int iconId = 0;        // the icon's resource number; 0 when it has none
+    Image icon;            // empty when it has none
+    std::string tip;       // in the ANSI code page
+};
+
+// A passing message from the desktop (a notification bubble), not a question.
+struct NotificationRequest {
+    std::string appName;  // the program that speaks
+    std::string summary;
+    std::string body;
+};
+
 enum class Change { Text, Enabled, Visible, Check, Progress, Items, Animation, Focus };
 
 // Every method may be called from any thread (workers show message boxes); each front end
@@ -68,6 +89,15 @@ public:
     virtual void windowClosing(HWND) {}
     // TrackPopupMenu: the command id chosen, 0 when dismissed.
     virtual UINT popupMenu(const PopupMenuRequest&) { return 0; }
+
+    // Shows, changes or removes an icon in the notification area; false when the desktop has
+    // none (or the change did not take). Clicks on it come back through notifyIconEvent()
+    // (ui/notify_icon.h).
+    virtual bool notifyIcon(const NotifyIconRequest&) { return false; }
+    // Shows a desktop notification; false when there is no one to show it.
+    virtual bool showNotification(const NotificationRequest&) { return false; }
+    // Where the pointer is, in screen coordinates; false when the front end cannot tell.
+    virtual bool cursorPos(POINT&) { return false; }
 
     // A GUI toolkit that must run its own event loop on the thread that waits for messages
     // says so; the runtime then waits through processEvents instead of sleeping, and calls

@@ -203,6 +203,9 @@ bool remotePost(HWND proxy, UINT msg, WPARAM wParam, LPARAM lParam);
 bool remoteIsWindow(HWND proxy);
 HWND remoteFind(const char* className, const char* title);
 
+// The window is gone: its notification-area icons go too (no lock held).
+void dropNotifyIcons(HWND owner);
+
 std::string lower(std::string s);
 bool equalsNoCase(const std::string& a, const std::string& b);
 

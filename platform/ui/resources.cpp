@@ -234,7 +234,10 @@ BOOL GetCursorPos(POINT* lpPoint) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    // No pointer here: menus open where the front end puts them.
-    *lpPoint = POINT{0, 0};
+    // Without a pointer (no front end, or one that cannot tell) menus open where the front end
+    // puts them.
+    POINT at{0, 0};
+    if (auto* f = detail::fe(); f == nullptr || !f->cursorPos(at)) at = POINT{0, 0};
+    *lpPoint = at;
     return TRUE;
 }

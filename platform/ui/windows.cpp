@@ -176,6 +176,7 @@ void destroyTree(HWND hwnd) {
         wakeLocked(*w->queue);  // a modal loop waiting for this dialog looks again
     }
     if (reported) reportDestroyed(hwnd);
+    dropNotifyIcons(hwnd);
 }
 
 }  // namespace

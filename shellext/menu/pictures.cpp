@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "shared/padlock.h"
+
 namespace vlt::shellext {
 namespace {
 
 constexpr std::uint32_t kClear = 0x00000000;
-constexpr std::uint32_t kBody = 0xFFD4A017;     // brass
-constexpr std::uint32_t kShade = 0xFF8C6A0E;
 constexpr std::uint32_t kShackle = 0xFF7F8C8D;  // steel
 constexpr std::uint32_t kPaper = 0xFFFDFEFE;
 constexpr std::uint32_t kInk = 0xFF5D6D7E;
@@ -24,31 +24,7 @@ struct Canvas {
         for (int y = y0; y < y1; ++y)
             for (int x = x0; x < x1; ++x) put(x, y, c);
     }
-    // A ring segment: points whose distance from (cx, cy) lies in [r0, r1), above cy.
-    void arch(double cx, double cy, double r0, double r1, std::uint32_t c) {
-        for (int y = 0; y < image.height; ++y)
-            for (int x = 0; x < image.width; ++x) {
-                const double d = std::hypot(x + 0.5 - cx, y + 0.5 - cy);
-                if (d >= r0 && d < r1 && y + 0.5 <= cy) put(x, y, c);
-            }
-    }
 };
-
-void drawPadlock(Canvas& c, int ox, int oy, int size, bool open) {
-    const double s = size / 16.0;
-    const int bodyTop = oy + static_cast<int>(7 * s);
-    // The shackle; open, it is lifted and swung to the right.
-    const double lift = open ? 3 * s : 0;
-    const double shift = open ? 3 * s : 0;
-    c.arch(ox + 8 * s + shift, bodyTop - lift, 2.5 * s, 4.5 * s, kShackle);
-    c.rect(static_cast<int>(ox + 3.5 * s + shift), static_cast<int>(bodyTop - lift), static_cast<int>(ox + 5.5 * s + shift),
-           bodyTop + (open ? 0 : 1), kShackle);
-    if (!open)
-        c.rect(static_cast<int>(ox + 10.5 * s), bodyTop - 1, static_cast<int>(ox + 12.5 * s), bodyTop + 1, kShackle);
-    c.rect(static_cast<int>(ox + 2 * s), bodyTop, static_cast<int>(ox + 14 * s), static_cast<int>(oy + 15 * s), kBody);
-    c.rect(static_cast<int>(ox + 2 * s), static_cast<int>(oy + 14 * s), static_cast<int>(ox + 14 * s), static_cast<int>(oy + 15 * s), kShade);
-    c.rect(static_cast<int>(ox + 7 * s), static_cast<int>(oy + 9.5 * s), static_cast<int>(ox + 9 * s), static_cast<int>(oy + 12.5 * s), kShade);
-}
 
 void drawPaper(Canvas& c, int x, int y, int w, int h) {
     c.rect(x, y, x + w, y + h, kPaper);
@@ -57,11 +33,7 @@ void drawPaper(Canvas& c, int x, int y, int w, int h) {
 
 }  // namespace
 
-ui::Image padlockImage(int size, bool open) {
-    Canvas c(size, size);
-    drawPadlock(c, 0, 0, size, open);
-    return c.image;
-}
+ui::Image padlockImage(int size, bool open) { return vlt::padlockImage(size, open); }
 
 ui::Image personImage(int size) {
     Canvas c(size, size);
@@ -82,7 +54,7 @@ ui::AnimationClip lockClip(bool unlocking) {
     constexpr int kW = 80, kH = 40, kFrames = 10;
     for (int f = 0; f < kFrames; ++f) {
         Canvas c(kW, kH);
-        drawPadlock(c, 32, 6, 16, unlocking ? f >= kFrames / 2 : f < kFrames / 2);
+        drawPadlock(c.image, 32, 6, 16, unlocking ? f >= kFrames / 2 : f < kFrames / 2);
         drawPaper(c, 2 + f * 6, 12, 12, 16);
         clip.frames.push_back(c.image);
     }

@@ -46,5 +46,6 @@ int cmdUnlock(const std::vector<std::string>& words);
 int cmdShred(const std::vector<std::string>& words);
 int cmdReg(const std::vector<std::string>& words);
 int cmdDesktop(const std::vector<std::string>& words);
+int cmdTray(const std::vector<std::string>& words);
 
 }  // namespace vlt::cli

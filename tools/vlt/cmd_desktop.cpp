@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "cli.h"
+#include "base/paths.h"
 #include "desktop_templates.h"
 #include "sys/files.h"
 
@@ -23,9 +24,10 @@ namespace fs = std::filesystem;
 const char* kDesktopHelp =
     "usage: vlt desktop install | uninstall\n"
     "Adds (or removes) the \"V L T\" commands to the context menus of Dolphin, Nautilus, Nemo,\n"
-    "Thunar and Caja for you, the MIME type of .Vtf files with its icon, and a hidden handler\n"
-    "so that opening a locked file unlocks it. Files go below $XDG_DATA_HOME and\n"
-    "$XDG_CONFIG_HOME; Thunar's own actions in uca.xml are kept.\n";
+    "Thunar and Caja for you, the MIME type of .Vtf files with its icon, a hidden handler\n"
+    "so that opening a locked file unlocks it, and the autostart entry that starts the tray\n"
+    "program (VTTray32) at login. Files go below $XDG_DATA_HOME and $XDG_CONFIG_HOME;\n"
+    "Thunar's own actions in uca.xml are kept.\n";
 
 struct Command {
     int verb;
@@ -72,6 +74,19 @@ std::string vltShellPath() {
         if (access(candidate.c_str(), X_OK) == 0) return fs::weakly_canonical(candidate).string();
     return "vlt-shell";
 }
+
+// The tray program: in the system directory once installed, beside tray/ in a build tree.
+std::string trayPath() {
+    char self[PATH_MAX] = {};
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string dir = n > 0 ? fs::path(std::string(self, static_cast<std::size_t>(n))).parent_path().string() : ".";
+    const std::string installed = base::systemDir() + "/VTTray32";
+    for (const auto& candidate : {installed, dir + "/../../tray/VTTray32"})
+        if (access(candidate.c_str(), X_OK) == 0) return fs::weakly_canonical(candidate).string();
+    return installed;
+}
+
+std::string trayAutostart() { return configHome() + "/autostart/vttray32.desktop"; }
 
 std::string readText(const std::string& path) {
     std::ifstream in(path);
@@ -156,8 +171,15 @@ int install() {
     }
     if (nautilusPythonPresent()) ok = ok && write(dataHome() + "/nautilus-python/extensions/vlt.py", fill(kNautilusPython, shell));
     ok = mergeThunar(shell, true) && ok;
+    std::string autostart = kTrayAutostart;
+    const std::string tray = trayPath();
+    autostart.replace(autostart.find("@VTTRAY@"), 8, tray);
+    ok = write(trayAutostart(), autostart) && ok;
+    if (access(tray.c_str(), X_OK) != 0)
+        std::fprintf(stderr, "vlt: %s is not there yet; the tray starts at login once it is installed\n", tray.c_str());
     refreshCaches();
     if (ok) std::printf("VLT's commands are in your file managers' context menus (using %s).\n", shell.c_str());
+    if (ok) std::printf("The VLT tray program starts with your next login (%s).\n", tray.c_str());
     return ok ? kOk : kFailed;
 }
 
@@ -165,6 +187,7 @@ int uninstall() {
     std::error_code ec;
     for (const auto& p : plainFiles()) fs::remove(p, ec);
     for (const auto& p : scriptPaths()) fs::remove(p, ec);
+    fs::remove(trayAutostart(), ec);
     fs::remove(dataHome() + "/nautilus/scripts/V L T", ec);
     fs::remove(configHome() + "/caja/scripts/V L T", ec);
     const bool ok = mergeThunar("", false);

@@ -24,7 +24,10 @@ const char* kHelp =
     "  reg import FILE.reg | reg export [KEYPATH] [FILE] | reg query KEYPATH [VALUE]\n"
     "                      read and write the registry hives\n"
     "  desktop install | desktop uninstall\n"
-    "                      add VLT to your file managers' context menus, or remove it\n"
+    "                      add VLT to your file managers' context menus and start the tray\n"
+    "                      program at login, or remove it\n"
+    "  tray status         whether the running tray program has the profile locked, and for how long\n"
+    "                      it stays unlocked\n"
     "\n"
     "common options:\n"
     "  --password-stdin    read the password from the first line of standard input\n"
@@ -59,6 +62,7 @@ int main(int argc, char** argv) {
     if (command == "shred") return vlt::cli::cmdShred(words);
     if (command == "reg") return vlt::cli::cmdReg(words);
     if (command == "desktop") return vlt::cli::cmdDesktop(words);
+    if (command == "tray") return vlt::cli::cmdTray(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
 }

@@ -1,5 +1,5 @@
-// Dropped-file lists and starting programs and documents (see shell/execute.h for how the
-// Windows names map to this system).
+// Dropped-file lists, starting programs and documents (see shell/execute.h for how the
+// Windows names map to this system), and icons in the notification area (ui/notify_icon.h).
 #pragma once
 
 #include "win32/winreg.h"
@@ -81,3 +81,34 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* pExecInfo);
 // The same; returns hInstApp.
 HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
                         INT nShowCmd);
+
+// ---- Notification-area icons (platform/ui) ------------------------------------------------
+
+#define NIM_ADD 0x00000000
+#define NIM_MODIFY 0x00000001
+#define NIM_DELETE 0x00000002
+
+#define NIF_MESSAGE 0x00000001
+#define NIF_ICON 0x00000002
+#define NIF_TIP 0x00000004
+
+// The first form of the record (before Windows 2000), the one the suite fills.
+struct NOTIFYICONDATAA {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    CHAR szTip[64];
+};
+using PNOTIFYICONDATAA = NOTIFYICONDATAA*;
+
+// cbSize of that record on 32-bit Windows, which code written for it puts there; accepted as
+// well as sizeof(NOTIFYICONDATAA).
+#define NOTIFYICONDATAA_V1_SIZE 88
+
+// Adds, changes or removes the icon (hWnd, uID). TRUE on success; FALSE when the icon exists
+// already (NIM_ADD) or does not (NIM_MODIFY, NIM_DELETE), for a record or window that is not
+// valid, and when the desktop has no notification area (ERROR_NOT_SUPPORTED).
+BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData);
