@@ -11,7 +11,7 @@
 #include "hosts/shell/host_frontend.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
-#include "shellext/locked_file.h"
+#include "shellext/file_ops.h"
 #include "sys/files.h"
 #include "ui/input.h"
 #include "ui/state.h"
@@ -76,11 +76,7 @@ std::optional<std::string> unlockTarget(const std::string& path) {
     auto input = sys::openRegularFile(path);
     if (!input) return std::nullopt;
     sys::BufferedReader reader(input->fd, 1 << 16);
-    struct : shellext::ByteSource {
-        sys::BufferedReader* r = nullptr;
-        long read(void* out, std::size_t n) override { return r->read(out, n); }
-    } source;
-    source.r = &reader;
+    shellext::ReaderSource source(reader);
     const auto head = shellext::readLockedFileHead(source, input->size);
     close(input->fd);
     if (head.status != shellext::HeadStatus::Ok) return std::nullopt;
