@@ -5,7 +5,7 @@
 
 namespace vlt {
 
-bool derivePasswordKey(HCRYPTPROV prov, const std::string& passwordAnsi, DWORD flags, HCRYPTKEY* key) {
+bool derivePasswordKey(HCRYPTPROV prov, std::string_view passwordAnsi, DWORD flags, HCRYPTKEY* key) {
     CryptHash hash;
     if (!CryptCreateHash(prov, CALG_MD5, 0, 0, hash.out())) return false;
     if (!CryptHashData(hash.get(), reinterpret_cast<const BYTE*>(passwordAnsi.data()),
@@ -28,7 +28,10 @@ bool importWrappedPrivateKey(HCRYPTPROV prov, Provider provider, ByteView wrappe
     return tryImport();
 }
 
-bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, Bytes& out) {
+namespace {
+
+template <typename Vector>
+bool exportInto(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, Vector& out) {
     base::secureWipe(out);
     DWORD size = 0;
     if (!CryptExportKey(key, wrappingKey, blobType, 0, nullptr, &size)) return false;
@@ -40,6 +43,16 @@ bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, Bytes& 
     if (size < out.size()) base::secureWipe(out.data() + size, out.size() - size);
     out.resize(size);
     return true;
+}
+
+}  // namespace
+
+bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, Bytes& out) {
+    return exportInto(key, wrappingKey, blobType, out);
+}
+
+bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, base::SecretBytes& out) {
+    return exportInto(key, wrappingKey, blobType, out.bytes());
 }
 
 }  // namespace vlt

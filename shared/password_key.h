@@ -3,7 +3,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "base/wipe.h"
 #include "shared/algorithm_word.h"
 #include "shared/byte_stream.h"
 #include "win32/wincrypt.h"
@@ -12,7 +14,7 @@ namespace vlt {
 
 // passwordAnsi: the password as typed, in the ANSI code page, without terminator. flags: 0 when
 // creating a profile, CRYPT_EXPORTABLE for everything later (both give the same key).
-bool derivePasswordKey(HCRYPTPROV prov, const std::string& passwordAnsi, DWORD flags, HCRYPTKEY* key);
+bool derivePasswordKey(HCRYPTPROV prov, std::string_view passwordAnsi, DWORD flags, HCRYPTKEY* key);
 
 // Imports a PRIVATEKEYBLOB wrapped under passwordKey, with CRYPT_EXPORTABLE. An Enhanced blob
 // that does not import at the key's default 128 effective RC2 bits is tried again at 40, which
@@ -22,5 +24,7 @@ bool importWrappedPrivateKey(HCRYPTPROV prov, Provider provider, ByteView wrappe
 
 // Exports a key blob (size query, then the data). Empty on failure.
 bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, Bytes& out);
+// The same for a plain private key: it goes straight into locked memory.
+bool exportKeyBlob(HCRYPTKEY key, HCRYPTKEY wrappingKey, DWORD blobType, base::SecretBytes& out);
 
 }  // namespace vlt

@@ -19,8 +19,8 @@ using AtEnd = ContainerSession::AtEnd;
 // newPassword, in a profile container that is deleted at the end.
 enum class Rewrap { Done, NoContainer, Failed };
 
-Rewrap rewrapPrivateKey(Provider provider, ByteView wrapped, const std::string& oldPassword,
-                        const std::string& newPassword, Bytes& rewrapped) {
+Rewrap rewrapPrivateKey(Provider provider, ByteView wrapped, std::string_view oldPassword,
+                        std::string_view newPassword, Bytes& rewrapped) {
     ContainerSession session(profileContainerName(), provider, AtEnd::Delete);
     if (!session.acquire()) return Rewrap::NoContainer;
     CryptKey oldKey;
@@ -37,7 +37,7 @@ Rewrap rewrapPrivateKey(Provider provider, ByteView wrapped, const std::string& 
 
 // Unwraps one provider's private key in the cache container and stores its plain export as
 // that provider's unlock-cache value. false only when the container cannot be acquired.
-bool cachePrivateKey(Provider provider, const std::string& password) {
+bool cachePrivateKey(Provider provider, std::string_view password) {
     ContainerSession session(kCacheContainerName, provider, AtEnd::Delete);
     if (!session.acquire()) return false;
     CryptKey passwordKey;
@@ -50,7 +50,7 @@ bool cachePrivateKey(Provider provider, const std::string& password) {
     if (!importWrappedPrivateKey(session.get(), provider, *wrapped, passwordKey.get(), privateKey.out())) return true;
     passwordKey.reset();
     base::SecretBytes plain;
-    if (!exportKeyBlob(privateKey.get(), 0, PRIVATEKEYBLOB, plain.bytes())) return true;
+    if (!exportKeyBlob(privateKey.get(), 0, PRIVATEKEYBLOB, plain)) return true;
     // A failed write is not reported: the next unlock simply asks for the password again.
     setBinaryValue(profile.Handle(), unlockCacheValueName(provider), plain.bytes());
     return true;
@@ -58,7 +58,7 @@ bool cachePrivateKey(Provider provider, const std::string& password) {
 
 }  // namespace
 
-bool createKeyPair(Provider provider, const std::string& passwordAnsi, const Identity& identity) {
+bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity) {
     RegistryKey profile;
     if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
     ContainerSession session(profileContainerName(), provider, AtEnd::Delete);
@@ -84,7 +84,7 @@ bool createKeyPair(Provider provider, const std::string& passwordAnsi, const Ide
     return profile.SetDword(1, layout::kInitUser) == ERROR_SUCCESS;
 }
 
-bool verifyPassword(const std::string& passwordAnsi, AfterVerify after) {
+bool verifyPassword(std::string_view passwordAnsi, AfterVerify after) {
     ContainerSession session(profileContainerName(), Provider::Base,
                              after == AfterVerify::DeleteContainer ? AtEnd::Delete : AtEnd::Keep);
     if (!session.acquire()) return false;
@@ -154,7 +154,7 @@ bool loadOwnPublicKey(HCRYPTPROV prov, Provider provider, HCRYPTKEY* exchangeKey
     return CryptImportKey(prov, blob->data(), static_cast<DWORD>(blob->size()), 0, 0, exchangeKey) != FALSE;
 }
 
-bool loadPrivateKey(HCRYPTPROV prov, Provider provider, const std::string& passwordAnsi, HCRYPTKEY* exchangeKey) {
+bool loadPrivateKey(HCRYPTPROV prov, Provider provider, std::string_view passwordAnsi, HCRYPTKEY* exchangeKey) {
     layout::declareVolatileValues();
     RegistryKey profile;
     if (profile.Open(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
@@ -181,7 +181,7 @@ bool loadPrivateKey(HCRYPTPROV prov, Provider provider, const std::string& passw
     return true;
 }
 
-bool fillUnlockCache(const std::string& passwordAnsi) {
+bool fillUnlockCache(std::string_view passwordAnsi) {
     layout::declareVolatileValues();
     if (!cachePrivateKey(Provider::Base, passwordAnsi)) return false;
     RegistryKey profile;

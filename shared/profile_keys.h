@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "base/result.h"
 #include "shared/algorithm_word.h"
@@ -17,14 +18,14 @@ namespace vlt {
 // Generates the key pair of one provider in the profile container and stores its certificate
 // record (ExchangeBlob1/3), its wrapped private key (ExchangeBlob2/4) and InitUser = 1. The
 // container is deleted at the end. A failure part-way leaves what was written before it.
-bool createKeyPair(Provider provider, const std::string& passwordAnsi, const Identity& identity);
+bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity);
 
 // Whether the password unwraps ExchangeBlob2 (Base provider). The check imports the private
 // key into the profile container. Keep it when an Enhanced createKeyPair follows at once (the
 // upgrade path: that creation deletes the container); otherwise Delete, so that no key stays
 // behind in the container.
 enum class AfterVerify { KeepContainer, DeleteContainer };
-bool verifyPassword(const std::string& passwordAnsi, AfterVerify after);
+bool verifyPassword(std::string_view passwordAnsi, AfterVerify after);
 // Deletes the profile container in the provider; false when there was none.
 bool deleteProfileContainer(Provider provider);
 
@@ -45,12 +46,12 @@ bool loadOwnPublicKey(HCRYPTPROV prov, Provider provider, HCRYPTKEY* exchangeKey
 // the container's key-exchange pair. From the unlock cache when it holds the provider's key
 // (the password is then not used); else unwrapped with the password, after which the unlock
 // cache is filled for both providers (its outcome does not change the result).
-bool loadPrivateKey(HCRYPTPROV prov, Provider provider, const std::string& passwordAnsi, HCRYPTKEY* exchangeKey);
+bool loadPrivateKey(HCRYPTPROV prov, Provider provider, std::string_view passwordAnsi, HCRYPTKEY* exchangeKey);
 
 // Unwraps both private keys with the password and stores their plain exports as
 // TempExchangeBlob1/2 (volatile values, never on disk). true once the Base cache container
 // could be acquired, whatever was written.
-bool fillUnlockCache(const std::string& passwordAnsi);
+bool fillUnlockCache(std::string_view passwordAnsi);
 
 // Removes TempExchangeBlob1 and TempExchangeBlob2; missing values are no error.
 bool lockProfile();

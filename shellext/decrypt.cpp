@@ -20,6 +20,11 @@ bool exists(const std::string& path) {
     return lstat(path.c_str(), &st) == 0;
 }
 
+mode_t replacedMode(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? st.st_mode : 07777;
+}
+
 // Windows before XP SP1 scheduled Enhanced RC2 keys with 40 effective bits, and nothing in the
 // file says which was used. The padding of the last block tells: decrypt it alone with a
 // second copy of the session key, at 128 bits and, if that fails, at 40. A file whose padding
@@ -98,7 +103,8 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
     // when complete, and there is nothing left to delete afterwards.
     const bool replacesInput = sys::sameFile(outputPath, input);
 
-    auto output = sys::AtomicFile::create(outputPath, input.mode & 0777);
+    // The plain file is never more readable than the locked file, nor than the file it replaces.
+    auto output = sys::AtomicFile::create(outputPath, input.mode & replacedMode(outputPath) & 0777);
     if (!output) return FileOutcome::Failed;
 
     if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
@@ -139,7 +145,7 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
     if (!output->commit()) return FileOutcome::Failed;
     if (!replacesInput && settingIsOn(layout::kDeleteAfterDecrypt)) {
         // Only the file that was read, and only once its plain copy is safely on disk.
-        if (!sys::sameFile(path, input) || unlink(path.c_str()) != 0 || !sys::syncParentDirectory(path))
+        if (!sys::unchangedSinceOpen(path, input) || unlink(path.c_str()) != 0 || !sys::syncParentDirectory(path))
             reportCannotRemove(path);
     }
     return FileOutcome::Done;

@@ -80,7 +80,8 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
     if (!output->commit()) return FileOutcome::Failed;
     // The locked file and its folder entry are on disk: only now may the source go.
     if (settingIsOn(layout::kDeleteAfterEncrypt)) {
-        if (!sys::sameFile(path, input) || unlink(path.c_str()) != 0 || !sys::syncParentDirectory(path))
+        // A source written to while it was read is not what was locked: it stays.
+        if (!sys::unchangedSinceOpen(path, input) || unlink(path.c_str()) != 0 || !sys::syncParentDirectory(path))
             reportCannotRemove(path);
     }
     return FileOutcome::Done;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "base/wipe.h"
+#include "sys/stop_signals.h"
 
 namespace vlt::shellext {
 
@@ -13,25 +14,43 @@ std::atomic<int> g_cancel{0};
 std::atomic<Progress*> g_progress{nullptr};
 
 namespace {
+
+// A stop signal to the host presses Cancel while the progress dialog runs a worker.
+struct CancelOnStopSignals {
+    CancelOnStopSignals() {
+        sys::addCancelTarget(&g_cancel, [] { return g_progress.load() != nullptr; });
+    }
+    ~CancelOnStopSignals() { sys::removeCancelTarget(&g_cancel); }
+} g_cancelOnStopSignals;
+
 std::mutex g_passwordMutex;
-char g_password[kPasswordBufferSize] = {};
+
+// In locked, no-dump memory, made on first use and kept for the process.
+char* passwordBuffer() {
+    static char* buffer = static_cast<char*>(base::allocateSecret(kPasswordBufferSize));
+    return buffer;
+}
 }  // namespace
 
 void setPassword(const char* ansi, std::size_t length) {
     std::lock_guard lock(g_passwordMutex);
-    base::secureWipe(g_password, sizeof g_password);
+    char* password = passwordBuffer();
+    if (password == nullptr) return;
+    base::secureWipe(password, kPasswordBufferSize);
     const std::size_t n = std::min(length, kPasswordBufferSize - 1);
-    std::memcpy(g_password, ansi, n);
+    std::memcpy(password, ansi, n);
 }
 
-std::string currentPassword() {
+base::SecretBytes currentPassword() {
     std::lock_guard lock(g_passwordMutex);
-    return std::string(g_password, strnlen(g_password, kPasswordBufferSize));
+    const char* password = passwordBuffer();
+    if (password == nullptr) return {};
+    return base::SecretBytes(password, strnlen(password, kPasswordBufferSize));
 }
 
 void clearPassword() {
     std::lock_guard lock(g_passwordMutex);
-    base::secureWipe(g_password, sizeof g_password);
+    if (char* password = passwordBuffer()) base::secureWipe(password, kPasswordBufferSize);
 }
 
 }  // namespace vlt::shellext

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "base/wipe.h"
+
 namespace vlt::shellext {
 
 class Progress;
@@ -21,7 +23,7 @@ extern std::atomic<Progress*> g_progress;
 constexpr std::size_t kPasswordBufferSize = 100;
 void setPassword(const char* ansi, std::size_t length);
 // A copy of the current password (cut to 99 characters), empty when none was typed.
-std::string currentPassword();
+base::SecretBytes currentPassword();
 void clearPassword();
 
 }  // namespace vlt::shellext

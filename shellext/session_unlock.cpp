@@ -71,7 +71,7 @@ bool loadKey(CryptoState& state, const std::string& recipient, KeyUse use, DWORD
         state.setExchangeKey(key);
         return true;
     }
-    if (!loadPrivateKey(state.provider(), providerOf(state), currentPassword(), &key)) {
+    if (!loadPrivateKey(state.provider(), providerOf(state), currentPassword().view(), &key)) {
         MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, msg::kStyleWarning);
         return false;
     }

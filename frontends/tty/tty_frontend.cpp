@@ -553,7 +553,7 @@ Result<HiddenInput> readHiddenInput(const std::string& prompt) {
         const ssize_t n = read(fd, &c, 1);
         if (n == 1) {
             if (c == '\n') break;
-            input.text += c;
+            base::appendWiping(input.text, c);
             continue;
         }
         if (n < 0 && errno == EINTR && !g_promptInterrupted) continue;
@@ -585,7 +585,7 @@ Result<std::string> readFirstStdinLine() {
     std::string line;
     char c;
     ssize_t n = 0;
-    while ((n = read(STDIN_FILENO, &c, 1)) == 1 && c != '\n') line += c;
+    while ((n = read(STDIN_FILENO, &c, 1)) == 1 && c != '\n') base::appendWiping(line, c);
     if (n < 0) return fail("cannot read standard input");
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "base/harden.h"
 #include "frontends/tty/tty_frontend.h"
 #include "hosts/shell/host_frontend.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
+#include "sys/stop_signals.h"
 #ifdef VLT_HAVE_QT
 #include "frontends/qt/qt_frontend.h"
 #endif
@@ -53,9 +55,7 @@ int usage(const std::string& message) {
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return usage("nothing to do");
     if (args[0] == "--help" || args[0] == "-h") return std::fputs(kHelp, stdout), 0;
@@ -127,4 +127,14 @@ int main(int argc, char** argv) {
         return 1;
     }
     return frontend.exitStatus(fileCommand);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any password or key is in memory.
+    vlt::base::hardenProcess();
+    vlt::sys::cancelOnStopSignals();
+    const int status = run(argc, argv);
+    return vlt::sys::stopSignalled() ? 1 : status;
 }

@@ -139,7 +139,7 @@ std::shared_ptr<KeyObj> makeSession(const ProviderInfo& info, ALG_ID alg, const 
     k->info = &info;
     k->alg = alg;
     k->perms = perms;
-    k->key = SecretBytes(std::vector<unsigned char>(key, key + keyBytes));
+    k->key = SecretBytes(key, keyBytes);
     k->salt = SecretBytes(std::move(salt));
     if (alg == CALG_RC2) {
         k->effectiveBits = info.rc2EffectiveIsKeyLength ? keyBytes * 8 : info.rc2EffectiveCap;
@@ -171,7 +171,7 @@ ossl::CipherKind cipherKind(const KeyObj& k) {
 bool prepare(KeyObj& k, bool encrypt) {
     if (k.alg == CALG_RC4) encrypt = true;  // one keystream both ways
     if (!k.scheduled) {
-        SecretBytes schedule(std::vector<unsigned char>(k.key.bytes()));
+        SecretBytes schedule = k.key.copy();
         schedule.bytes().insert(schedule.bytes().end(), k.salt.bytes().begin(), k.salt.bytes().end());
         const auto& s = schedule.bytes();
         if (!k.cipher.setKey(cipherKind(k), s.data(), s.size(), k.effectiveBits, k.iv, encrypt)) return false;
@@ -351,7 +351,7 @@ BOOL exportPrivate(KeyObj& key, KeyObj* wrap, BYTE* pbData, DWORD* pdwDataLen) {
     BOOL result = FALSE;
     if (!roomFor(pbData, pdwDataLen, size, result)) return result;
 
-    SecretBytes blob(std::vector<unsigned char>(size, 0));
+    SecretBytes blob(size);
     {
         ossl::RsaNumbers numbers;
         std::lock_guard lock(d.mu);
@@ -383,7 +383,7 @@ BOOL exportSimple(KeyObj& key, KeyObj* wrap, BYTE* pbData, DWORD* pdwDataLen) {
     {
         std::lock_guard lock(key.mu);
         if (!(key.perms & CRYPT_EXPORT)) return fail(NTE_BAD_KEY_STATE);
-        keyBytes = SecretBytes(std::vector<unsigned char>(key.key.bytes()));
+        keyBytes = key.key.copy();
     }
     BOOL result = FALSE;
     if (!roomFor(pbData, pdwDataLen, size, result)) return result;
@@ -431,7 +431,7 @@ BOOL importPrivate(ULONG_PTR hProv, const ProvCtx& prov, const BYTE* pb, DWORD l
         if (blobs::parseRsa(pb, len, true, bitlen, numbers) != 0) return fail(NTE_BAD_DATA);
     } else {
         if (!wrap->symmetric()) return fail(NTE_BAD_KEY);
-        SecretBytes plain(std::vector<unsigned char>(pb, pb + len));
+        SecretBytes plain(pb, len);
         BYTE* body = plain.bytes().data() + blobs::kHeaderBytes;
         const DWORD bodyLen = len - static_cast<DWORD>(blobs::kHeaderBytes);
         {
@@ -683,7 +683,7 @@ BOOL CryptGenKey(HCRYPTPROV hProv, ALG_ID Algid, DWORD dwFlags, HCRYPTKEY* phKey
     if (bits == 0) return fail(NTE_BAD_FLAGS);
     std::vector<BYTE> salt;
     if (!saltFor(info, bits, flags, nullptr, salt)) return fail(NTE_BAD_FLAGS);
-    SecretBytes keyBytes(std::vector<unsigned char>(bits / 8));
+    SecretBytes keyBytes(bits / 8);
     if (!vlt::crypt::ossl::randomBytes(keyBytes.bytes().data(), keyBytes.bytes().size())) return fail(NTE_FAIL);
     return publish(hProv, makeSession(info, Algid, keyBytes.bytes().data(), bits / 8, std::move(salt), permsFor(flags)),
                    phKey);
@@ -701,7 +701,7 @@ BOOL CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData, DWORD 
     const DWORD bits = sessionBits(info, Algid, dwFlags >> 16);
     if (bits == 0) return fail(NTE_BAD_FLAGS);
 
-    SecretBytes value(std::vector<unsigned char>(sizeof hash->value));
+    SecretBytes value(sizeof hash->value);
     {
         // Deriving closes the hash; its value stays readable.
         std::lock_guard lock(hash->mu);

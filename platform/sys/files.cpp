@@ -1,10 +1,16 @@
 #include "sys/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <ctime>
+#include <string_view>
 #include <cstdlib>
 #include <algorithm>
 #include <cstring>
@@ -33,17 +39,109 @@ std::string nameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+namespace {
+
+std::atomic<bool> g_namedTemporaries{false};
+const time_t g_runStart = time(nullptr);
+
+// ".vlt-PID-XXXXXX.part": short and fixed in length, so a long target name cannot push it
+// past NAME_MAX, and it says whose it is.
+std::string temporaryPrefix(const std::string& folder) {
+    return folder + "/.vlt-" + std::to_string(getpid()) + "-";
+}
+
+std::string randomSuffix() {
+    static const char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    unsigned char r[6] = {};
+    if (getrandom(r, sizeof r, 0) != static_cast<ssize_t>(sizeof r)) {
+        const auto t = static_cast<unsigned long>(clock());
+        std::memcpy(r, &t, std::min(sizeof r, sizeof t));
+    }
+    std::string out;
+    for (unsigned char c : r) out += kDigits[c % 36];
+    return out;
+}
+
+// The pid in a temporary name of ours, 0 for a name without one (older versions), -1 when the
+// name is not ours at all.
+long temporaryOwner(const std::string& name) {
+    constexpr std::string_view kHead = ".vlt-", kTail = ".part";
+    if (name.size() < kHead.size() + 6 + kTail.size() || name.compare(0, kHead.size(), kHead) != 0 ||
+        name.compare(name.size() - kTail.size(), kTail.size(), kTail) != 0)
+        return -1;
+    const std::string middle = name.substr(kHead.size(), name.size() - kHead.size() - kTail.size());
+    if (middle.size() == 6) return 0;
+    const auto dash = middle.find('-');
+    if (dash == std::string::npos || dash == 0 || middle.size() - dash - 1 != 6) return -1;
+    long pid = 0;
+    for (std::size_t i = 0; i < dash; ++i) {
+        if (middle[i] < '0' || middle[i] > '9' || pid > 100000000) return -1;
+        pid = pid * 10 + (middle[i] - '0');
+    }
+    return pid;
+}
+
+// Removes temporary files that a killed run of ours left in folder: only regular files of
+// this user, written before this process started, whose process is gone.
+void sweepStaleTemporaries(const std::string& folder) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return;
+    const int dfd = dirfd(dir);
+    while (const dirent* e = readdir(dir)) {
+        const std::string name = e->d_name;
+        const long pid = temporaryOwner(name);
+        if (pid < 0 || pid == getpid()) continue;
+        struct stat st {};
+        if (fstatat(dfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != geteuid() || st.st_mtime >= g_runStart)
+            continue;
+        if (pid > 0 && !(kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)) continue;
+        unlinkat(dfd, name.c_str(), 0);
+    }
+    closedir(dir);
+}
+
+// Gives the unnamed file fd the name path; fails with EEXIST when path exists.
+bool linkUnnamed(int fd, const std::string& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) return false;
+    // Without /proc: the direct way, which needs CAP_DAC_READ_SEARCH.
+    const int first = errno;
+    if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return true;
+    if (errno != EEXIST) errno = first;
+    return false;
+}
+
+}  // namespace
+
+void AtomicFile::useNamedTemporariesForTesting(bool named) { g_namedTemporaries.store(named); }
+
 Result<AtomicFile> AtomicFile::create(const std::string& target, mode_t mode) {
     AtomicFile f;
     f.m_target = target;
-    // A short fixed-length name, so a long target name cannot push it past NAME_MAX.
-    f.m_temp = folderOf(target) + "/.vlt-XXXXXX.part";
-    f.m_fd = mkostemps(f.m_temp.data(), 5, O_CLOEXEC);
-    if (f.m_fd < 0) return errnoError("cannot create a file in " + folderOf(target));
-    if (fchmod(f.m_fd, mode) != 0) {
-        auto e = errnoError("cannot set the mode of " + f.m_temp);
-        f.abandon();
-        return e;
+    f.m_mode = mode & 07777;
+    const std::string folder = folderOf(target);
+    if (!g_namedTemporaries.load()) {
+        f.m_fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (f.m_fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return errnoError("cannot create a file in " + folder);
+        // Before the first byte: the data is never readable with a wider mode than the result.
+        if (f.m_fd >= 0 && fchmod(f.m_fd, f.m_mode) != 0) {
+            auto e = errnoError("cannot set the mode of a file in " + folder);
+            f.abandon();
+            return e;
+        }
+    }
+    if (f.m_fd < 0) {
+        sweepStaleTemporaries(folder);
+        // Named, it stays 0600 (mkostemps) until commit.
+        f.m_temp = temporaryPrefix(folder) + "XXXXXX.part";
+        f.m_fd = mkostemps(f.m_temp.data(), 5, O_CLOEXEC);
+        if (f.m_fd < 0) {
+            f.m_temp.clear();
+            return errnoError("cannot create a file in " + folder);
+        }
     }
     f.m_buffer.reserve(kWriteBuffer);
     return f;
@@ -51,6 +149,7 @@ Result<AtomicFile> AtomicFile::create(const std::string& target, mode_t mode) {
 
 AtomicFile::AtomicFile(AtomicFile&& o) noexcept
     : m_fd(o.m_fd),
+      m_mode(o.m_mode),
       m_target(std::move(o.m_target)),
       m_temp(std::move(o.m_temp)),
       m_buffer(std::move(o.m_buffer)),
@@ -64,6 +163,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& o) noexcept {
     if (this != &o) {
         abandon();
         m_fd = o.m_fd;
+        m_mode = o.m_mode;
         m_target = std::move(o.m_target);
         m_temp = std::move(o.m_temp);
         m_buffer = std::move(o.m_buffer);
@@ -122,10 +222,27 @@ Result<void> AtomicFile::commit() {
         abandon();
         return r;
     }
+    if (!m_temp.empty() && fchmod(m_fd, m_mode) != 0) {
+        auto e = errnoError("cannot set the mode of " + m_target);
+        abandon();
+        return e;
+    }
     if (fsync(m_fd) != 0) {
         auto e = errnoError("cannot sync " + m_target);
         abandon();
         return e;
+    }
+    if (m_temp.empty()) {
+        auto named = linkInPlace();
+        if (!named) {
+            abandon();
+            return named.error();
+        }
+        if (*named) {  // linked as the target itself: nothing to rename
+            close(m_fd);
+            m_fd = -1;
+            return syncParentDirectory(m_target);
+        }
     }
     close(m_fd);
     m_fd = -1;
@@ -137,6 +254,24 @@ Result<void> AtomicFile::commit() {
     }
     m_temp.clear();
     return syncParentDirectory(m_target);
+}
+
+// Names the unnamed file: straight as the target when that name is free, else under a
+// temporary name that commit() renames over the target (a link cannot replace a file).
+// true when it now has the target's name.
+Result<bool> AtomicFile::linkInPlace() {
+    if (linkUnnamed(m_fd, m_target)) return true;
+    if (errno != EEXIST) return errnoError("cannot create " + m_target);
+    const std::string prefix = temporaryPrefix(folderOf(m_target));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string temp = prefix + randomSuffix() + ".part";
+        if (linkUnnamed(m_fd, temp)) {
+            m_temp = temp;
+            return false;
+        }
+        if (errno != EEXIST) return errnoError("cannot create " + m_target);
+    }
+    return fail("cannot create " + m_target + ": no free temporary name");
 }
 
 void AtomicFile::abandon() {
@@ -182,12 +317,21 @@ Result<InputFile> openRegularFile(const std::string& path, OpenError* why) {
     // Non-blocking was only for the open (a FIFO must not hang it).
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return InputFile{fd, static_cast<std::uint64_t>(st.st_size), st.st_mode, st.st_dev, st.st_ino};
+    return InputFile{fd, static_cast<std::uint64_t>(st.st_size), st.st_mode, st.st_dev, st.st_ino, st.st_mtim,
+                     st.st_ctim};
 }
 
 bool sameFile(const std::string& path, const InputFile& file) {
     struct stat st {};
     return lstat(path.c_str(), &st) == 0 && st.st_dev == file.device && st.st_ino == file.inode;
+}
+
+bool unchangedSinceOpen(const std::string& path, const InputFile& file) {
+    const auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && st.st_dev == file.device && st.st_ino == file.inode &&
+           static_cast<std::uint64_t>(st.st_size) == file.size && same(st.st_mtim, file.modified) &&
+           same(st.st_ctim, file.changed);
 }
 
 BufferedReader::BufferedReader(int fd, std::size_t bufferSize) : m_fd(fd), m_buffer(bufferSize) {}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <time.h>
 
 #include <cstdint>
 #include <string>
@@ -11,10 +12,13 @@
 
 namespace vlt::sys {
 
-// A new file that appears under its target name only when complete: it is written to a
-// temporary file in the target's folder, synced, renamed over the target and the folder
-// synced. Until commit() an existing file of the target name is untouched; abandoning (or
-// destroying without commit) leaves no trace.
+// A new file that appears under its target name only when complete. It is written to an
+// unnamed file (O_TMPFILE) in the target's folder, synced, given a name and renamed over the
+// target, and the folder synced: a process killed at any point leaves no directory entry
+// behind. Until commit() an existing file of the target name is untouched. Where the file
+// system has no unnamed files, a hidden ".vlt-PID-XXXXXX.part" of mode 0600 is used instead,
+// and such files whose process is gone are removed by the next AtomicFile in that folder.
+// mode is set before the first byte is written (named temporaries: at commit).
 class AtomicFile {
 public:
     static Result<AtomicFile> create(const std::string& target, mode_t mode = 0600);
@@ -29,13 +33,18 @@ public:
     void abandon();
     const std::string& target() const { return m_target; }
 
+    // Tests: behave as on a file system without O_TMPFILE.
+    static void useNamedTemporariesForTesting(bool named);
+
 private:
     AtomicFile() = default;
     Result<void> flush();
+    Result<bool> linkInPlace();
 
     int m_fd = -1;
+    mode_t m_mode = 0600;
     std::string m_target;
-    std::string m_temp;
+    std::string m_temp;  // the named temporary file, when there is one
     std::vector<unsigned char> m_buffer;
     std::uint64_t m_written = 0;  // bytes handed to the kernel
     std::uint64_t m_started = 0;  // bytes whose write-back has been started
@@ -54,12 +63,17 @@ struct InputFile {
     mode_t mode = 0;
     dev_t device = 0;
     ino_t inode = 0;
+    timespec modified{};  // as fstat saw them at open
+    timespec changed{};
 };
 enum class OpenError { None, NotFound, NotRegular, Other };
 Result<InputFile> openRegularFile(const std::string& path, OpenError* why = nullptr);
 
 // True when path still names the file (device, inode) opened earlier.
 bool sameFile(const std::string& path, const InputFile& file);
+// True when path still names that file and neither its size nor its modification or change
+// time moved since it was opened: nobody wrote to it, truncated it or swapped it meanwhile.
+bool unchangedSinceOpen(const std::string& path, const InputFile& file);
 
 // Reads in large blocks and hands out small pieces.
 class BufferedReader {

@@ -171,12 +171,11 @@ INT_PTR passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) return TRUE;
     if (message != WM_COMMAND) return FALSE;
     if (LOWORD(wParam) == IDOK) {
-        char typed[kPasswordBufferSize] = {};
-        const auto length = SendDlgItemMessageA(dialog, kPasswordEdit, WM_GETTEXT, sizeof typed,
-                                                reinterpret_cast<LPARAM>(typed));
+        base::SecretBytes typed(kPasswordBufferSize);
+        const auto length = SendDlgItemMessageA(dialog, kPasswordEdit, WM_GETTEXT, typed.size(),
+                                                reinterpret_cast<LPARAM>(typed.data()));
         if (length != 0) {
-            setPassword(typed, static_cast<std::size_t>(length));
-            base::secureWipe(typed, sizeof typed);
+            setPassword(reinterpret_cast<const char*>(typed.data()), static_cast<std::size_t>(length));
             EndDialog(dialog, IDOK);
         }
         return TRUE;

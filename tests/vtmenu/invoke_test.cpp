@@ -245,7 +245,7 @@ TEST(VtMenuInvoke, OkOnAnEmptyPasswordKeepsTheDialogOpen) {
     prompts = s.closed(shellext::kPasswordDialog);
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].answer, IDOK);
-    EXPECT_EQ(shellext::currentPassword(), "secret");
+    EXPECT_EQ(shellext::currentPassword().view(), "secret");
     EXPECT_EQ(s.closed(shellext::kProgressDialog).size(), 1u) << "the unlock ran (over no files)";
 }
 
@@ -261,7 +261,7 @@ TEST(VtMenuInvoke, PasswordOf99CharactersArrivesWholeLongerIsCut) {
         frontends::DialogAction type = frontends::DialogAction::type(1000, typed.substr(0, length));
         s.ui().onDialog(shellext::kPasswordDialog, {type, frontends::DialogAction::click(IDOK)});
         EXPECT_EQ(s.invoke(h.menu, kUnlock), S_OK);
-        EXPECT_EQ(shellext::currentPassword(), typed.substr(0, std::min<std::size_t>(length, 99)));
+        EXPECT_EQ(shellext::currentPassword().view(), typed.substr(0, std::min<std::size_t>(length, 99)));
         ASSERT_EQ(s.closed(shellext::kPasswordDialog).size(), 1u);
         EXPECT_EQ(s.closed(shellext::kPasswordDialog)[0].answer, IDOK);
     }

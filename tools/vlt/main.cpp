@@ -3,8 +3,10 @@
 #include <string>
 #include <vector>
 
+#include "base/harden.h"
 #include "cli.h"
 #include "shared/registry_layout.h"
+#include "sys/stop_signals.h"
 
 namespace {
 
@@ -39,10 +41,7 @@ const char* kHelp =
     "exit status: 0 every file done, 1 something failed or was refused, 2 usage error\n"
     "'vlt COMMAND --help' shows a command's own help.\n";
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<std::string> words(argv + 1, argv + argc);
+int run(std::vector<std::string> words) {
     if (words.empty()) {
         std::fputs(kHelp, stderr);
         return vlt::cli::kUsage;
@@ -65,4 +64,14 @@ int main(int argc, char** argv) {
     if (command == "tray") return vlt::cli::cmdTray(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Before any password or key is in memory.
+    vlt::base::hardenProcess();
+    vlt::sys::cancelOnStopSignals();
+    const int status = run(std::vector<std::string>(argv + 1, argv + argc));
+    return vlt::sys::stopSignalled() ? vlt::cli::kFailed : status;
 }

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/harden.h"
 #include "frontends/headless/headless_frontend.h"
 #include "ipc/ipc.h"
 #include "shared/registry_layout.h"
@@ -65,6 +66,7 @@ bool haveDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    vlt::base::hardenProcess();  // the tray may hold the profile's keys while it locks
     Options options;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
 #include <openssl/provider.h>
@@ -29,6 +30,9 @@ struct Library {
 const Library& library() {
     static const Library* lib = [] {
         auto* l = new Library;
+        // Private numbers (BN_secure_new) go to OpenSSL's locked, no-dump heap; where the
+        // memory lock is refused it still works, unlocked.
+        if (CRYPTO_secure_malloc_initialized() == 0) (void)CRYPTO_secure_malloc_init(256 * 1024, 32);
         l->ctx = OSSL_LIB_CTX_new();
         if (l->ctx == nullptr) return l;
         // RC2 and RC4 live in "legacy"; loading any provider switches off the implicit default.
@@ -138,7 +142,7 @@ bool Cipher::setKey(CipherKind kind, const unsigned char* schedule, std::size_t 
     EVP_CIPHER_CTX_set_padding(c, 0);  // PKCS #5 belongs to the caller
 
     if (m_schedule.bytes().data() != schedule) {
-        m_schedule = base::SecretBytes(std::vector<unsigned char>(schedule, schedule + size));
+        m_schedule = base::SecretBytes(schedule, size);
     }
     m_kind = kind;
     m_bits = rc2Bits;
@@ -309,7 +313,7 @@ bool RsaKey::decrypt(const unsigned char* in, std::size_t size, base::SecretByte
                            OSSL_PARAM_construct_end()};
     if (EVP_PKEY_CTX_set_params(pc.get(), params) != 1) return false;
 #endif
-    std::vector<unsigned char>& buf = out.bytes();
+    auto& buf = out.bytes();
     base::secureWipe(buf);
     buf.assign(size, 0);
     std::size_t len = size;
