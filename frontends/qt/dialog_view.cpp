@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <qdrawutil.h>
 
+#include "base/wipe.h"
 #include "frontends/qt/qt_text.h"
 #include "ui/input.h"
 #include "win32/commctrl.h"
@@ -352,8 +353,13 @@ QWidget* DialogView::makeWidget(const ui::WindowState& s) {
             if (s.style & ES_PASSWORD) edit->setEchoMode(QLineEdit::Password);
             edit->setValidator(new AnsiValidator((s.style & ES_NUMBER) != 0, edit));
             // textEdited: only what the user did, not our own setText
-            connect(edit, &QLineEdit::textEdited, this,
-                    [this, hwnd](const QString& text) { m_input.type(hwnd, toAnsi(text)); });
+            // A password's converted copy is wiped once the control has it.
+            const bool password = (s.style & ES_PASSWORD) != 0;
+            connect(edit, &QLineEdit::textEdited, this, [this, hwnd, password](const QString& text) {
+                std::string ansi = toAnsi(text);
+                m_input.type(hwnd, ansi);
+                if (password) base::secureWipe(ansi);
+            });
             return edit;
         }
         case ui::ControlKind::PushButton:

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/wipe.h"
 #include "ui/frontend.h"
 
 namespace vlt::host {
@@ -20,6 +21,10 @@ struct FrontendChoice {
     std::optional<bool> yes;      // --yes / --no
     std::optional<std::string> outputName;
     std::optional<std::string> password;  // read by --password-stdin before the run
+
+    ~FrontendChoice() {
+        if (password) base::secureWipe(*password);
+    }
 };
 
 // Consumes args[i] (and the value after it) when it is a front-end option:

@@ -90,7 +90,7 @@ int run(int argc, char** argv) {
         else if (a == "--password-stdin") {
             auto line = vlt::frontends::readFirstStdinLine();
             if (!line) return usage(line.error().message);
-            choice.password = *line;
+            choice.password = std::move(*line);  // moved, not copied: one copy to wipe
         } else if (vlt::host::parseFrontendOption(args, i, choice)) continue;
         else if (a.size() > 1 && a[0] == '-' && a != "-") return usage("unknown option " + a);
         else files.push_back(a);

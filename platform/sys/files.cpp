@@ -10,6 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <ctime>
+#include <mutex>
+#include <set>
 #include <string_view>
 #include <cstdlib>
 #include <algorithm>
@@ -84,6 +86,13 @@ long temporaryOwner(const std::string& name) {
 // Removes temporary files that a killed run of ours left in folder: only regular files of
 // this user, written before this process started, whose process is gone.
 void sweepStaleTemporaries(const std::string& folder) {
+    // Once per folder and process: a run over many files must not list the folder each time.
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard lock(mutex);
+        if (!swept.insert(folder).second) return;
+    }
     DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) return;
     const int dfd = dirfd(dir);
@@ -262,6 +271,7 @@ Result<void> AtomicFile::commit() {
 Result<bool> AtomicFile::linkInPlace() {
     if (linkUnnamed(m_fd, m_target)) return true;
     if (errno != EEXIST) return errnoError("cannot create " + m_target);
+    sweepStaleTemporaries(folderOf(m_target));
     const std::string prefix = temporaryPrefix(folderOf(m_target));
     for (int attempt = 0; attempt < 100; ++attempt) {
         const std::string temp = prefix + randomSuffix() + ".part";

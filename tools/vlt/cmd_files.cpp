@@ -144,7 +144,7 @@ int runVerb(Verb verb, const Args& args, const char* help, std::optional<std::st
             std::fprintf(stderr, "vlt: %s\n", line.error().message.c_str());
             return kFailed;
         }
-        choice.password = *line;
+        choice.password = std::move(*line);  // moved, not copied: one copy to wipe
     }
 
     // The tray program hears about every unlock through its window.
