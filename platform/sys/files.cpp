@@ -1,5 +1,7 @@
 #include "sys/files.h"
 
+#include "base/errno_win32.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,9 +17,7 @@ namespace {
 constexpr std::size_t kWriteBuffer = 1u << 20;
 constexpr std::uint64_t kWriteBehind = 8u << 20;
 
-Error errnoError(const std::string& what) {
-    return Error{static_cast<std::uint32_t>(errno), what + ": " + std::strerror(errno)};
-}
+using base::errnoError;
 
 }  // namespace
 
