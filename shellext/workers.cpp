@@ -105,14 +105,17 @@ RunReport runUnlock(const OperationRequest& request) {
             const Opened opened = openInput(request, path, msg::kWarningCaptionPlain, input);
             if (opened == Opened::Refused) continue;
             if (opened == Opened::Failed) break;
+            // One reading of the head chooses the provider and gives the key block.
+            LockedFileHead head;
             {
                 sys::BufferedReader reader(input->get().fd, 4096);
                 ReaderSource source(reader);
-                selectProvider(source, input->get().size, state);
+                head = readLockedFileHead(source, input->get().size);
             }
+            selectProvider(head, state);
             dropHandleOfOtherProvider(state);
             if (!loadKey(state, request.recipient, KeyUse::Unlock, request.storeFlag)) break;
-            const FileOutcome outcome = unlockOneFile(path, input->get(), state);
+            const FileOutcome outcome = unlockOneFile(path, input->get(), head, state);
             if (outcome == FileOutcome::Done) {
                 ++report.done;
                 // The imported private key must not outlive the file.

@@ -72,6 +72,22 @@ TEST(LockUnlock, HeaderLengthCountsEachStringWithItsLength) {
     EXPECT_EQ(header[2] | header[3] << 8 | header[4] << 16 | header[5] << 24, (4 + 14) + (4 + 3) + (4 + 10) + (4 + 5));
 }
 
+TEST(LockUnlock, ProviderAndKeyBlockComeFromOneReadingOfTheHead) {
+    World w;
+    w.setSetting(layout::kEncrypt, kEnhancedRc2);
+    const std::string file = w.path("plan.txt");
+    const auto plain = pattern(300);
+    writeFile(file, plain);
+    ASSERT_TRUE(w.lock({file}).allDone()) << w.ui().transcriptText();
+    // The header length is not used: at 0 it would point at the magic length (14, a Base word).
+    auto bytes = readFile(file + ".Vtf");
+    std::fill(bytes.begin() + 2, bytes.begin() + 6, 0);
+    writeFile(file + ".Vtf", bytes);
+    fs::remove(file);
+    ASSERT_TRUE(w.unlock({file + ".Vtf"}, kOwnerPassword).allDone()) << w.ui().transcriptText();
+    EXPECT_EQ(readFile(file), plain);
+}
+
 TEST(LockUnlock, RelockingReplacesTheOldLockedFileOnlyWhenTheNewOneIsComplete) {
     World w;
     const std::string file = w.path("a.txt");
