@@ -80,7 +80,14 @@ RunReport runLock(const OperationRequest& request) {
                 break;
             }
             dropHandleOfOtherProvider(state);
-            if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) break;
+            if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) {
+                // The original stopped here without a word when the person's key would not load.
+                if (!request.recipient.empty()) {
+                    const std::string text = msg::fill(msg::kNoRecipientKey, {request.recipient});
+                    MessageBoxA(request.owner, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
+                }
+                break;
+            }
             const FileOutcome outcome = lockOneFile(path, input->get(), state);
             if (outcome == FileOutcome::Done) {
                 ++report.done;

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "shared/certificate_record.h"
 #include "shared/registry_layout.h"
 #include "shellext/locked_file.h"
 #include "shellext/process_state.h"
@@ -290,6 +291,21 @@ TEST(LockUnlock, GrantUsesThePersonsEntryAndSystemStore) {
     EXPECT_FALSE(w.lock({other}, "Nobody", 1).allDone());
     EXPECT_EQ(w.messages().size(), 1u);
     EXPECT_EQ(w.messages()[0].rfind("Please select the Encryption Algorithm", 0), 0u);
+    EXPECT_FALSE(fileExists(other + ".Vtf"));
+
+    // An entry without the record its algorithm word needs: said, where the original was silent.
+    w.ui().clear();
+    const auto entry = buildCertificateStoreEntry({kEnhancedRc2, {}, fixture("contact/base/cert-record.bin")});
+    HKEY store = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, layout::kCertificateKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &store, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(store, "Half", 0, REG_BINARY, entry.data(), static_cast<DWORD>(entry.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(store);
+    EXPECT_FALSE(w.lock({other}, "Half", 1).allDone());
+    ASSERT_EQ(w.messages().size(), 1u) << w.ui().transcriptText();
+    EXPECT_EQ(w.messages()[0], "The certificate of Half holds no key VLT can lock with. Nothing was locked.");
     EXPECT_FALSE(fileExists(other + ".Vtf"));
 }
 
