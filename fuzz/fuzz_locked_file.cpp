@@ -10,8 +10,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace vlt::shellext;
     MemorySource source(data, size);
     const LockedFileHead head = readLockedFileHead(source, size);
-    MemorySource again(data, size);
-    (void)peekAlgorithmWord(again, size);
     if (head.status != HeadStatus::Ok) return 0;
     if (head.ciphertextOffset + head.ciphertextLength != size) std::abort();
 

@@ -15,7 +15,6 @@ Result<CertificateRecord> parseCertificateRecord(ByteView bytes) {
         if (!in.block(text)) return fail("certificate record: identity string runs past the end", ERROR_INVALID_DATA);
         *field = asString(text);
     }
-    if (!in.atEnd()) return fail("certificate record: bytes after the last field", ERROR_INVALID_DATA);
     return record;
 }
 
@@ -54,7 +53,6 @@ Result<CertificateStoreEntry> parseCertificateStoreEntry(ByteView bytes) {
     if (!in.u32(entry.algorithm)) return fail("store entry: no algorithm word", ERROR_INVALID_DATA);
     if (!in.block(enhanced)) return fail("store entry: Enhanced record runs past the end", ERROR_INVALID_DATA);
     if (!in.block(base)) return fail("store entry: Base record runs past the end", ERROR_INVALID_DATA);
-    if (!in.atEnd()) return fail("store entry: bytes after the Base record", ERROR_INVALID_DATA);
     entry.enhancedRecord.assign(enhanced.begin(), enhanced.end());
     entry.baseRecord.assign(base.begin(), base.end());
     return entry;

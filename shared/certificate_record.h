@@ -20,7 +20,7 @@ struct Identity {
 };
 
 // key length, PUBLICKEYBLOB, then each identity string as a 32-bit length and its bytes. The
-// record is exactly that long: no trailer.
+// record is written exactly that long; readers take the fields in order and ignore what follows.
 struct CertificateRecord {
     Bytes keyBlob;
     Identity identity;
@@ -42,8 +42,8 @@ struct CertificateStoreEntry {
     Bytes baseRecord;
 };
 
-// Refuses lengths that run past the end and bytes after the Base record. The records inside
-// are not parsed; see parseCertificateRecord.
+// Refuses lengths that run past the end; bytes after the Base record are ignored, as every
+// reader of an entry ignores them. The records inside are not parsed; see parseCertificateRecord.
 Result<CertificateStoreEntry> parseCertificateStoreEntry(ByteView bytes);
 Bytes buildCertificateStoreEntry(const CertificateStoreEntry& entry);
 

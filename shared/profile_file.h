@@ -18,9 +18,9 @@ struct ProfileFileContents {
     CertificateStoreEntry entry;
 };
 
-// Parses a whole profile file. Beyond the header, the rest must be exactly a store entry whose
-// present records are whole certificate records, the Base one present (the name comes from
-// it). Error::code is a FileProblem.
+// Parses a whole profile file. Beyond the header comes a store entry whose present records are
+// whole certificate records, the Base one present (the name comes from it); bytes after it are
+// kept in entryBytes and otherwise ignored, as the original did. Error::code is a FileProblem.
 Result<ProfileFileContents> parseProfileFile(ByteView file);
 Bytes buildProfileFile(const CertificateStoreEntry& entry);
 

@@ -1,6 +1,7 @@
 #include "shared/profile_keys.h"
 
 #include <optional>
+#include <string>
 
 #include "base/wipe.h"
 #include "shared/container_names.h"
@@ -58,7 +59,27 @@ bool cachePrivateKey(Provider provider, std::string_view password) {
 
 }  // namespace
 
+Result<void> checkNewPassword(std::string_view passwordAnsi) {
+    if (passwordAnsi.empty()) return fail("the password is empty", ERROR_INVALID_PARAMETER);
+    if (passwordAnsi.find('\0') != std::string::npos)
+        return fail("the password contains a NUL character, which the password dialog cannot take",
+                    ERROR_INVALID_PARAMETER);
+    if (passwordAnsi.size() > kMaxPasswordLength)
+        return fail("the password is longer than " + std::to_string(kMaxPasswordLength) +
+                        " characters, more than the password dialog takes",
+                    ERROR_INVALID_PARAMETER);
+    return {};
+}
+
+bool profileExists() {
+    RegistryKey profile;
+    DWORD initUser = 0;
+    return profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) == ERROR_SUCCESS &&
+           profile.QueryDword(initUser, layout::kInitUser) == ERROR_SUCCESS && initUser == 1;
+}
+
 bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity) {
+    if (!checkNewPassword(passwordAnsi)) return false;
     RegistryKey profile;
     if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
     ContainerSession session(profileContainerName(), provider, AtEnd::Delete);
@@ -102,6 +123,7 @@ bool verifyPassword(std::string_view passwordAnsi, AfterVerify after) {
 bool deleteProfileContainer(Provider provider) { return deleteContainer(profileContainerName(), provider); }
 
 bool changePassword(const std::string& oldPasswordAnsi, const std::string& newPasswordAnsi) {
+    if (!checkNewPassword(newPasswordAnsi)) return false;
     RegistryKey profile;
     if (profile.Open(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
 

@@ -15,9 +15,20 @@
 
 namespace vlt {
 
+// The unlock dialog reads at most 99 characters (the original's buffer, in ANSI bytes) and
+// takes nothing after a NUL or an empty field: a longer password, one with a NUL, or an empty
+// one could never be typed again, so creation and change refuse them.
+inline constexpr std::size_t kMaxPasswordLength = 99;
+Result<void> checkNewPassword(std::string_view passwordAnsi);
+
+// Whether a profile exists: InitUser reads 1 in the Profile key (created when missing, as
+// every reader of the flag does).
+bool profileExists();
+
 // Generates the key pair of one provider in the profile container and stores its certificate
 // record (ExchangeBlob1/3), its wrapped private key (ExchangeBlob2/4) and InitUser = 1. The
 // container is deleted at the end. A failure part-way leaves what was written before it.
+// A password checkNewPassword refuses fails at once.
 bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity);
 
 // Whether the password unwraps ExchangeBlob2 (Base provider). The check imports the private
@@ -32,6 +43,7 @@ bool deleteProfileContainer(Provider provider);
 // Re-wraps ExchangeBlob2 and, when present, ExchangeBlob4 under the new password. A wrong old
 // password changes nothing. Nothing is written when the Enhanced provider is needed and cannot
 // be acquired. When only the Enhanced blob fails to unwrap, the Base change stands and counts.
+// A new password checkNewPassword refuses changes nothing.
 bool changePassword(const std::string& oldPasswordAnsi, const std::string& newPasswordAnsi);
 
 // The shell extension's work container: flags 0, else CRYPT_NEWKEYSET, else delete it and

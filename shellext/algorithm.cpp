@@ -33,8 +33,8 @@ bool chooseAlgorithm(CryptoState& state, const std::string& recipient, DWORD sto
     return true;
 }
 
-void selectProvider(ByteSource& lockedFile, std::uint64_t fileSize, CryptoState& state) {
-    applyAlgorithmWord(state, peekAlgorithmWord(lockedFile, fileSize));
+void selectProvider(const LockedFileHead& head, CryptoState& state) {
+    applyAlgorithmWord(state, head.keyBlock.algorithmWord);
 }
 
 }  // namespace vlt::shellext

@@ -16,8 +16,8 @@ void applyAlgorithmWord(CryptoState& state, DWORD word);
 // entry (store flag 1 personal, 0 system). Fails when that value cannot be read.
 bool chooseAlgorithm(CryptoState& state, const std::string& recipient, DWORD storeFlag);
 
-// Reads the algorithm word of a locked file and sets the provider from it. Always succeeds;
-// the source is read from its start.
-void selectProvider(ByteSource& lockedFile, std::uint64_t fileSize, CryptoState& state);
+// Sets the provider from the algorithm word of a locked file's head (0, the Base provider,
+// when the head could not be read that far).
+void selectProvider(const LockedFileHead& head, CryptoState& state);
 
 }  // namespace vlt::shellext

@@ -61,11 +61,8 @@ bool chooseEffectiveBits(const sys::InputFile& input, const LockedFileHead& head
 
 }  // namespace
 
-FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state) {
-    if (lseek(input.fd, 0, SEEK_SET) != 0) return FileOutcome::Failed;
-    sys::BufferedReader reader(input.fd);
-    ReaderSource source(reader);
-    const LockedFileHead head = readLockedFileHead(source, input.size);
+FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, const LockedFileHead& head,
+                          CryptoState& state) {
     if (head.status == HeadStatus::NotLocked) {
         MessageBoxA(nullptr, msg::kNotVltFile, msg::kEmergencyCaption, MB_OK);
         return FileOutcome::Skipped;
@@ -120,6 +117,9 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
     }
     ScaledProgress bar(progress, head.ciphertextLength / kChunk + 1);
 
+    const auto start = static_cast<off_t>(head.ciphertextOffset);
+    if (lseek(input.fd, start, SEEK_SET) != start) return FileOutcome::Failed;
+    sys::BufferedReader reader(input.fd);
     bool cancelled = false;
     BYTE chunk[kChunk];
     for (std::uint64_t left = head.ciphertextLength; left > 0;) {

@@ -32,8 +32,10 @@ enum class FileOutcome {
 FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state);
 
 // Writes the plain file next to the locked one under the name stored in its header, asking
-// before it replaces an existing file. The state must hold the user's private key.
-FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, CryptoState& state);
+// before it replaces an existing file. The state must hold the user's private key; head is the
+// file's head as readLockedFileHead gave it, the one the provider was chosen from.
+FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, const LockedFileHead& head,
+                          CryptoState& state);
 
 // The user's settings flag, counted as on only when it reads exactly 1.
 bool settingIsOn(const char* valueName);

@@ -140,22 +140,6 @@ LockedFileHead readLockedFileHead(ByteSource& source, std::uint64_t fileSize) {
     return head;
 }
 
-DWORD peekAlgorithmWord(ByteSource& source, std::uint64_t fileSize) {
-    Cursor c(source, fileSize);
-    BYTE format[2];
-    DWORD headerLength = 0;
-    DWORD word = 0;
-    if (!c.bytes(format, 2) || !c.dword(headerLength) || headerLength > c.remaining()) return 0;
-    BYTE skip[4096];
-    for (DWORD left = headerLength; left > 0;) {
-        const DWORD n = std::min<DWORD>(left, sizeof skip);
-        if (!c.bytes(skip, n)) return 0;
-        left -= n;
-    }
-    if (!c.dword(word)) return 0;
-    return word;
-}
-
 std::string nameToHeader(const std::string& native) {
     auto ansi = registry::toAnsi(native);
     return ansi ? *ansi : native;

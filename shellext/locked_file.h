@@ -81,10 +81,6 @@ struct LockedFileHead {
 // run past its end, or whose ciphertext cannot be whole blocks, is Damaged.
 LockedFileHead readLockedFileHead(ByteSource& source, std::uint64_t fileSize);
 
-// Reads only the algorithm word, as choosing the provider does before the key is loaded.
-// Returns 0 when the file is too short to hold one.
-DWORD peekAlgorithmWord(ByteSource& source, std::uint64_t fileSize);
-
 // Names travel in the Windows ANSI code page. A name that code page cannot hold is stored as
 // its UTF-8 bytes; a stored name that is valid UTF-8 is taken as it is, otherwise as ANSI.
 std::string nameToHeader(const std::string& native);

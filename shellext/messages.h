@@ -33,6 +33,8 @@ inline constexpr const char* kSaveTitle = "Choose a new name for decrypting the 
 
 // Texts of our own, for refusals the Windows original did not have.
 inline constexpr const char* kNotRegularFile = "%s is not a regular file. VLT locks and unlocks only regular files.";
+inline constexpr const char* kNoRecipientKey =
+    "The certificate of %s holds no key VLT can lock with. Nothing was locked.";
 inline constexpr const char* kUnsafeName =
     "%s names \"%s\" as the file to unlock to, which is not a plain file name. The file was not unlocked.";
 

@@ -42,20 +42,14 @@ bool loadRecipientPublicKey(CryptoState& state, const std::string& recipient, DW
 }
 
 bool loadKey(CryptoState& state, const std::string& recipient, KeyUse use, DWORD storeFlag) {
-    RegistryKey profileKey;
-    profileKey.Create(HKEY_CURRENT_USER, layout::kProfileKey);
-
     if (!recipient.empty()) {
         // A grant: the person's public key; an unlock never names a recipient.
         return use == KeyUse::Lock && loadRecipientPublicKey(state, recipient, storeFlag);
     }
-
-    DWORD initUser = 0;
-    if (profileKey.QueryDword(initUser, layout::kInitUser) != ERROR_SUCCESS || initUser != 1) {
+    if (!profileExists()) {
         MessageBoxA(state.owner(), msg::kNoProfile, msg::kStatusCaption, msg::kStyleWarning);
         return false;
     }
-    profileKey.Close();
 
     if (!acquireWorkContainer(state)) {
         const UINT style = use == KeyUse::Lock ? msg::kStyleWarningSystemModal : msg::kStyleWarning;

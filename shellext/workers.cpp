@@ -80,7 +80,14 @@ RunReport runLock(const OperationRequest& request) {
                 break;
             }
             dropHandleOfOtherProvider(state);
-            if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) break;
+            if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) {
+                // The original stopped here without a word when the person's key would not load.
+                if (!request.recipient.empty()) {
+                    const std::string text = msg::fill(msg::kNoRecipientKey, {request.recipient});
+                    MessageBoxA(request.owner, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
+                }
+                break;
+            }
             const FileOutcome outcome = lockOneFile(path, input->get(), state);
             if (outcome == FileOutcome::Done) {
                 ++report.done;
@@ -105,14 +112,17 @@ RunReport runUnlock(const OperationRequest& request) {
             const Opened opened = openInput(request, path, msg::kWarningCaptionPlain, input);
             if (opened == Opened::Refused) continue;
             if (opened == Opened::Failed) break;
+            // One reading of the head chooses the provider and gives the key block.
+            LockedFileHead head;
             {
                 sys::BufferedReader reader(input->get().fd, 4096);
                 ReaderSource source(reader);
-                selectProvider(source, input->get().size, state);
+                head = readLockedFileHead(source, input->get().size);
             }
+            selectProvider(head, state);
             dropHandleOfOtherProvider(state);
             if (!loadKey(state, request.recipient, KeyUse::Unlock, request.storeFlag)) break;
-            const FileOutcome outcome = unlockOneFile(path, input->get(), state);
+            const FileOutcome outcome = unlockOneFile(path, input->get(), head, state);
             if (outcome == FileOutcome::Done) {
                 ++report.done;
                 // The imported private key must not outlive the file.

@@ -581,14 +581,4 @@ Result<std::string> readHiddenLine(const std::string& prompt) {
     return std::move(input->text);
 }
 
-Result<std::string> readFirstStdinLine() {
-    std::string line;
-    char c;
-    ssize_t n = 0;
-    while ((n = read(STDIN_FILENO, &c, 1)) == 1 && c != '\n') base::appendWiping(line, c);
-    if (n < 0) return fail("cannot read standard input");
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
 }  // namespace vlt::frontends

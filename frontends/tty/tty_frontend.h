@@ -79,8 +79,6 @@ private:
 Result<std::string> readHiddenLine(const std::string& prompt);
 // The same, telling Enter, Ctrl-D and Ctrl-C apart (Ctrl-C does not end the process here).
 Result<HiddenInput> readHiddenInput(const std::string& prompt);
-// Reads the first line of standard input (without its line end).
-Result<std::string> readFirstStdinLine();
 
 bool stdinIsTerminal();
 

@@ -7,12 +7,14 @@
 // its action cannot leak one action's state into the next. The busy flag therefore only turns
 // away a second command inside the same process (a second menu in the same popup session).
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/harden.h"
-#include "frontends/tty/tty_frontend.h"
 #include "hosts/shell/host_frontend.h"
+#include "hosts/shell/password_stdin.h"
+#include "hosts/shell/run_outcome.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
 #include "sys/stop_signals.h"
@@ -88,9 +90,12 @@ int run(int argc, char** argv) {
             verb = static_cast<unsigned>(std::stoul(n));
         } else if (a == "--handler") handler = value("NAME");
         else if (a == "--password-stdin") {
-            auto line = vlt::frontends::readFirstStdinLine();
-            if (!line) return usage(line.error().message);
-            choice.password = std::move(*line);  // moved, not copied: one copy to wipe
+            auto line = vlt::host::readPasswordLine();
+            if (!line) {
+                std::fprintf(stderr, "vlt-shell: %s\n", line.error().message.c_str());
+                return 1;
+            }
+            choice.password = std::move(*line);
         } else if (vlt::host::parseFrontendOption(args, i, choice)) continue;
         else if (a.size() > 1 && a[0] == '-' && a != "-") return usage("unknown option " + a);
         else files.push_back(a);
@@ -108,8 +113,19 @@ int run(int argc, char** argv) {
     vlt::host::FrontendScope frontend(choice, argc, argv, windows);
     if (!frontend.ok()) return usage(frontend.error());
 
+    // The file commands (lock, grant, unlock, secure delete) work behind a progress dialog, and
+    // are judged by the files they leave as vlt judges them.
+    const bool fileCommand = handler.empty() || handler == "Vaultine" ? verb <= 3 : false;
+    const auto paths = vlt::host::absolutePaths(files);
+    std::optional<vlt::host::RunOutcome> outcome;
+    if (fileCommand && action == "--verb") {
+        outcome.emplace(static_cast<vlt::host::FileCommand>(verb), paths);
+        outcome->reportFolders("vlt-shell");
+        if (outcome->onlyFolders()) return 1;
+    }
+
     vlt::host::ShellHost shell;
-    if (auto loaded = shell.load(vlt::host::absolutePaths(files)); !loaded) {
+    if (auto loaded = shell.load(paths); !loaded) {
         std::fprintf(stderr, "vlt-shell: %s\n", loaded.error().message.c_str());
         return 1;
     }
@@ -120,13 +136,12 @@ int run(int argc, char** argv) {
         return 0;
     }
     if (action == "--popup") return shell.popup() ? frontend.exitStatus() : 1;
-    // The file commands (lock, grant, unlock, secure delete) work behind a progress dialog.
-    const bool fileCommand = handler.empty() || handler == "Vaultine" ? verb <= 3 : false;
     if (auto r = shell.invoke(handler, verb); !r) {
         std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
         return 1;
     }
-    return frontend.exitStatus(fileCommand);
+    if (frontend.exitStatus(fileCommand) != 0) return 1;
+    return outcome && !outcome->complete(frontend.observed()) ? 1 : 0;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "base/paths.h"
 
+#include "base/errno_win32.h"
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -64,7 +66,7 @@ Result<void> ensurePrivateDir(const std::string& path) {
         if (!parent) return parent;
     }
     if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
-        return fail("cannot create " + path + ": " + std::strerror(errno), static_cast<std::uint32_t>(errno));
+        return errnoError("cannot create " + path);
     return {};
 }
 

@@ -268,14 +268,18 @@ HRESULT decryptIn(KeyObj& k, BYTE* data, DWORD len, bool final, bool checkPad, D
 
 // --- hashes --------------------------------------------------------------------------------
 
-void finishHash(HashObj& h) {
-    if (h.finished) return;
-    if (h.alg == CALG_MD5) {
-        if (!h.md5->finish(h.value)) std::memset(h.value, 0, sizeof h.value);
-    } else {
-        h.md2.finish(h.value);
+// A hash whose digest could not be made fails every later use: a zero value in its place
+// would derive the same key from every password.
+HRESULT finishHash(HashObj& h) {
+    if (!h.finished) {
+        if (h.alg == CALG_MD5) {
+            h.broken = !h.md5->finish(h.value);
+        } else {
+            h.md2.finish(h.value);
+        }
+        h.finished = true;
     }
-    h.finished = true;
+    return h.broken ? NTE_FAIL : 0;
 }
 
 HRESULT hashData(HashObj& h, const BYTE* data, DWORD len) {
@@ -644,7 +648,8 @@ BOOL CryptGetHashParam(HCRYPTHASH hHash, DWORD dwParam, BYTE* pbData, DWORD* pdw
         case HP_HASHSIZE: return dwordOut(pbData, pdwDataLen, sizeof hash->value);
         case HP_HASHVAL:
             // Only handing out the value closes the hash; asking for its size does not.
-            if (pbData != nullptr && *pdwDataLen >= sizeof hash->value) finishHash(*hash);
+            if (pbData != nullptr && *pdwDataLen >= sizeof hash->value)
+                if (const HRESULT error = finishHash(*hash); error != 0) return fail(error);
             return copyOut(pbData, pdwDataLen, hash->value, sizeof hash->value);
         default: return fail(NTE_BAD_TYPE);
     }
@@ -705,7 +710,7 @@ BOOL CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData, DWORD 
     {
         // Deriving closes the hash; its value stays readable.
         std::lock_guard lock(hash->mu);
-        finishHash(*hash);
+        if (const HRESULT error = finishHash(*hash); error != 0) return fail(error);
         std::memcpy(value.bytes().data(), hash->value, sizeof hash->value);
     }
     std::vector<BYTE> salt;

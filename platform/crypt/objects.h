@@ -80,6 +80,7 @@ struct HashObj {
     std::unique_ptr<ossl::Md5> md5;
     Md2 md2;
     bool finished = false;
+    bool broken = false;  // finishing failed: the hash has no value, and never will
     BYTE value[16] = {};
 };
 

@@ -19,6 +19,7 @@
 #include <tuple>
 #include <vector>
 
+#include "base/errno_win32.h"
 #include "base/paths.h"
 #include "ipc/ipc.h"
 #include "ipc/wire.h"
@@ -144,7 +145,7 @@ Result<void> preparePrivateDirectory(const std::string& dir) {
         if (!parent) return parent;
     }
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return fail("cannot create " + dir + ": " + std::strerror(errno), static_cast<std::uint32_t>(errno));
+        return base::errnoError("cannot create " + dir);
     struct stat st {};
     if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail(dir + " is not a directory");
     if (st.st_uid != geteuid()) return fail(dir + " belongs to another user", ERROR_ACCESS_DENIED);

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <string>
 
+#include "base/errno_win32.h"
 #include "win32/fileapi.h"
 #include "win32/winbase.h"
 
@@ -32,10 +33,7 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     struct stat link {};
     if (lstat(path.c_str(), &link) != 0) {
         if (errno == ENOENT) return failWith(missingError(path));
-        if (errno == ENOTDIR) return failWith(ERROR_PATH_NOT_FOUND);
-        if (errno == EACCES) return failWith(ERROR_ACCESS_DENIED);
-        if (errno == ENAMETOOLONG) return failWith(ERROR_FILENAME_EXCED_RANGE);
-        return failWith(ERROR_INVALID_NAME);
+        return failWith(vlt::base::win32FromErrno(errno));
     }
     DWORD attributes = 0;
     struct stat target = link;

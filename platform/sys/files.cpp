@@ -1,6 +1,8 @@
 #include "sys/files.h"
 
 #include <dirent.h>
+#include "base/errno_win32.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/random.h>
@@ -23,9 +25,7 @@ namespace {
 constexpr std::size_t kWriteBuffer = 1u << 20;
 constexpr std::uint64_t kWriteBehind = 8u << 20;
 
-Error errnoError(const std::string& what) {
-    return Error{static_cast<std::uint32_t>(errno), what + ": " + std::strerror(errno)};
-}
+using base::errnoError;
 
 }  // namespace
 

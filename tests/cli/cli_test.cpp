@@ -149,6 +149,65 @@ TEST(Cli, CreatedProfileLocksAndUnlocksWithExitStatuses) {
     EXPECT_NE(renamed.err.find("Confirm File Replace: A file with the same name exists"), std::string::npos);
 }
 
+TEST(Cli, PasswordsThatCouldNotBeTypedAgainAndFoldersAreRefusedWithAReason) {
+    Sandbox box;
+    const std::vector<std::string> create{"profile", "create", "--name", "Ann", "--password-stdin"};
+    const struct {
+        std::string input;
+        const char* why;
+    } refused[] = {{std::string(200, 'x') + "\n", "longer than 99 bytes"},
+                   {std::string("ab\0cd\n", 6), "NUL"},
+                   {"\n", "the password is empty"},
+                   {"", "standard input is closed"}};
+    for (const auto& c : refused) {
+        const auto r = runVlt(create, c.input);
+        EXPECT_EQ(r.status, 1) << c.why;
+        EXPECT_NE(r.err.find(c.why), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(runVlt({"reg", "query", kProfilePath, "InitUser"}).status, 1);
+    ASSERT_EQ(runVlt(create, std::string(99, 'x') + "\r\n").status, 0);
+
+    const std::string file = box.path("a.txt");
+    writeFile(file, std::string("a"));
+    ASSERT_EQ(runVlt({"lock", file}).status, 0);
+    const auto closed = runVlt({"unlock", "--password-stdin", file + ".Vtf"});
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_NE(closed.err.find("standard input is closed"), std::string::npos) << closed.err;
+
+    // The shell extension leaves folders out of a selection without a word; vlt names them.
+    const std::string folder = box.path("folder");
+    fs::create_directories(folder);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"lock", folder},
+                                                  std::vector<std::string>{"shred", "--yes", folder}}) {
+        const auto r = runVlt(args);
+        EXPECT_EQ(r.status, 1) << args.front();
+        EXPECT_NE(r.err.find(folder + " is a folder"), std::string::npos) << r.err;
+    }
+    EXPECT_TRUE(fs::is_directory(folder));
+}
+
+TEST(Cli, CreatingOverAProfileAsksFirstAndKeepsItUnlessConfirmed) {
+    Sandbox box;
+    ASSERT_EQ(runVlt({"profile", "create", "--name", "Ann", "--password-stdin"}, "first words\n").status, 0);
+    const auto before = runVlt({"reg", "query", kProfilePath}).out;
+    const std::vector<std::string> again{"profile", "create", "--name", "Bob", "--password-stdin"};
+    for (const char* no : {"", "--no"}) {
+        auto args = again;
+        if (*no) args.push_back(no);
+        const auto declined = runVlt(args, "other words\n");
+        EXPECT_EQ(declined.status, 1);
+        EXPECT_NE(declined.err.find("You already have a profile.\nIf you create a new profile all the files locked "
+                                    "with the current profile will be rendered useless."),
+                  std::string::npos)
+            << declined.err;
+        EXPECT_EQ(runVlt({"reg", "query", kProfilePath}).out, before);
+    }
+    auto args = again;
+    args.push_back("--yes");
+    EXPECT_EQ(runVlt(args, "other words\n").status, 0);
+    EXPECT_NE(runVlt({"reg", "query", kProfilePath}).out, before);
+}
+
 TEST(Cli, RegistryExportImportsBackUnchanged) {
     std::vector<unsigned char> exported;
     std::string listed;

@@ -86,6 +86,13 @@ TEST(Shell, RunsCommandsWithScriptedAnswers) {
     writeFile(box.path("yes"), std::string("message IDOK\n"));
     EXPECT_EQ(runShell({"--answers", box.path("yes"), "--verb", "3", file}).status, 0);
     EXPECT_FALSE(fileExists(file));
+
+    // A folder is left out of the selection: said, and not a success.
+    const std::string folder = box.path("folder");
+    fs::create_directories(folder);
+    const auto onFolder = runShell({"--tty", "--verb", "0", folder});
+    EXPECT_EQ(onFolder.status, 1);
+    EXPECT_NE(onFolder.err.find(folder + " is a folder"), std::string::npos) << onFolder.err;
 }
 
 }  // namespace

@@ -55,15 +55,18 @@ TEST(CertificateRecord, EveryTruncationIsRefused) {
         EXPECT_FALSE(parseCertificateRecord(ByteView(bytes).first(cut)).ok()) << "cut at " << cut;
 }
 
-TEST(CertificateRecord, LengthsPastTheEndAndTrailingBytesAreRefused) {
+TEST(CertificateRecord, LengthsPastTheEndAreRefusedAndTrailingBytesIgnored) {
     Bytes huge = {0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3};
     EXPECT_FALSE(parseCertificateRecord(huge).ok());
     EXPECT_FALSE(certificateKeyBlob(huge).ok());
     EXPECT_FALSE(certificateDisplayName(huge).ok());
 
-    Bytes trailing = buildCertificateRecord({{9}, {}});
-    trailing.push_back(0);
-    EXPECT_FALSE(parseCertificateRecord(trailing).ok());
+    // Readers take the fields in order and never look past the last one.
+    Bytes trailing = buildCertificateRecord({{9}, {"Ann", "", "", "", "Kerry"}});
+    trailing.insert(trailing.end(), {0, 0xFF, 7});
+    auto parsed = parseCertificateRecord(trailing);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().message;
+    EXPECT_EQ(parsed->identity.state, "Kerry");
 }
 
 TEST(CertificateRecord, DisplayNameReadsLikeAFixedBuffer) {
@@ -126,9 +129,12 @@ TEST(CertificateStoreEntry, BoundsAreChecked) {
     const Bytes bytes = buildCertificateStoreEntry({0x6602, {1, 2, 3, 4}, {5, 6}});
     for (std::size_t cut = 0; cut < bytes.size(); ++cut)
         EXPECT_FALSE(parseCertificateStoreEntry(ByteView(bytes).first(cut)).ok()) << "cut at " << cut;
+    // Bytes after the Base record are ignored, as the readers never get that far.
     Bytes longer = bytes;
-    longer.push_back(0);
-    EXPECT_FALSE(parseCertificateStoreEntry(longer).ok());
+    longer.insert(longer.end(), {0, 9, 9});
+    auto parsed = parseCertificateStoreEntry(longer);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().message;
+    EXPECT_EQ(parsed->baseRecord, Bytes({5, 6}));
     // An Enhanced length that swallows the Base length field.
     Bytes swallowed = {0x02, 0x66, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0};
     EXPECT_FALSE(parseCertificateStoreEntry(swallowed).ok());

@@ -236,8 +236,18 @@ TEST(ProfileFileFormat, FilesThatDoNotFitTheLayoutAreRefused) {
     EXPECT_FALSE(parseProfileFile(buildProfileFile(noBase)).ok());
     // A Base record that is not a whole certificate record.
     CertificateStoreEntry badBase = parseProfileFile(good)->entry;
-    badBase.baseRecord.push_back(0);
+    badBase.baseRecord.pop_back();
     EXPECT_FALSE(parseProfileFile(buildProfileFile(badBase)).ok());
+}
+
+TEST(ProfileFileFormat, BytesAfterTheBaseRecordAreReadAsTheOriginalReadsThem) {
+    // The name comes from the Base record; the store item is the file from offset 8 to its end.
+    Bytes file = fixture("profile/owner.Vtp");
+    file.insert(file.end(), {0, 0, 0, 0, 0xEE});
+    auto parsed = parseProfileFile(file);
+    ASSERT_TRUE(parsed.ok()) << parsed.error().message;
+    EXPECT_EQ(parsed->displayName, manifest()["profiles"]["owner"]["identity"]["display_name"]);
+    EXPECT_EQ(parsed->entryBytes, Bytes(file.begin() + 8, file.end()));
 }
 
 TEST(ProfileFileFormat, EnhancedRecordIsOptional) {

@@ -233,6 +233,26 @@ TEST_F(ProfileKeysTest, WrongOldPasswordLeavesTheKeysAlone) {
     EXPECT_FALSE(profileValue("ExchangeBlob4").has_value());
 }
 
+// The unlock dialog takes 99 characters and stops at a NUL: nothing else may become a password.
+TEST_F(ProfileKeysTest, PasswordsTheDialogCannotTakeAreRefusedAtCreationAndChange) {
+    const struct {
+        std::string password;
+        bool usable;
+    } cases[] = {{std::string(99, 'p'), true},
+                 {std::string(100, 'p'), false},
+                 {std::string("ab\0cd", 5), false},
+                 {"", false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password.size());
+        EXPECT_EQ(checkNewPassword(c.password).ok(), c.usable);
+        importOwnerProfile();
+        EXPECT_EQ(changePassword(ownerPassword(), c.password), c.usable);
+        EXPECT_EQ(profileValue("ExchangeBlob2") == fixture("profile/base/wrapped-key.bin"), !c.usable);
+        EXPECT_EQ(createKeyPair(Provider::Base, c.password, Identity{"Ann", "", "", "", ""}), c.usable);
+        EXPECT_EQ(profileValue("ExchangeBlob1") == fixture("profile/base/cert-record.bin"), !c.usable);
+    }
+}
+
 TEST_F(ProfileKeysTest, CreatedKeyPairsCarryTheIdentityAndUnlock) {
     const Identity me{"Zo\xEB M\xFCller", "zoe@example.net", "", "Gen\xE8ve", "GE"};
     const std::string password = "s\xE9same";

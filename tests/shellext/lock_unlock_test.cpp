@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "shared/certificate_record.h"
 #include "shared/registry_layout.h"
 #include "shellext/locked_file.h"
 #include "shellext/process_state.h"
@@ -70,6 +71,22 @@ TEST(LockUnlock, HeaderLengthCountsEachStringWithItsLength) {
     const auto header = shellext::buildHeader("Ann", "/tmp/a.txt", "a.txt");
     ASSERT_GE(header.size(), 6u);
     EXPECT_EQ(header[2] | header[3] << 8 | header[4] << 16 | header[5] << 24, (4 + 14) + (4 + 3) + (4 + 10) + (4 + 5));
+}
+
+TEST(LockUnlock, ProviderAndKeyBlockComeFromOneReadingOfTheHead) {
+    World w;
+    w.setSetting(layout::kEncrypt, kEnhancedRc2);
+    const std::string file = w.path("plan.txt");
+    const auto plain = pattern(300);
+    writeFile(file, plain);
+    ASSERT_TRUE(w.lock({file}).allDone()) << w.ui().transcriptText();
+    // The header length is not used: at 0 it would point at the magic length (14, a Base word).
+    auto bytes = readFile(file + ".Vtf");
+    std::fill(bytes.begin() + 2, bytes.begin() + 6, 0);
+    writeFile(file + ".Vtf", bytes);
+    fs::remove(file);
+    ASSERT_TRUE(w.unlock({file + ".Vtf"}, kOwnerPassword).allDone()) << w.ui().transcriptText();
+    EXPECT_EQ(readFile(file), plain);
 }
 
 TEST(LockUnlock, RelockingReplacesTheOldLockedFileOnlyWhenTheNewOneIsComplete) {
@@ -274,6 +291,21 @@ TEST(LockUnlock, GrantUsesThePersonsEntryAndSystemStore) {
     EXPECT_FALSE(w.lock({other}, "Nobody", 1).allDone());
     EXPECT_EQ(w.messages().size(), 1u);
     EXPECT_EQ(w.messages()[0].rfind("Please select the Encryption Algorithm", 0), 0u);
+    EXPECT_FALSE(fileExists(other + ".Vtf"));
+
+    // An entry without the record its algorithm word needs: said, where the original was silent.
+    w.ui().clear();
+    const auto entry = buildCertificateStoreEntry({kEnhancedRc2, {}, fixture("contact/base/cert-record.bin")});
+    HKEY store = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, layout::kCertificateKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &store, nullptr),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(store, "Half", 0, REG_BINARY, entry.data(), static_cast<DWORD>(entry.size())),
+              ERROR_SUCCESS);
+    RegCloseKey(store);
+    EXPECT_FALSE(w.lock({other}, "Half", 1).allDone());
+    ASSERT_EQ(w.messages().size(), 1u) << w.ui().transcriptText();
+    EXPECT_EQ(w.messages()[0], "The certificate of Half holds no key VLT can lock with. Nothing was locked.");
     EXPECT_FALSE(fileExists(other + ".Vtf"));
 }
 

@@ -11,6 +11,7 @@
 
 #include "base/wipe.h"
 #include "frontends/tty/tty_frontend.h"
+#include "hosts/shell/password_stdin.h"
 #include "registry/nls.h"
 
 namespace vlt::cli {
@@ -70,7 +71,7 @@ std::optional<std::string> Args::value(const std::string& name) const {
 Result<std::string> readPassword(const Args& args, const std::string& prompt, bool confirm) {
     std::string typed;
     if (args.flag("--password-stdin")) {
-        auto line = frontends::readFirstStdinLine();
+        auto line = host::readPasswordLine();
         if (!line) return line.error();
         typed = std::move(*line);
     } else {
@@ -92,6 +93,17 @@ Result<std::string> readPassword(const Args& args, const std::string& prompt, bo
     base::secureWipe(typed);
     if (!ansi) return fail("the password cannot be used: " + ansi.error().message);
     return ansi;
+}
+
+host::FrontendChoice frontendChoice(const Args& args) {
+    host::FrontendChoice choice;
+    choice.kind = args.value("--answers") ? host::FrontendChoice::Kind::Headless : host::FrontendChoice::Kind::Tty;
+    choice.answers = args.value("--answers").value_or("");
+    choice.transcript = args.value("--transcript").value_or("");
+    if (args.flag("--yes")) choice.yes = true;
+    if (args.flag("--no")) choice.yes = false;
+    choice.outputName = args.value("--output-name");
+    return choice;
 }
 
 int usageError(const std::string& message, const char* help) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "hosts/shell/host_frontend.h"
 
 namespace vlt::cli {
 
@@ -35,6 +36,10 @@ inline const std::vector<std::string> kCommonValued = {"--output-name", "--answe
 // Reads a password: the first line of standard input with --password-stdin, else from the
 // terminal without echo (twice when confirm is set). Converted to the ANSI code page.
 Result<std::string> readPassword(const Args& args, const std::string& prompt, bool confirm);
+
+// The front end the options ask for: scripted with --answers, else the terminal; --yes, --no
+// and --output-name answer its questions. The password is not read here.
+host::FrontendChoice frontendChoice(const Args& args);
 
 int usageError(const std::string& message, const char* help);
 std::string absolutePath(const std::string& path);

@@ -1,14 +1,14 @@
 // vlt lock, grant, unlock, shred: the shell extension's commands, run through VTMenu32 as the
 // shell host loads it, so that the command line and the file managers behave alike.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <optional>
 
 #include "cli.h"
-#include "frontends/tty/tty_frontend.h"
 #include "hosts/shell/host_frontend.h"
+#include "hosts/shell/password_stdin.h"
+#include "hosts/shell/run_outcome.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
 #include "shellext/file_ops.h"
@@ -39,37 +39,10 @@ const char* kShredHelp =
     "Destroys each FILE: overwritten twice (zeros, then \"1\"s), synced, then removed. Asks for\n"
     "confirmation first; without --yes and without a terminal nothing is destroyed.\n";
 
-// The shell extension's command offsets.
-enum Verb : unsigned { kLock = 0, kGrant = 1, kUnlock = 2, kShred = 3 };
 constexpr int kGrantDialog = 141;
 constexpr int kPersonalList = 1001;
 constexpr int kSystemList = 1002;
 constexpr int kGrantLockButton = 1000;
-
-// A file as it was before the run. Outputs are renamed into place, so a file written by the
-// run is a new inode (comparing times would trip over the file system's coarser clock).
-struct Before {
-    bool existed = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-};
-
-Before before(const std::string& path) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) return {};
-    return {true, st.st_dev, st.st_ino};
-}
-
-bool written(const std::string& path, const Before& was) {
-    struct stat st {};
-    if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    return !was.existed || st.st_dev != was.device || st.st_ino != was.inode;
-}
-
-bool isRegularFile(const std::string& path) {
-    struct stat st {};
-    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
 
 // Where unlocking a locked file writes, from its header; nothing for a file that is not one.
 std::optional<std::string> unlockTarget(const std::string& path) {
@@ -81,29 +54,6 @@ std::optional<std::string> unlockTarget(const std::string& path) {
     close(input->fd);
     if (head.status != shellext::HeadStatus::Ok) return std::nullopt;
     return sys::folderOf(path) + "/" + shellext::nameFromHeader(head.header.sourceName);
-}
-
-// Did the files come out as asked? What the user was shown covers most failures; the files
-// themselves cover the rest (a cancelled run, a grant without a key and no message).
-bool outcomesPresent(Verb verb, const std::vector<std::string>& files, const std::vector<std::optional<std::string>>& targets,
-                     const std::vector<Before>& was, const host::Observed& seen) {
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        switch (verb) {
-            case kLock:
-            case kGrant:
-                if (!written(files[i] + ".Vtf", was[i])) return false;
-                break;
-            case kUnlock: {
-                const bool elsewhere = !seen.savedTo.empty();  // the user chose another name
-                if (!targets[i] || (!written(*targets[i], was[i]) && !elsewhere)) return false;
-                break;
-            }
-            case kShred:
-                if (isRegularFile(files[i])) return false;
-                break;
-        }
-    }
-    return true;
 }
 
 // Picks the person in the grant dialog as the user would, or cancels it when NAME is not in
@@ -128,18 +78,12 @@ void presetGrant(host::FrontendScope& frontend, const std::string& name, bool sy
     });
 }
 
-int runVerb(Verb verb, const Args& args, const char* help, std::optional<std::string> grantTo = std::nullopt,
+int runVerb(host::FileCommand verb, const Args& args, const char* help, std::optional<std::string> grantTo = std::nullopt,
             bool system = false) {
     if (args.operands().empty()) return usageError("no file given", help);
-    host::FrontendChoice choice;
-    choice.kind = args.value("--answers") ? host::FrontendChoice::Kind::Headless : host::FrontendChoice::Kind::Tty;
-    choice.answers = args.value("--answers").value_or("");
-    choice.transcript = args.value("--transcript").value_or("");
-    if (args.flag("--yes")) choice.yes = true;
-    if (args.flag("--no")) choice.yes = false;
-    choice.outputName = args.value("--output-name");
+    host::FrontendChoice choice = frontendChoice(args);
     if (args.flag("--password-stdin")) {
-        auto line = frontends::readFirstStdinLine();
+        auto line = host::readPasswordLine();
         if (!line) {
             std::fprintf(stderr, "vlt: %s\n", line.error().message.c_str());
             return kFailed;
@@ -158,11 +102,11 @@ int runVerb(Verb verb, const Args& args, const char* help, std::optional<std::st
 
     const auto files = host::absolutePaths(args.operands());
     std::vector<std::optional<std::string>> targets;
-    std::vector<Before> was;
-    for (const auto& f : files) {
-        if (verb == kUnlock) targets.push_back(unlockTarget(f));
-        was.push_back(before(verb == kUnlock ? targets.back().value_or("") : f + ".Vtf"));
-    }
+    if (verb == host::kUnlockCommand)
+        for (const auto& f : files) targets.push_back(unlockTarget(f));
+    const host::RunOutcome outcome(verb, files, std::move(targets));
+    outcome.reportFolders("vlt");
+    if (outcome.onlyFolders()) return kFailed;
 
     host::ShellHost shell;
     if (auto loaded = shell.load(files); !loaded) {
@@ -175,7 +119,7 @@ int runVerb(Verb verb, const Args& args, const char* help, std::optional<std::st
         return kFailed;
     }
     const bool shownOk = frontend.exitStatus(true) == kOk;
-    return shownOk && outcomesPresent(verb, files, targets, was, frontend.observed()) ? kOk : kFailed;
+    return shownOk && outcome.complete(frontend.observed()) ? kOk : kFailed;
 }
 
 Args parse(const std::vector<std::string>& words, std::vector<std::string> flags = {},
@@ -191,7 +135,7 @@ int cmdLock(const std::vector<std::string>& words) {
     Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kLockHelp);
     if (wantsHelp(args)) return std::fputs(kLockHelp, stdout), kOk;
-    return runVerb(kLock, args, kLockHelp);
+    return runVerb(host::kLockCommand, args, kLockHelp);
 }
 
 int cmdGrant(const std::vector<std::string>& words) {
@@ -201,21 +145,21 @@ int cmdGrant(const std::vector<std::string>& words) {
     const auto to = args.value("--to");
     if (to && to->empty()) return usageError("--to needs a name", kGrantHelp);
     if (!to && args.flag("--system")) return usageError("--system goes with --to NAME", kGrantHelp);
-    return runVerb(kGrant, args, kGrantHelp, to, args.flag("--system"));
+    return runVerb(host::kGrantCommand, args, kGrantHelp, to, args.flag("--system"));
 }
 
 int cmdUnlock(const std::vector<std::string>& words) {
     Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kUnlockHelp);
     if (wantsHelp(args)) return std::fputs(kUnlockHelp, stdout), kOk;
-    return runVerb(kUnlock, args, kUnlockHelp);
+    return runVerb(host::kUnlockCommand, args, kUnlockHelp);
 }
 
 int cmdShred(const std::vector<std::string>& words) {
     Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kShredHelp);
     if (wantsHelp(args)) return std::fputs(kShredHelp, stdout), kOk;
-    return runVerb(kShred, args, kShredHelp);
+    return runVerb(host::kShredCommand, args, kShredHelp);
 }
 
 }  // namespace vlt::cli

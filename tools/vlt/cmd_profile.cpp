@@ -6,23 +6,48 @@
 #include "registry/nls.h"
 #include "shared/algorithm_word.h"
 #include "shared/certificate_record.h"
+#include "shared/file_header.h"
 #include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
+#include "win32/winuser.h"
 
 namespace vlt::cli {
 namespace {
 
 const char* kProfileHelp =
     "usage: vlt profile create --name NAME [--email E] [--street S] [--city C] [--state ST]\n"
-    "                          [--password-stdin]\n"
+    "                          [--password-stdin] [--yes|--no]\n"
     "       vlt profile lock\n"
     "\n"
     "create  makes your profile: a key pair for the Base and one for the Enhanced provider,\n"
     "        both wrapped under the password you type (twice), with your identity in the\n"
-    "        certificate records. An existing profile is replaced. When no settings exist\n"
-    "        yet, it writes the defaults (the first Enhanced encryption algorithm).\n"
+    "        certificate records. Over an existing profile it asks first (default No;\n"
+    "        --yes replaces it): files locked for the old profile cannot be unlocked any more.\n"
+    "        The password has 1 to 99 characters. When no settings exist yet, it writes the\n"
+    "        defaults (the first Enhanced encryption algorithm).\n"
     "lock    removes the unlock cache: the next unlock asks for the password again.\n";
+
+// The applet's question before it replaces a profile.
+const char* kReplaceProfileQuestion =
+    "You already have a profile.\nIf you create a new profile all the files locked with the current profile will "
+    "be rendered useless.\n\n Do you still want to continue?";
+
+// Asks, as the applet does, before a new profile makes every file locked for the old one
+// useless. true when there is no profile or the user said Yes.
+bool mayReplaceProfile(const Args& args) {
+    if (!profileExists()) return true;
+    int argc = 1;
+    char name[] = "vlt";
+    char* argv[] = {name, nullptr};
+    host::FrontendScope frontend(frontendChoice(args), argc, argv);
+    if (!frontend.ok()) {
+        std::fprintf(stderr, "vlt: %s\n", frontend.error().c_str());
+        return false;
+    }
+    return MessageBoxA(nullptr, kReplaceProfileQuestion, kStatusCaption, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) ==
+           IDYES;
+}
 
 // The first algorithm of a class that a provider lists, as the settings page selects it.
 DWORD firstAlgorithm(const char* providerName, DWORD algClass) {
@@ -89,13 +114,18 @@ int create(const std::vector<std::string>& words) {
         *target = *ansi;
     }
 
+    if (!mayReplaceProfile(args)) {
+        std::fputs("vlt: the existing profile is kept\n", stderr);
+        return kFailed;
+    }
     auto password = readPassword(args, "New VLT password: ", true);
     if (!password) {
         std::fprintf(stderr, "vlt: %s\n", password.error().message.c_str());
         return kFailed;
     }
-    if (password->empty()) {
-        std::fputs("vlt: the password is empty\n", stderr);
+    if (auto usable = checkNewPassword(*password); !usable) {
+        base::secureWipe(*password);
+        std::fprintf(stderr, "vlt: %s\n", usable.error().message.c_str());
         return kFailed;
     }
     // A cache of the old profile's keys must not outlive it.

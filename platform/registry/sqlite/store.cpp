@@ -11,6 +11,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/errno_win32.h"
 #include "win32/winerror.h"
 
 namespace vlt::registry::sqlite {
@@ -197,7 +198,7 @@ Result<std::unique_ptr<Connection>> connect(const std::string& file, bool writab
         // Made here rather than by SQLite so that it never exists with a wider mode.
         const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0 && errno != EEXIST)
-            return fail("cannot create " + file + ": " + std::strerror(errno), ERROR_ACCESS_DENIED);
+            return base::errnoError("cannot create " + file);
         if (fd >= 0) ::close(fd);
     } else if (!S_ISREG(st.st_mode)) {
         return fail(file + " is not a regular file", ERROR_BADDB);
