@@ -92,38 +92,5 @@ TEST_P(PrivateDirCases, AreProvenBeforeUse) {
 INSTANTIATE_TEST_SUITE_P(Folders, PrivateDirCases, ::testing::ValuesIn(kDirCases),
                          [](const ::testing::TestParamInfo<DirCase>& p) { return std::string(p.param.name); });
 
-TEST(PrivateDir, MissingIsNotMadeWhenOnlyChecked) {
-    Sandbox sandbox;
-    const auto proved = base::ensurePrivateDir(sandbox.path("absent"), base::Privacy::User, false);
-    ASSERT_FALSE(proved);
-    EXPECT_EQ(proved.error().code, static_cast<std::uint32_t>(ERROR_PATH_NOT_FOUND));
-    EXPECT_FALSE(fileExists(sandbox.path("absent")));
-}
-
-TEST(FileInPrivateDir, OnlyRegularFilesOfTheOwner) {
-    Sandbox sandbox;
-    const std::string dir = sandbox.path("d");
-    ASSERT_TRUE(base::ensurePrivateDir(dir));
-    writeFile(dir + "/ours", "x");
-    ASSERT_EQ(chmod((dir + "/ours").c_str(), 0666), 0);
-    writeFile(sandbox.path("target"), "x");
-    ASSERT_EQ(symlink(sandbox.path("target").c_str(), (dir + "/link").c_str()), 0);
-    makeDir(dir + "/sub", 0700);
-
-    EXPECT_FALSE(*base::checkFileInPrivateDir(dir + "/missing"));
-    auto ours = base::checkFileInPrivateDir(dir + "/ours");
-    ASSERT_TRUE(ours);
-    EXPECT_TRUE(*ours);
-    EXPECT_EQ(modeOf(dir + "/ours"), 0644u) << "no longer writable by others";
-    EXPECT_FALSE(base::checkFileInPrivateDir(dir + "/link"));
-    EXPECT_FALSE(base::checkFileInPrivateDir(dir + "/sub"));
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to plant a file of another user";
-    writeFile(dir + "/planted", "");
-    giveAway(dir + "/planted");
-    const auto planted = base::checkFileInPrivateDir(dir + "/planted");
-    ASSERT_FALSE(planted);
-    EXPECT_NE(planted.error().message.find("another user"), std::string::npos);
-}
-
 }  // namespace
 }  // namespace vlt::test
