@@ -2,24 +2,47 @@
 // is how tests and sandboxes keep away from the user's real data.
 #pragma once
 
-#include <string>
+#include <sys/types.h>
 
-#include "base/result.h"
+#include <functional>
+#include <string>
 
 namespace vlt::base {
 
 // Per-user hive: $VLT_HOME, else $XDG_DATA_HOME/vaultine, else ~/.local/share/vaultine.
 std::string userDataDir();
-// Volatile values and window sockets: $VLT_RUNTIME_DIR, else $XDG_RUNTIME_DIR/vaultine,
-// else /tmp/vaultine-<uid>.
+// Volatile values (the unlock cache): $VLT_RUNTIME_DIR, else a folder on a memory file system
+// (see chooseRuntimeDir). Empty when there is none: nothing is cached then, and the reason is
+// noticed once.
 std::string runtimeDir();
+// Window sockets: the runtime folder, else /tmp/vaultine-<uid>. Sockets hold no secrets, so a
+// private folder on a disk will do for them.
+std::string socketDir();
 // Machine hive: $VLT_MACHINE_DIR, else /var/lib/vaultine.
 std::string machineDir();
 // Programs, plug-ins and help: $VLT_SYSTEM_DIR, else the install's library directory.
 std::string systemDir();
 
-// Creates the directory (and its parents) when missing; a directory this call creates gets
-// mode 0700. Fails when the path exists but is not a directory.
-Result<void> ensurePrivateDir(const std::string& path);
+// What the runtime-folder choice looks at; the real one asks getenv, stat and statfs.
+struct PlaceFacts {
+    bool directory = false;
+    bool memory = false;  // tmpfs or ramfs: gone at power-off, never written to a disk
+    uid_t owner = 0;
+    mode_t mode = 0;
+};
+struct RuntimeProbe {
+    std::function<std::string(const char*)> env;
+    std::function<PlaceFacts(const std::string&)> inspect;
+    uid_t uid = 0;
+};
+struct RuntimeChoice {
+    std::string dir;      // empty: no place for volatile values
+    std::string problem;  // what the user should hear about, empty when all is well
+};
+RuntimeProbe systemRuntimeProbe();
+// $VLT_RUNTIME_DIR as it is (tests and sandboxes); else $XDG_RUNTIME_DIR/vaultine when that is
+// a memory file system; else /run/user/<uid>/vaultine when that folder is ours, private and in
+// memory; else /dev/shm/vaultine-<uid> when /dev/shm is in memory; else nothing.
+RuntimeChoice chooseRuntimeDir(const RuntimeProbe& probe);
 
 }  // namespace vlt::base

@@ -21,6 +21,7 @@
 
 #include "base/errno_win32.h"
 #include "base/paths.h"
+#include "base/private_dir.h"
 #include "ipc/ipc.h"
 #include "ipc/wire.h"
 #include "sys/files.h"
@@ -139,18 +140,8 @@ bool readAll(int fd, unsigned char* data, std::size_t size, std::chrono::steady_
 
 // The windows directory: ours alone, or nothing.
 Result<void> preparePrivateDirectory(const std::string& dir) {
-    const auto slash = dir.find_last_of('/');
-    if (slash != std::string::npos && slash > 0) {
-        auto parent = base::ensurePrivateDir(dir.substr(0, slash));
-        if (!parent) return parent;
-    }
-    if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
-        return base::errnoError("cannot create " + dir);
-    struct stat st {};
-    if (lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return fail(dir + " is not a directory");
-    if (st.st_uid != geteuid()) return fail(dir + " belongs to another user", ERROR_ACCESS_DENIED);
-    if ((st.st_mode & 077) != 0 && chmod(dir.c_str(), 0700) != 0)
-        return fail(dir + " is open to other users", ERROR_ACCESS_DENIED);
+    auto proved = base::ensurePrivateDir(dir);
+    if (!proved) return proved.error();
     return {};
 }
 
@@ -518,7 +509,12 @@ struct Service::Impl {
 };
 
 Result<std::unique_ptr<Service>> Service::open(LocalDelivery delivery, std::string directory) {
-    if (directory.empty()) directory = base::runtimeDir() + "/windows";
+    if (directory.empty()) {
+        // Both levels proven: the runtime folder may be one this call makes in /tmp.
+        const std::string runtime = base::socketDir();
+        if (auto ready = preparePrivateDirectory(runtime); !ready) return ready.error();
+        directory = runtime + "/windows";
+    }
     auto ready = preparePrivateDirectory(directory);
     if (!ready) return ready.error();
     auto impl = std::make_shared<Impl>();

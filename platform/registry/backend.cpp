@@ -4,13 +4,26 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string_view>
 
+#include "base/notice.h"
 #include "base/paths.h"
+#include "base/private_dir.h"
 #include "win32/winerror.h"
 
 namespace vlt::registry::detail {
 namespace {
+
+using base::noticeOnce;
+
+// A refused folder or a damaged database is told to the user once: the Reg* result code
+// (ERROR_ACCESS_DENIED, ERROR_BADDB) is all the suite above passes on.
+Error told(Error e) {
+    if (e.code == ERROR_BADDB) noticeOnce(e.message + " (the file is damaged)");
+    else if (e.code == ERROR_ACCESS_DENIED) noticeOnce(e.message);
+    return e;
+}
 
 // A connection inherited through fork() must not be used or closed by the child (SQLite's
 // locks belong to the parent); it is parked here and the child opens its own.
@@ -20,9 +33,10 @@ void abandon(std::unique_ptr<T>& p) {
     parked.push_back(p.release());
 }
 
+// A link counts: it is refused when opened, rather than taken for a missing file.
 bool exists(const std::string& path) {
     struct stat st {};
-    return stat(path.c_str(), &st) == 0;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 // Write permission as the mode bits say, and as the kernel says (read-only mounts, other
@@ -72,17 +86,25 @@ bool Hive::writable() {
     return stat(p.c_str(), &pst) == 0 && S_ISDIR(pst.st_mode) && pathWritable(p);
 }
 
+Result<void> Hive::proveDir(bool create) {
+    const auto privacy = m_kind == HiveKind::User ? base::Privacy::User : base::Privacy::Machine;
+    auto proved = base::ensurePrivateDir(dir(), privacy, create);
+    if (!proved) return told(proved.error());
+    return {};
+}
+
 Result<sqlite::HiveStore*> Hive::forRead() {
     dropIfForked();
     if (m_store) return m_store.get();
     const std::string f = file();
     if (!exists(f)) return static_cast<sqlite::HiveStore*>(nullptr);
+    if (auto proved = proveDir(false); !proved) return proved.error();
     const auto mode = writable() ? sqlite::HiveStore::Mode::ReadWrite : sqlite::HiveStore::Mode::ReadOnly;
     auto opened = sqlite::HiveStore::open(f, mode);
     if (!opened) {
         // A file nobody has written keys to yet reads as an empty hive.
         if (opened.error().code == ERROR_FILE_NOT_FOUND) return static_cast<sqlite::HiveStore*>(nullptr);
-        return opened.error();
+        return told(opened.error());
     }
     m_store = std::move(*opened);
     m_pid = static_cast<long>(getpid());
@@ -93,10 +115,9 @@ Result<sqlite::HiveStore*> Hive::forWrite() {
     dropIfForked();
     if (!writable()) return fail("the hive in " + dir() + " is read-only", ERROR_ACCESS_DENIED);
     if (m_store && m_store->mode() == sqlite::HiveStore::Mode::ReadWrite) return m_store.get();
-    if (auto made = base::ensurePrivateDir(dir()); !made)
-        return fail(made.error().message, ERROR_ACCESS_DENIED);
+    if (auto proved = proveDir(true); !proved) return proved.error();
     auto opened = sqlite::HiveStore::open(file(), sqlite::HiveStore::Mode::ReadWrite);
-    if (!opened) return opened.error();
+    if (!opened) return told(opened.error());
     m_store = std::move(*opened);
     m_pid = static_cast<long>(getpid());
     return m_store.get();
@@ -128,23 +149,43 @@ void Backend::dropVolatileIfForked() {
     if (m_volatile && m_volatilePid != static_cast<long>(getpid())) abandon(m_volatile);
 }
 
+// The store is reused only while its file is still the one at the path: when the runtime
+// folder was removed and made again (a new login), other processes write to the new file.
+bool Backend::volatileStillThere() const {
+    struct stat st {};
+    return lstat((m_runtimeDir + "/volatile.db").c_str(), &st) == 0 && st.st_dev == m_volatileDevice &&
+           st.st_ino == m_volatileInode;
+}
+
 Result<sqlite::VolatileStore*> Backend::volatileStore(bool create) {
     dropVolatileIfForked();
-    if (m_volatile) return m_volatile.get();
+    if (m_volatile && volatileStillThere()) return m_volatile.get();
+    m_volatile.reset();
     if (m_runtimeDir.empty()) m_runtimeDir = base::runtimeDir();
+    // No memory file system: nothing is cached, every unlock asks (the notice said why).
+    if (m_runtimeDir.empty()) {
+        if (!create) return static_cast<sqlite::VolatileStore*>(nullptr);
+        return fail("there is no memory file system for volatile values", ERROR_NOT_SUPPORTED);
+    }
     const std::string file = m_runtimeDir + "/volatile.db";
     if (!create && !exists(file)) return static_cast<sqlite::VolatileStore*>(nullptr);
-    if (auto made = base::ensurePrivateDir(m_runtimeDir); !made)
-        return fail(made.error().message, ERROR_ACCESS_DENIED);
-    // Secrets go here: the directory must be ours and closed to everyone else.
-    struct stat st {};
-    if (stat(m_runtimeDir.c_str(), &st) != 0 || st.st_uid != geteuid())
-        return fail(m_runtimeDir + " does not belong to this user", ERROR_ACCESS_DENIED);
-    if ((st.st_mode & 077) != 0 && chmod(m_runtimeDir.c_str(), 0700) != 0)
-        return fail("cannot make " + m_runtimeDir + " private", ERROR_ACCESS_DENIED);
+    // Secrets go here: the folder must be ours and closed to everyone else.
+    if (auto proved = base::ensurePrivateDir(m_runtimeDir); !proved) return told(proved.error());
     auto opened = sqlite::VolatileStore::open(file);
-    if (!opened) return opened.error();
+    if (!opened && opened.error().code == ERROR_BADDB) {
+        // Only a cache: a damaged one is made anew, so that locking (removing it) always works.
+        noticeOnce(opened.error().message + " (the unlock cache was damaged and has been made anew)");
+        if (unlink(file.c_str()) == 0 || errno == ENOENT) {
+            unlink((file + "-journal").c_str());
+            opened = sqlite::VolatileStore::open(file);
+        }
+    }
+    if (!opened) return told(opened.error());
+    struct stat st {};
+    if (lstat(file.c_str(), &st) != 0) return fail(file + " vanished as it was opened", ERROR_ACCESS_DENIED);
     m_volatile = std::move(*opened);
+    m_volatileDevice = st.st_dev;
+    m_volatileInode = st.st_ino;
     m_volatilePid = static_cast<long>(getpid());
     return m_volatile.get();
 }

@@ -3,6 +3,8 @@
 // Internal to platform/registry. Every member expects the caller to hold lock().
 #pragma once
 
+#include <sys/types.h>
+
 #include <map>
 #include <memory>
 #include <mutex>
@@ -46,6 +48,8 @@ private:
     std::string dir();
     std::string file() { return dir() + (m_kind == HiveKind::User ? "/user.db" : "/machine.db"); }
     void dropIfForked();
+    // The hive's folder proven private (see base/private_dir.h) before SQLite opens anything.
+    Result<void> proveDir(bool create);
 
     HiveKind m_kind;
     std::string m_dir;
@@ -76,6 +80,7 @@ public:
 private:
     Backend() = default;
     void dropVolatileIfForked();
+    bool volatileStillThere() const;
 
     std::mutex m_lock;
     Hive m_user{HiveKind::User};
@@ -83,6 +88,8 @@ private:
     std::string m_runtimeDir;
     std::unique_ptr<sqlite::VolatileStore> m_volatile;
     long m_volatilePid = 0;
+    dev_t m_volatileDevice = 0;
+    ino_t m_volatileInode = 0;
     struct Declaration {
         HiveKind hive;
         std::string path;

@@ -365,11 +365,12 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
 
     if (b.isVolatile(k, name)) {
         if (auto ok = at.store->checkKey(at.id); !ok) return code(ok.error());
-        auto vol = b.volatileStore(true);
-        if (!vol) return code(vol.error());
-        // A copy written before the value was declared volatile must not stay on disk.
+        // A copy written before the value was declared volatile must not stay on disk, even
+        // when there is no volatile store to take the new one.
         if (auto old = at.store->deleteValue(at.id, name); !old && old.error().code != ERROR_FILE_NOT_FOUND)
             return code(old.error());
+        auto vol = b.volatileStore(true);
+        if (!vol) return code(vol.error());
         auto set = (*vol)->setValue(at.store->hiveId(), at.id, name, dwType, data);
         return set ? ERROR_SUCCESS : code(set.error());
     }

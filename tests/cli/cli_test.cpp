@@ -237,5 +237,17 @@ TEST(Cli, RegistryExportImportsBackUnchanged) {
     EXPECT_EQ(runVlt({"reg", "query", "HKEY_CURRENT_USER\\X"}).status, 1);
 }
 
+TEST(Cli, ADamagedHiveIsNamedNotTakenForAMissingProfile) {
+    Sandbox box;
+    writeFile(box.path("owner.reg"), ownerProfileReg(0x6602));
+    ASSERT_EQ(runVlt({"reg", "import", box.path("owner.reg")}).status, 0);
+    writeFile(box.home() + "/user.db", std::string(4096, 'G'));
+    const auto query = runVlt({"reg", "query", kProfilePath, "InitUser"});
+    EXPECT_EQ(query.status, 1);
+    EXPECT_NE(query.err.find(box.home() + "/user.db"), std::string::npos) << query.err;
+    EXPECT_NE(query.err.find("damaged"), std::string::npos) << query.err;
+    EXPECT_EQ(query.err.find("no such key"), std::string::npos) << query.err;
+}
+
 }  // namespace
 }  // namespace vlt::test

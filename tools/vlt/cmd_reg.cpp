@@ -106,7 +106,9 @@ int query(const std::vector<std::string>& operands) {
     if (!split) return usageError(split.error().message, kRegHelp);
     HKEY key = nullptr;
     if (LONG rc = RegOpenKeyExA(split->first, split->second.c_str(), 0, KEY_READ, &key); rc != ERROR_SUCCESS) {
-        std::fprintf(stderr, "vlt: %s: no such key\n", operands[0].c_str());
+        // Other failures (a damaged or refused hive) were told by the registry itself.
+        if (rc == ERROR_FILE_NOT_FOUND) std::fprintf(stderr, "vlt: %s: no such key\n", operands[0].c_str());
+        else std::fprintf(stderr, "vlt: %s: cannot be read (error %ld)\n", operands[0].c_str(), static_cast<long>(rc));
         return kFailed;
     }
     int status = kOk;

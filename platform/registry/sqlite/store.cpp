@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/errno_win32.h"
+#include "base/private_dir.h"
 #include "win32/winerror.h"
 
 namespace vlt::registry::sqlite {
@@ -190,21 +191,25 @@ StoredValue valueFromRow(const Statement& s) {
     return v;
 }
 
-// Opens (and with create, first makes with mode 0600) a database file.
+// Opens (and with create, first makes with mode 0600) a database file. Its folder has been
+// proven private by the caller, so nobody else can put a file or link there between these
+// checks and SQLite's open; what an earlier, more open folder may hold is checked here: the
+// database and its rollback journal (which SQLite would play back into the hive) must be
+// regular files of the folder's owner.
 Result<std::unique_ptr<Connection>> connect(const std::string& file, bool writable, bool create) {
-    struct stat st {};
-    if (stat(file.c_str(), &st) != 0) {
+    auto present = base::checkFileInPrivateDir(file);
+    if (!present) return present.error();
+    if (auto journal = base::checkFileInPrivateDir(file + "-journal"); !journal) return journal.error();
+    if (!*present) {
         if (!create) return fail(file + " does not exist", ERROR_FILE_NOT_FOUND);
         // Made here rather than by SQLite so that it never exists with a wider mode.
         const int fd = ::open(file.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd < 0 && errno != EEXIST)
-            return base::errnoError("cannot create " + file);
-        if (fd >= 0) ::close(fd);
-    } else if (!S_ISREG(st.st_mode)) {
-        return fail(file + " is not a regular file", ERROR_BADDB);
+        if (fd < 0) return base::errnoError("cannot create " + file);
+        ::close(fd);
     }
     sqlite3* db = nullptr;
-    const int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_FULLMUTEX;
+    const int flags =
+        (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_FULLMUTEX | SQLITE_OPEN_NOFOLLOW;
     const int rc = sqlite3_open_v2(file.c_str(), &db, flags, nullptr);
     if (rc != SQLITE_OK) {
         std::string msg = file + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
