@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "shared/tray_messages.h"
@@ -17,12 +18,6 @@ namespace vlt::tray {
 namespace {
 
 HINSTANCE programModule() { return ui::AfxGetApp() ? ui::AfxGetApp()->m_hInstance : nullptr; }
-
-// Lock profile: the unlock cache goes; a missing value is no error.
-void deleteCache(const RegistryKey& profile) {
-    RegDeleteValueA(profile.Handle(), layout::kTempExchangeBlob1);
-    RegDeleteValueA(profile.Handle(), layout::kTempExchangeBlob2);
-}
 
 // Whether a cache value is there. Its size is enough to know: the plain key is not read.
 bool cachePresent(const RegistryKey& profile) {
@@ -192,9 +187,11 @@ void CTrayWindow::OnDestroy() {
 }
 
 void CTrayWindow::LockNow() {
-    RegistryKey profile;
-    if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return;
-    deleteCache(profile);
+    // A cache that cannot be removed leaves the profile unlocked: say so, and keep the open padlock.
+    if (!lockProfile()) {
+        MessageBoxA(m_hWnd, kLockFailed, kStartFailedCaption, MB_OK | MB_ICONERROR);
+        return;
+    }
     ShowIcon(kLockedIcon);
     m_locked = 1;
     ShowTip(kTipLocked);

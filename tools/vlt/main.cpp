@@ -41,7 +41,9 @@ const char* kHelp =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+namespace {
+
+int run(int argc, char** argv) {
     std::vector<std::string> words(argv + 1, argv + argc);
     if (words.empty()) {
         std::fputs(kHelp, stderr);
@@ -66,3 +68,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return vlt::cli::finishOutput(run(argc, argv)); }
