@@ -19,6 +19,18 @@ namespace {
 
 HINSTANCE programModule() { return ui::AfxGetApp() ? ui::AfxGetApp()->m_hInstance : nullptr; }
 
+// Lock profile: the unlock cache goes. A cache that cannot be removed leaves the profile
+// unlocked: said once (until a lock succeeds again), and false.
+bool deleteCache(HWND owner, bool& failureShown) {
+    if (lockProfile()) {
+        failureShown = false;
+        return true;
+    }
+    if (!failureShown) MessageBoxA(owner, kLockFailed, kStartFailedCaption, MB_OK | MB_ICONERROR);
+    failureShown = true;
+    return false;
+}
+
 // Whether a cache value is there. Its size is enough to know: the plain key is not read.
 bool cachePresent(const RegistryKey& profile) {
     for (const char* name : {layout::kTempExchangeBlob1, layout::kTempExchangeBlob2}) {
@@ -76,7 +88,7 @@ int CTrayWindow::OnCreate() {
     if (Default() == -1) return -1;
     RegistryKey profile;
     if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return -1;
-    deleteCache(profile);
+    deleteCache(m_hWnd, m_lockFailureShown);
     m_lockedIcon = LoadIconA(programModule(), MAKEINTRESOURCEA(kLockedIcon));
     m_shownIcon = kLockedIcon;
     m_shownTip = kTipLockedAtStart;
@@ -97,8 +109,8 @@ void CTrayWindow::OnTimer(UINT_PTR id) {
     if (m_elapsed >= m_countdownLength) {
         RegistryKey profile;
         // When the key cannot be opened, elapsed stays: the next tick tries again.
-        if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) == ERROR_SUCCESS) {
-            deleteCache(profile);
+        if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) == ERROR_SUCCESS &&
+            deleteCache(m_hWnd, m_lockFailureShown)) {
             m_elapsed = 0;
             ShowIcon(kLockedIcon);
             m_locked = 1;
@@ -147,7 +159,7 @@ LRESULT CTrayWindow::OnUnlocked() {
     settings.QueryDword(autoLock, layout::kAutoLock);
     if (autoLock == 0) {
         // Automatic locking off: every unlock is followed by a lock at once.
-        deleteCache(profile);
+        deleteCache(m_hWnd, m_lockFailureShown);
     } else if (cachePresent(profile)) {
         m_elapsed = 0;
         m_locked = 0;
@@ -187,11 +199,7 @@ void CTrayWindow::OnDestroy() {
 }
 
 void CTrayWindow::LockNow() {
-    // A cache that cannot be removed leaves the profile unlocked: say so, and keep the open padlock.
-    if (!lockProfile()) {
-        MessageBoxA(m_hWnd, kLockFailed, kStartFailedCaption, MB_OK | MB_ICONERROR);
-        return;
-    }
+    if (!deleteCache(m_hWnd, m_lockFailureShown)) return;
     ShowIcon(kLockedIcon);
     m_locked = 1;
     ShowTip(kTipLocked);
