@@ -2,6 +2,7 @@
 
 #include "shared/file_header.h"
 #include "shared/file_io.h"
+#include "shared/profile_keys.h"
 #include "shared/registry_binary.h"
 #include "shared/registry_key.h"
 #include "win32/winuser.h"
@@ -129,6 +130,10 @@ int writeBackup(const std::string& path) {
 }
 
 bool storeBackup(const BackupFile& backup) {
+    // The profile and the personal store change as one: a failure or a kill leaves the old
+    // profile whole.
+    RegistryTransaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return false;
     {
         RegistryKey profile;
         if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
@@ -146,6 +151,9 @@ bool storeBackup(const BackupFile& backup) {
         profile.SetDword(backup.timeOutPeriod, layout::kTimeOutPeriod);
     }
     if (backup.personalStore) restoreStore(HKEY_CURRENT_USER, layout::kCertificateKey, *backup.personalStore);
+    if (transaction.Commit() != ERROR_SUCCESS) return false;
+    // The old keys' unlock cache must not outlive them.
+    lockProfile();
     // Without the right to change the machine-wide store its items are skipped.
     if (backup.systemStore) restoreStore(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey, *backup.systemStore);
     return true;

@@ -53,9 +53,10 @@ Result<BackupFile> collectBackup();
 int writeBackup(const std::string& path);
 
 // Stores the backup into the registry: the Profile values, then the personal store
-// (HKEY_CURRENT_USER) and the system store (HKEY_LOCAL_MACHINE). false when the Profile key
-// cannot be created or a key value cannot be stored; values stored before stay. Store writes
-// that fail, and a store key that cannot be opened, are skipped.
+// (HKEY_CURRENT_USER) and the system store (HKEY_LOCAL_MACHINE). The Profile values and the
+// personal store are one registry transaction: false, with nothing of them changed, when the
+// Profile key cannot be created or a key value cannot be stored. Then the unlock cache goes.
+// Store writes that fail, and a store key that cannot be opened, are skipped.
 bool storeBackup(const BackupFile& backup);
 
 // Checks and restores a backup file, showing "File open error...", "Please check, the selected

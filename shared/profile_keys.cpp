@@ -78,31 +78,43 @@ bool profileExists() {
            profile.QueryDword(initUser, layout::kInitUser) == ERROR_SUCCESS && initUser == 1;
 }
 
-bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity) {
-    if (!checkNewPassword(passwordAnsi)) return false;
-    RegistryKey profile;
-    if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
+std::optional<NewKeyPair> makeKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity) {
+    if (!checkNewPassword(passwordAnsi)) return std::nullopt;
     ContainerSession session(profileContainerName(), provider, AtEnd::Delete);
-    if (!session.acquire()) return false;
+    if (!session.acquire()) return std::nullopt;
     CryptKey passwordKey;
     CryptKey pair;
-    if (!derivePasswordKey(session.get(), passwordAnsi, 0, passwordKey.out())) return false;
-    if (!CryptGenKey(session.get(), AT_KEYEXCHANGE, CRYPT_EXPORTABLE, pair.out())) return false;
+    if (!derivePasswordKey(session.get(), passwordAnsi, 0, passwordKey.out())) return std::nullopt;
+    if (!CryptGenKey(session.get(), AT_KEYEXCHANGE, CRYPT_EXPORTABLE, pair.out())) return std::nullopt;
 
+    NewKeyPair out{provider, {}, {}};
     CertificateRecord record;
     record.identity = identity;
-    if (!exportKeyBlob(pair.get(), 0, PUBLICKEYBLOB, record.keyBlob)) return false;
-    if (setBinaryValue(profile.Handle(), certificateValueName(provider), buildCertificateRecord(record)) !=
-        ERROR_SUCCESS)
-        return false;
+    if (!exportKeyBlob(pair.get(), 0, PUBLICKEYBLOB, record.keyBlob)) return std::nullopt;
+    out.record = buildCertificateRecord(record);
+    if (!exportKeyBlob(pair.get(), passwordKey.get(), PRIVATEKEYBLOB, out.wrapped)) return std::nullopt;
+    return out;
+}
 
-    Bytes wrapped;
-    if (!exportKeyBlob(pair.get(), passwordKey.get(), PRIVATEKEYBLOB, wrapped)) return false;
-    if (setBinaryValue(profile.Handle(), wrappedKeyValueName(provider), wrapped) != ERROR_SUCCESS) return false;
+bool storeKeyPairs(const std::vector<NewKeyPair>& pairs) {
+    // A public key beside another pair's private key would lock files nobody can open.
+    RegistryTransaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return false;
+    RegistryKey profile;
+    if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
+    for (const auto& pair : pairs) {
+        if (setBinaryValue(profile.Handle(), certificateValueName(pair.provider), pair.record) != ERROR_SUCCESS)
+            return false;
+        if (setBinaryValue(profile.Handle(), wrappedKeyValueName(pair.provider), pair.wrapped) != ERROR_SUCCESS)
+            return false;
+    }
+    if (profile.SetDword(1, layout::kInitUser) != ERROR_SUCCESS) return false;
+    return transaction.Commit() == ERROR_SUCCESS;
+}
 
-    pair.reset();
-    passwordKey.reset();
-    return profile.SetDword(1, layout::kInitUser) == ERROR_SUCCESS;
+bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity) {
+    const auto pair = makeKeyPair(provider, passwordAnsi, identity);
+    return pair && storeKeyPairs({*pair});
 }
 
 bool verifyPassword(std::string_view passwordAnsi, AfterVerify after) {
@@ -152,10 +164,13 @@ bool changePassword(const std::string& oldPasswordAnsi, const std::string& newPa
         enhancedDone = r == Rewrap::Done;
     }
 
+    // Both keys change together or neither does.
+    RegistryTransaction transaction;
+    if (transaction.Status() != ERROR_SUCCESS) return false;
     if (baseDone && setBinaryValue(profile.Handle(), layout::kExchangeBlob2, newBase) != ERROR_SUCCESS) return false;
     if (enhancedDone && setBinaryValue(profile.Handle(), layout::kExchangeBlob4, newEnhanced) != ERROR_SUCCESS)
-        enhancedDone = false;
-    return baseDone || enhancedDone;
+        return false;
+    return (baseDone || enhancedDone) && transaction.Commit() == ERROR_SUCCESS;
 }
 
 bool acquireWorkContainer(Provider provider, HCRYPTPROV* prov) {

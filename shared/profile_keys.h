@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/result.h"
 #include "shared/algorithm_word.h"
@@ -25,10 +27,20 @@ Result<void> checkNewPassword(std::string_view passwordAnsi);
 // every reader of the flag does).
 bool profileExists();
 
-// Generates the key pair of one provider in the profile container and stores its certificate
-// record (ExchangeBlob1/3), its wrapped private key (ExchangeBlob2/4) and InitUser = 1. The
-// container is deleted at the end. A failure part-way leaves what was written before it.
-// A password checkNewPassword refuses fails at once.
+// A key pair made for the profile, not stored yet: its certificate record and its private key
+// wrapped under the password.
+struct NewKeyPair {
+    Provider provider;
+    Bytes record;   // ExchangeBlob1 or ExchangeBlob3
+    Bytes wrapped;  // ExchangeBlob2 or ExchangeBlob4
+};
+// Generates the key pair of one provider in the profile container, deleted at the end. A
+// password checkNewPassword refuses fails at once.
+std::optional<NewKeyPair> makeKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity);
+// Stores the pairs' values and InitUser = 1 in one registry transaction (joining the caller's,
+// when one is open): a failure or a kill leaves the old values whole.
+bool storeKeyPairs(const std::vector<NewKeyPair>& pairs);
+// makeKeyPair, then storeKeyPairs.
 bool createKeyPair(Provider provider, std::string_view passwordAnsi, const Identity& identity);
 
 // Whether the password unwraps ExchangeBlob2 (Base provider). The check imports the private
@@ -44,6 +56,7 @@ bool deleteProfileContainer(Provider provider);
 // password changes nothing. Nothing is written when the Enhanced provider is needed and cannot
 // be acquired. When only the Enhanced blob fails to unwrap, the Base change stands and counts.
 // A new password checkNewPassword refuses changes nothing.
+// The writes are one registry transaction: a failure of either leaves both as they were.
 bool changePassword(const std::string& oldPasswordAnsi, const std::string& newPasswordAnsi);
 
 // The shell extension's work container: flags 0, else CRYPT_NEWKEYSET, else delete it and

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/wipe.h"
+#include "registry/hives.h"
 
 namespace vlt {
 
@@ -87,20 +88,7 @@ LONG RegistryKey::SetKeyValue(HKEY parent, LPCSTR subKey, LPCSTR text, LPCSTR na
     return key.SetString(text, name);
 }
 
-LONG RegistryKey::DeleteTree(LPCSTR subKey) {
-    RegistryKey key;
-    LONG result = key.Open(m_handle, subKey);
-    if (result != ERROR_SUCCESS) return result;
-    char child[256];
-    for (;;) {
-        DWORD size = sizeof child;
-        if (RegEnumKeyExA(key.m_handle, 0, child, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        result = key.DeleteTree(child);
-        if (result != ERROR_SUCCESS) return result;
-    }
-    key.Close();
-    return RegDeleteKeyA(m_handle, subKey);
-}
+LONG RegistryKey::DeleteTree(LPCSTR subKey) { return RegDeleteTreeA(m_handle, subKey); }
 
 LONG RegistryKey::BeginValueEnumeration() {
     m_enumeratedKey = m_handle;
@@ -136,6 +124,19 @@ LONG RegistryKey::NextValue(RegistryValue& value) {
     }
     ++m_enumerationIndex;
     return result;
+}
+
+RegistryTransaction::RegistryTransaction(HKEY root)
+    : m_root(root), m_status(registry::beginTransaction(root)), m_open(m_status == ERROR_SUCCESS) {}
+
+RegistryTransaction::~RegistryTransaction() {
+    if (m_open) registry::rollbackTransaction(m_root);
+}
+
+LONG RegistryTransaction::Commit() {
+    if (!m_open) return m_status == ERROR_SUCCESS ? ERROR_INVALID_PARAMETER : m_status;
+    m_open = false;
+    return registry::commitTransaction(m_root);
 }
 
 }  // namespace vlt

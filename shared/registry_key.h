@@ -51,7 +51,7 @@ public:
     // Writes a string into subKey below the held key, creating subKey with full access.
     LONG SetKeyValue(LPCSTR subKey, LPCSTR text, LPCSTR name = nullptr);
     static LONG SetKeyValue(HKEY parent, LPCSTR subKey, LPCSTR text, LPCSTR name = nullptr);
-    // Deletes subKey and everything below it.
+    // Deletes subKey and everything below it, as one transaction.
     LONG DeleteTree(LPCSTR subKey);
 
     // Measures the held key's values and prepares buffers of the longest name + 1 and the
@@ -78,6 +78,27 @@ private:
     DWORD m_enumerationIndex = 0;
     std::vector<BYTE> m_dataBuffer;
     std::vector<char> m_nameBuffer;
+};
+
+// Groups the changes this thread makes to one hive into one transaction (see
+// registry/hives.h): other processes see all of them or none, also when this one is killed
+// part-way. Rolled back at destruction unless Commit succeeded. Guards nest.
+class RegistryTransaction {
+public:
+    explicit RegistryTransaction(HKEY root = HKEY_CURRENT_USER);
+    ~RegistryTransaction();
+    RegistryTransaction(const RegistryTransaction&) = delete;
+    RegistryTransaction& operator=(const RegistryTransaction&) = delete;
+
+    // The outcome of the begin: ERROR_SUCCESS, or why no transaction is open.
+    LONG Status() const { return m_status; }
+    // Ends the transaction, keeping its changes; after a failure they are gone.
+    LONG Commit();
+
+private:
+    HKEY m_root;
+    LONG m_status;
+    bool m_open;
 };
 
 }  // namespace vlt

@@ -46,6 +46,8 @@ inline constexpr const char* kAboutText =
 inline constexpr const char* kStartFailedCaption = "VLT Emergency Report";
 inline constexpr const char* kStartFailed =
     "VTTray32 cannot open your VLT profile in the registry, so it cannot lock it. It has stopped.";
+inline constexpr const char* kLockFailed =
+    "VLT cannot remove the unlock cache, so your profile is still unlocked. Lock it with \"vlt profile lock\".";
 inline constexpr const char* kNoTraySummary = "VLT runs without a tray icon";
 inline constexpr const char* kNoTrayBody =
     "This desktop has no notification area, so VLT cannot show whether your profile is locked. It still "

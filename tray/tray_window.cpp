@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "shared/tray_messages.h"
@@ -18,10 +19,16 @@ namespace {
 
 HINSTANCE programModule() { return ui::AfxGetApp() ? ui::AfxGetApp()->m_hInstance : nullptr; }
 
-// Lock profile: the unlock cache goes; a missing value is no error.
-void deleteCache(const RegistryKey& profile) {
-    RegDeleteValueA(profile.Handle(), layout::kTempExchangeBlob1);
-    RegDeleteValueA(profile.Handle(), layout::kTempExchangeBlob2);
+// Lock profile: the unlock cache goes. A cache that cannot be removed leaves the profile
+// unlocked: said once (until a lock succeeds again), and false.
+bool deleteCache(HWND owner, bool& failureShown) {
+    if (lockProfile()) {
+        failureShown = false;
+        return true;
+    }
+    if (!failureShown) MessageBoxA(owner, kLockFailed, kStartFailedCaption, MB_OK | MB_ICONERROR);
+    failureShown = true;
+    return false;
 }
 
 // Whether a cache value is there. Its size is enough to know: the plain key is not read.
@@ -81,7 +88,7 @@ int CTrayWindow::OnCreate() {
     if (Default() == -1) return -1;
     RegistryKey profile;
     if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return -1;
-    deleteCache(profile);
+    deleteCache(m_hWnd, m_lockFailureShown);
     m_lockedIcon = LoadIconA(programModule(), MAKEINTRESOURCEA(kLockedIcon));
     m_shownIcon = kLockedIcon;
     m_shownTip = kTipLockedAtStart;
@@ -102,8 +109,8 @@ void CTrayWindow::OnTimer(UINT_PTR id) {
     if (m_elapsed >= m_countdownLength) {
         RegistryKey profile;
         // When the key cannot be opened, elapsed stays: the next tick tries again.
-        if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) == ERROR_SUCCESS) {
-            deleteCache(profile);
+        if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) == ERROR_SUCCESS &&
+            deleteCache(m_hWnd, m_lockFailureShown)) {
             m_elapsed = 0;
             ShowIcon(kLockedIcon);
             m_locked = 1;
@@ -152,7 +159,7 @@ LRESULT CTrayWindow::OnUnlocked() {
     settings.QueryDword(autoLock, layout::kAutoLock);
     if (autoLock == 0) {
         // Automatic locking off: every unlock is followed by a lock at once.
-        deleteCache(profile);
+        deleteCache(m_hWnd, m_lockFailureShown);
     } else if (cachePresent(profile)) {
         m_elapsed = 0;
         m_locked = 0;
@@ -192,9 +199,7 @@ void CTrayWindow::OnDestroy() {
 }
 
 void CTrayWindow::LockNow() {
-    RegistryKey profile;
-    if (profile.Create(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return;
-    deleteCache(profile);
+    if (!deleteCache(m_hWnd, m_lockFailureShown)) return;
     ShowIcon(kLockedIcon);
     m_locked = 1;
     ShowTip(kTipLocked);

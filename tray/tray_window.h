@@ -66,6 +66,7 @@ private:
     DWORD m_countdownLength = 0;
     DWORD m_elapsed = 0;
     DWORD m_locked = 0;
+    bool m_lockFailureShown = false;  // a failing lock is said once, retried on every tick
     HMENU m_popupMenu = nullptr;
     CTrayIcon m_icon;
     HICON m_lockedIcon = nullptr;

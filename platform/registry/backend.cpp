@@ -129,6 +129,20 @@ void Hive::reset() {
     m_dir.clear();
 }
 
+Result<void> Hive::beginBatch() {
+    auto s = forWrite();
+    if (!s) return s.error();
+    return (*s)->beginBatch();
+}
+
+Result<void> Hive::endBatch(bool commit) {
+    dropIfForked();
+    if (!m_store) return fail("no transaction is open on this hive", ERROR_INVALID_PARAMETER);
+    if (commit) return m_store->commitBatch();
+    m_store->rollbackBatch();
+    return {};
+}
+
 // ---------------------------------------------------------------------------------------------
 // Backend
 
@@ -138,11 +152,46 @@ Backend& Backend::instance() {
         auto* p = new Backend;
         // Every SQLite call runs under the lock, so holding it across fork() means the child
         // never inherits a connection in the middle of a transaction.
+        // The child has no transaction: its connections are not the parent's.
         pthread_atfork([] { instance().m_lock.lock(); }, [] { instance().m_lock.unlock(); },
-                       [] { instance().m_lock.unlock(); });
+                       [] {
+                           instance().forgetTransactions();
+                           instance().m_lock.unlock();
+                       });
         return p;
     }();
     return *b;
+}
+
+std::unique_lock<std::mutex> Backend::enter() {
+    std::unique_lock<std::mutex> lock(m_lock);
+    const auto self = std::this_thread::get_id();
+    m_idle.wait(lock, [&] { return m_transactions == 0 || m_transactionOwner == self; });
+    return lock;
+}
+
+void Backend::forgetTransactions() {
+    m_transactions = 0;
+    m_open[0] = m_open[1] = 0;
+    m_transactionOwner = std::thread::id();
+    m_idle.notify_all();
+}
+
+Result<void> Backend::beginTransaction(HiveKind kind) {
+    if (auto r = hive(kind).beginBatch(); !r) return r;
+    ++m_open[static_cast<int>(kind)];
+    if (m_transactions++ == 0) m_transactionOwner = std::this_thread::get_id();
+    return {};
+}
+
+Result<void> Backend::endTransaction(HiveKind kind, bool commit) {
+    int& open = m_open[static_cast<int>(kind)];
+    if (open == 0) return fail("no transaction is open on this hive", ERROR_INVALID_PARAMETER);
+    // A batch that fails to commit is rolled back: it ends either way.
+    auto r = hive(kind).endBatch(commit);
+    --open;
+    if (--m_transactions == 0) forgetTransactions();
+    return r;
 }
 
 void Backend::dropVolatileIfForked() {
@@ -219,6 +268,7 @@ const KeyRef* Backend::findHandle(HKEY h) const {
 bool Backend::closeHandle(HKEY h) { return m_handles.erase(reinterpret_cast<std::uintptr_t>(h)) > 0; }
 
 void Backend::reset() {
+    forgetTransactions();
     m_user.reset();
     m_machine.reset();
     dropVolatileIfForked();

@@ -1,15 +1,18 @@
 // What the Reg* functions stand on: the two hives (opened lazily, reopened after a fork or a
-// sandbox switch), the volatile store, the declared volatile values and the handle table.
-// Internal to platform/registry. Every member expects the caller to hold lock().
+// sandbox switch), the volatile store, the declared volatile values, the handle table and the
+// open transaction. Internal to platform/registry. Every member expects the caller to have
+// entered (enter()).
 #pragma once
 
 #include <sys/types.h>
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "base/result.h"
@@ -43,6 +46,9 @@ public:
     // The store for writing, made when missing; ERROR_ACCESS_DENIED when not writable.
     Result<sqlite::HiveStore*> forWrite();
     void reset();
+    // The open batch of this hive's store, for this process.
+    Result<void> beginBatch();
+    Result<void> endBatch(bool commit);
 
 private:
     std::string dir();
@@ -60,7 +66,13 @@ private:
 class Backend {
 public:
     static Backend& instance();
-    std::mutex& lock() { return m_lock; }
+    // Takes the lock every Reg* call holds, first waiting while another thread of this process
+    // has a transaction open: its changes are one, and no other thread slips into them.
+    std::unique_lock<std::mutex> enter();
+
+    // A transaction on one hive (see hives.h). One thread at a time may hold transactions.
+    Result<void> beginTransaction(HiveKind kind);
+    Result<void> endTransaction(HiveKind kind, bool commit);
 
     Hive& hive(HiveKind kind) { return kind == HiveKind::User ? m_user : m_machine; }
 
@@ -81,8 +93,13 @@ private:
     Backend() = default;
     void dropVolatileIfForked();
     bool volatileStillThere() const;
+    void forgetTransactions();
 
     std::mutex m_lock;
+    std::condition_variable m_idle;  // signalled when the last transaction ends
+    std::thread::id m_transactionOwner;
+    int m_transactions = 0;  // open begins of m_transactionOwner, every hive and level
+    int m_open[2] = {0, 0};  // the same per HiveKind
     Hive m_user{HiveKind::User};
     Hive m_machine{HiveKind::Machine};
     std::string m_runtimeDir;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "registry/backend.h"
+#include "win32/winerror.h"
 
 namespace vlt::registry {
 namespace {
@@ -36,13 +37,13 @@ void declareVolatileValue(HKEY root, std::string_view keyPath, std::string_view 
     const std::string path(keyPath);
     if (detail::splitPath(path.c_str(), parts) != ERROR_SUCCESS) return;
     auto& b = detail::Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     b.declareVolatile(hive, detail::joinFolded(base, parts), sqlite::foldName(valueName));
 }
 
 void resetHives() {
     auto& b = detail::Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     b.reset();
 }
 
@@ -51,8 +52,35 @@ bool isHiveWritable(HKEY root) {
     std::string base;
     if (!rootOf(root, hive, base)) return false;
     auto& b = detail::Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     return b.hive(hive).writable();
+}
+
+namespace {
+
+template <typename F>
+LONG onHive(HKEY root, F&& change) {
+    detail::HiveKind hive{};
+    std::string base;
+    if (!rootOf(root, hive, base)) return ERROR_INVALID_HANDLE;
+    auto& b = detail::Backend::instance();
+    auto lock = b.enter();
+    const Result<void> r = change(b, hive);
+    return r ? ERROR_SUCCESS : static_cast<LONG>(r.error().code ? r.error().code : ERROR_REGISTRY_IO_FAILED);
+}
+
+}  // namespace
+
+LONG beginTransaction(HKEY root) {
+    return onHive(root, [](detail::Backend& b, detail::HiveKind h) { return b.beginTransaction(h); });
+}
+
+LONG commitTransaction(HKEY root) {
+    return onHive(root, [](detail::Backend& b, detail::HiveKind h) { return b.endTransaction(h, true); });
+}
+
+LONG rollbackTransaction(HKEY root) {
+    return onHive(root, [](detail::Backend& b, detail::HiveKind h) { return b.endTransaction(h, false); });
 }
 
 }  // namespace vlt::registry

@@ -16,6 +16,11 @@
 //   end of an enumeration, ERROR_KEY_DELETED through a handle whose key was deleted since,
 //   ERROR_INVALID_HANDLE for anything not a handle. RegDeleteKeyA refuses a key with subkeys
 //   and a predefined root (ERROR_ACCESS_DENIED) and deletes the key's values with it.
+// - A key more than 512 levels below its hive's root is not created: RegCreateKeyExA fails
+//   with ERROR_FILENAME_EXCED_RANGE (the code is ours).
+// - RegDeleteTreeA deletes a key with everything below it, walking without recursion, as one
+//   transaction (Windows may stop part-way). A NULL or empty lpSubKey (Windows: empty the key
+//   itself) is ERROR_INVALID_PARAMETER.
 // - Access: the rights a handle was opened with are checked (KEY_QUERY_VALUE to read values
 //   and key information, KEY_ENUMERATE_SUB_KEYS to enumerate subkeys, KEY_SET_VALUE to set or
 //   delete values). A hive this process may not write refuses any write right at open and
@@ -45,6 +50,7 @@
 
 #include "base/wipe.h"
 #include "registry/backend.h"
+#include "registry/hives.h"
 #include "win32/winreg.h"
 
 using vlt::Error;
@@ -196,6 +202,17 @@ LONG readValue(const KeyRef& k, const std::string& name, WipedValue& out) {
     return ERROR_SUCCESS;
 }
 
+// A copy of a volatile value written before it was declared volatile must not stay on disk.
+// Looked for first: the unlock cache changes without waiting for a writer of the hive.
+LONG dropPersistentCopy(const Located& at, const std::string& name, bool* existed = nullptr) {
+    auto stored = at.store->value(at.id, name);
+    if (existed) *existed = stored.ok();
+    if (!stored) return stored.error().code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : code(stored.error());
+    vlt::base::secureWipe(stored->data);
+    auto del = at.store->deleteValue(at.id, name);
+    return del || del.error().code == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : code(del.error());
+}
+
 void putFileTime(PFILETIME ft, std::uint64_t ticks) {
     if (!ft) return;
     ft->dwLowDateTime = static_cast<DWORD>(ticks & 0xffffffffu);
@@ -219,7 +236,7 @@ LONG RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesire
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     *phkResult = nullptr;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef parent;
     if (LONG rc = lookup(hKey, parent)) return rc;
     if (ulOptions != 0) return ulOptions == 8 /* REG_OPTION_OPEN_LINK */ ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;
@@ -256,7 +273,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
                      LPDWORD lpdwDisposition) {
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef parent;
     if (LONG rc = lookup(hKey, parent)) return rc;
     if (Reserved != 0) return ERROR_INVALID_PARAMETER;
@@ -270,6 +287,10 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
     REGSAM access = 0;
     if (!mapAccess(samDesired, writable, access)) return ERROR_INVALID_PARAMETER;
     if ((access & kWriteAccess) && !writable) return ERROR_ACCESS_DENIED;
+
+    const std::size_t parentDepth =
+        parent.path.empty() ? 0 : static_cast<std::size_t>(std::count(parent.path.begin(), parent.path.end(), '\\')) + 1;
+    if (parentDepth + parts.size() > vlt::registry::kMaxKeyDepth) return ERROR_FILENAME_EXCED_RANGE;
 
     if (parts.empty() && parent.predefined) {
         if (lpdwDisposition) *lpdwDisposition = REG_OPENED_EXISTING_KEY;
@@ -317,7 +338,7 @@ LONG RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, 
 
 LONG RegCloseKey(HKEY hKey) {
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef ignored;
     if (hKey && predefined(hKey, ignored)) return ERROR_SUCCESS;
     return b.closeHandle(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
@@ -328,7 +349,7 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     if (!(k.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -355,7 +376,7 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
     const std::string name = lpValueName ? lpValueName : "";
     if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     if (!(k.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
@@ -367,8 +388,7 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
         if (auto ok = at.store->checkKey(at.id); !ok) return code(ok.error());
         // A copy written before the value was declared volatile must not stay on disk, even
         // when there is no volatile store to take the new one.
-        if (auto old = at.store->deleteValue(at.id, name); !old && old.error().code != ERROR_FILE_NOT_FOUND)
-            return code(old.error());
+        if (LONG rc = dropPersistentCopy(at, name)) return rc;
         auto vol = b.volatileStore(true);
         if (!vol) return code(vol.error());
         auto set = (*vol)->setValue(at.store->hiveId(), at.id, name, dwType, data);
@@ -381,16 +401,16 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     const std::string name = lpValueName ? lpValueName : "";
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     if (!(k.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
     Located at;
     if (LONG rc = locateForWrite(k, at, false)) return rc;
 
-    bool found = false;
     if (b.isVolatile(k, name)) {
         if (auto ok = at.store->checkKey(at.id); !ok) return code(ok.error());
+        bool found = false;
         auto vol = b.volatileStore(false);
         if (!vol) return code(vol.error());
         if (*vol) {
@@ -398,16 +418,18 @@ LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
             if (del) found = true;
             else if (del.error().code != ERROR_FILE_NOT_FOUND) return code(del.error());
         }
+        bool persistent = false;
+        if (LONG rc = dropPersistentCopy(at, name, &persistent)) return rc;
+        return found || persistent ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
     }
     auto del = at.store->deleteValue(at.id, name);
-    if (!del && !(found && del.error().code == ERROR_FILE_NOT_FOUND)) return code(del.error());
-    return ERROR_SUCCESS;
+    return del ? ERROR_SUCCESS : code(del.error());
 }
 
 LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     std::vector<std::string> parts;
@@ -430,13 +452,73 @@ LONG RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
     return ERROR_SUCCESS;
 }
 
+namespace {
+
+// Deletes parent\sub and its subtree, deepest keys first, holding one handle per level.
+LONG deleteTreeBelow(HKEY parent, const char* sub) {
+    struct Level {
+        HKEY key;
+        std::string name;
+    };
+    std::vector<Level> path;
+    HKEY top = nullptr;
+    if (LONG rc = RegOpenKeyExA(parent, sub, 0, KEY_READ, &top)) return rc;
+    path.push_back({top, sub});
+    LONG rc = ERROR_SUCCESS;
+    while (!path.empty()) {
+        char name[256];
+        DWORD size = sizeof name;
+        rc = RegEnumKeyExA(path.back().key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_SUCCESS) {
+            HKEY child = nullptr;
+            if ((rc = RegOpenKeyExA(path.back().key, name, 0, KEY_READ, &child))) break;
+            path.push_back({child, std::string(name, size)});
+            continue;
+        }
+        if (rc != ERROR_NO_MORE_ITEMS) break;
+        const Level done = std::move(path.back());
+        path.pop_back();
+        RegCloseKey(done.key);
+        if ((rc = RegDeleteKeyA(path.empty() ? parent : path.back().key, done.name.c_str()))) break;
+    }
+    for (const auto& level : path) RegCloseKey(level.key);
+    return rc;
+}
+
+}  // namespace
+
+LONG RegDeleteTreeA(HKEY hKey, LPCSTR lpSubKey) {
+    if (!lpSubKey || !*lpSubKey) return ERROR_INVALID_PARAMETER;
+    Backend& b = Backend::instance();
+    HiveKind hive{};
+    {
+        auto lock = b.enter();
+        KeyRef k;
+        if (LONG rc = lookup(hKey, k)) return rc;
+        hive = k.hive;
+        if (!b.hive(hive).writable()) {
+            lock.unlock();
+            HKEY probe = nullptr;
+            if (LONG rc = RegOpenKeyExA(hKey, lpSubKey, 0, KEY_READ, &probe)) return rc;
+            RegCloseKey(probe);
+            return ERROR_ACCESS_DENIED;
+        }
+        if (auto begun = b.beginTransaction(hive); !begun) return code(begun.error());
+    }
+    LONG rc = deleteTreeBelow(hKey, lpSubKey);
+    auto lock = b.enter();
+    auto ended = b.endTransaction(hive, rc == ERROR_SUCCESS);
+    if (rc == ERROR_SUCCESS && !ended) rc = code(ended.error());
+    return rc;
+}
+
 LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchValueName, LPDWORD lpReserved,
                    LPDWORD lpType, LPBYTE lpData, LPDWORD lpcbData) {
     if (!lpValueName || !lpcchValueName) return ERROR_INVALID_PARAMETER;
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     if (!(k.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
@@ -476,7 +558,7 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     if (!(k.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
@@ -501,7 +583,7 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    std::lock_guard<std::mutex> lock(b.lock());
+    auto lock = b.enter();
     KeyRef k;
     if (LONG rc = lookup(hKey, k)) return rc;
     if (!(k.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;

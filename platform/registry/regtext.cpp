@@ -1,5 +1,6 @@
 #include "registry/regtext.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -617,23 +618,22 @@ std::string keyName(HKEY root, const std::string& path) {
     return std::string("[") + (r ? r : "?") + (path.empty() ? "" : "\\" + path) + "]";
 }
 
-LONG deleteTree(HKEY parent, const char* sub) {
-    HKEY key = nullptr;
-    if (LONG rc = RegOpenKeyExA(parent, sub, 0, KEY_READ, &key)) return rc;
-    LONG rc = ERROR_SUCCESS;
-    while (rc == ERROR_SUCCESS) {
-        char name[256];
-        DWORD size = sizeof name;
-        rc = RegEnumKeyExA(key, 0, name, &size, nullptr, nullptr, nullptr, nullptr);
-        if (rc == ERROR_SUCCESS) rc = deleteTree(key, name);
-    }
-    RegCloseKey(key);
-    if (rc != ERROR_NO_MORE_ITEMS) return rc;
-    return RegDeleteKeyA(parent, sub);
+unsigned depthOf(HKEY root, std::string_view path) {
+    const unsigned below = root == HKEY_CLASSES_ROOT ? 2 : 0;  // Software\Classes
+    if (path.empty()) return below;
+    return below + 1 + static_cast<unsigned>(std::count(path.begin(), path.end(), '\\'));
 }
 
-// Reads one key into entries and walks its subkeys.
+Error tooDeep(HKEY root, const std::string& path) {
+    const std::string shown = path.size() > 200 ? path.substr(0, 200) + "..." : path;
+    return fail("the key " + keyName(root, shown) + " lies more than " + std::to_string(kMaxKeyDepth) +
+                    " levels below its root",
+                ERROR_FILENAME_EXCED_RANGE);
+}
+
+// Reads one key into entries and walks its subkeys; refuses a tree deeper than keys may be.
 Result<void> readKey(HKEY root, HKEY key, const std::string& path, std::vector<RegTextEntry>& entries) {
+    if (depthOf(root, path) > kMaxKeyDepth) return tooDeep(root, path);
     RegTextEntry e;
     e.root = root;
     e.path = path;
@@ -696,20 +696,17 @@ Result<std::string> formatRegText(const std::vector<RegTextEntry>& entries, RegT
     return formatRegText(entries, format, activeCodePage());
 }
 
-Result<void> applyRegText(const std::vector<RegTextEntry>& entries) {
-    // Refuse up front rather than stop half-way at a hive this user may not change.
-    std::set<HKEY> checked;
-    for (const auto& e : entries) {
-        if (!rootName(e.root)) return lineError(e.line, "unknown root key", ERROR_BADKEY);
-        if (checked.insert(e.root).second && !isHiveWritable(e.root))
-            return lineError(e.line, std::string(rootName(e.root)) + " cannot be changed by this user",
-                             ERROR_ACCESS_DENIED);
-    }
+namespace {
+
+// The machine hive for HKEY_CLASSES_ROOT: one transaction per hive.
+HKEY hiveOf(HKEY root) { return root == HKEY_CLASSES_ROOT ? HKEY_LOCAL_MACHINE : root; }
+
+Result<void> applyEntries(const std::vector<RegTextEntry>& entries) {
     for (const auto& e : entries) {
         const char* sub = e.path.empty() ? nullptr : e.path.c_str();
         if (e.removeKey) {
             if (!sub) return lineError(e.line, "a root key cannot be deleted", ERROR_ACCESS_DENIED);
-            const LONG rc = deleteTree(e.root, sub);
+            const LONG rc = RegDeleteTreeA(e.root, sub);
             if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND)
                 return lineError(e.line, "cannot delete " + keyName(e.root, e.path), static_cast<std::uint32_t>(rc));
             continue;
@@ -734,6 +731,49 @@ Result<void> applyRegText(const std::vector<RegTextEntry>& entries) {
             }
         }
         RegCloseKey(key);
+    }
+    return {};
+}
+
+}  // namespace
+
+Result<void> applyRegText(const std::vector<RegTextEntry>& entries) {
+    // Refuse up front rather than stop half-way at a hive this user may not change or at a
+    // key deeper than keys may lie.
+    std::set<HKEY> hives;
+    for (const auto& e : entries) {
+        if (!rootName(e.root)) return lineError(e.line, "unknown root key", ERROR_BADKEY);
+        if (hives.insert(hiveOf(e.root)).second && !isHiveWritable(e.root))
+            return lineError(e.line, std::string(rootName(e.root)) + " cannot be changed by this user",
+                             ERROR_ACCESS_DENIED);
+        if (depthOf(e.root, e.path) > kMaxKeyDepth) {
+            const Error deep = tooDeep(e.root, e.path);
+            return lineError(e.line, deep.message, deep.code);
+        }
+    }
+    // Each hive changes in one transaction: all of the file or, on any failure, nothing.
+    std::vector<HKEY> begun;
+    auto rollBack = [&] {
+        for (HKEY h : begun) rollbackTransaction(h);
+    };
+    for (HKEY h : hives) {
+        if (LONG rc = beginTransaction(h)) {
+            rollBack();
+            return fail(std::string("cannot change ") + rootName(h), static_cast<std::uint32_t>(rc));
+        }
+        begun.push_back(h);
+    }
+    if (auto r = applyEntries(entries); !r) {
+        rollBack();
+        return r;
+    }
+    while (!begun.empty()) {
+        const HKEY h = begun.back();
+        begun.pop_back();
+        if (LONG rc = commitTransaction(h)) {
+            rollBack();
+            return fail(std::string("cannot store the changes to ") + rootName(h), static_cast<std::uint32_t>(rc));
+        }
     }
     return {};
 }

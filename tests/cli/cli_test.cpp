@@ -1,8 +1,13 @@
 // The vlt program end to end in a sandbox: usage errors, a profile brought over from Windows
 // with a .reg file, locking and unlocking with exit statuses and messages, the registry text.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 
 #include "run_vlt.h"
@@ -247,6 +252,38 @@ TEST(Cli, ADamagedHiveIsNamedNotTakenForAMissingProfile) {
     EXPECT_NE(query.err.find(box.home() + "/user.db"), std::string::npos) << query.err;
     EXPECT_NE(query.err.find("damaged"), std::string::npos) << query.err;
     EXPECT_EQ(query.err.find("no such key"), std::string::npos) << query.err;
+}
+
+// Only regular files of at most 64 MiB are imported: nothing else hangs, aborts or changes the
+// hive. Output to standard output that is lost fails the run.
+TEST(Cli, RegImportRefusesWhatIsNotAFileAndExportChecksItsOutput) {
+    Sandbox box;
+    const std::string fifo = box.path("no-writer.fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string huge = box.path("huge.reg");
+    writeFile(huge, "REGEDIT4\n");
+    ASSERT_EQ(truncate(huge.c_str(), (std::int64_t{64} << 20) + 1), 0);
+    const std::pair<std::string, const char*> refused[] = {{box.files(), "not a regular file"},
+                                                           {fifo, "not a regular file"},
+                                                           {"/dev/zero", "not a regular file"},
+                                                           {"/dev/urandom", "not a regular file"},
+                                                           {huge, "larger than 64 MiB"}};
+    for (const auto& [path, message] : refused) {
+        const auto run = runVlt({"reg", "import", path});
+        EXPECT_EQ(run.status, 1) << path;
+        EXPECT_NE(run.err.find(message), std::string::npos) << path << ": " << run.err;
+    }
+    EXPECT_FALSE(fileExists(box.home() + "/user.db"));
+
+    writeFile(box.path("marker.reg"), std::string("REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Marker]\n\"A\"=\"b\"\n"));
+    ASSERT_EQ(runVlt({"reg", "import", box.path("marker.reg")}).status, 0);
+    const std::string command = "'" + buildPath("tools/vlt/vlt") + "' reg export 'HKCU\\Software\\Marker' >/dev/full 2>'" +
+                                box.path("err") + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const auto err = readFile(box.path("err"));
+    EXPECT_NE(std::string(err.begin(), err.end()).find("cannot write to standard output"), std::string::npos);
 }
 
 }  // namespace

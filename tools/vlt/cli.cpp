@@ -3,9 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -109,6 +111,16 @@ host::FrontendChoice frontendChoice(const Args& args) {
 int usageError(const std::string& message, const char* help) {
     std::fprintf(stderr, "vlt: %s\n\n%s", message.c_str(), help);
     return kUsage;
+}
+
+int finishOutput(int status) {
+    // Buffered output fails only when flushed: a full disk or a closed pipe is an error too.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        const int err = errno;
+        std::fprintf(stderr, "vlt: cannot write to standard output: %s\n", std::strerror(err ? err : EIO));
+        return kFailed;
+    }
+    return status;
 }
 
 std::string absolutePath(const std::string& path) {

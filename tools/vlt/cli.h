@@ -42,6 +42,9 @@ Result<std::string> readPassword(const Args& args, const std::string& prompt, bo
 host::FrontendChoice frontendChoice(const Args& args);
 
 int usageError(const std::string& message, const char* help);
+// Flushes standard output; kFailed with a message when anything written to it was lost,
+// else status.
+int finishOutput(int status);
 std::string absolutePath(const std::string& path);
 
 int cmdProfile(const std::vector<std::string>& words);

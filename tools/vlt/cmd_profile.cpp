@@ -128,17 +128,34 @@ int create(const std::vector<std::string>& words) {
         std::fprintf(stderr, "vlt: %s\n", usable.error().message.c_str());
         return kFailed;
     }
-    // A cache of the old profile's keys must not outlive it.
-    lockProfile();
-    const bool base = createKeyPair(Provider::Base, *password, identity);
-    const bool enhanced = base && createKeyPair(Provider::Enhanced, *password, identity);
+    // The keys are made first, so that the hive is held only while they are stored.
+    std::vector<NewKeyPair> pairs;
+    for (const Provider provider : {Provider::Base, Provider::Enhanced}) {
+        auto pair = makeKeyPair(provider, *password, identity);
+        if (!pair) break;
+        pairs.push_back(std::move(*pair));
+    }
     base::secureWipe(*password);
-    if (!base) {
+    // A cache of the old profile's keys must not outlive it: dropped before, and after in case
+    // an unlock filled it from the old keys meanwhile.
+    if (pairs.empty() || !lockProfile()) {
         std::fputs("vlt: the profile could not be created\n", stderr);
         return kFailed;
     }
-    if (!enhanced) std::fputs("vlt: the Enhanced key pair could not be created; the profile has the Base pair only\n", stderr);
-    writeFirstSettings();
+    {
+        RegistryTransaction transaction;
+        bool stored = storeKeyPairs(pairs);
+        if (stored) {
+            writeFirstSettings();
+            stored = transaction.Commit() == ERROR_SUCCESS;
+        }
+        if (!stored) {
+            std::fputs("vlt: the profile could not be created\n", stderr);
+            return kFailed;
+        }
+    }
+    if (!lockProfile()) std::fputs("vlt: the profile could not be locked\n", stderr);
+    if (pairs.size() == 1) std::fputs("vlt: the Enhanced key pair could not be created; the profile has the Base pair only\n", stderr);
     std::printf("Profile created for %s.\n", name->c_str());
     return kOk;
 }

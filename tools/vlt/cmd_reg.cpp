@@ -1,7 +1,12 @@
 // vlt reg import | export | query: the registry hives as text.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
+#include <cstring>
 
 #include "cli.h"
 #include "registry/nls.h"
@@ -21,7 +26,8 @@ const char* kRegHelp =
     "KEYPATH starts with HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE or HKEY_CLASSES_ROOT (or HKCU,\n"
     "HKLM, HKCR), e.g. 'HKEY_CURRENT_USER\\Software\\Quillon Softworks\\Vaultine\\1.00\\Profile'.\n"
     "import  applies a .reg file (REGEDIT4 or Windows Registry Editor Version 5.00; UTF-16LE or\n"
-    "        UTF-8); a file with an error changes nothing.\n"
+    "        UTF-8; at most 64 MiB, a regular file); a file with an error changes nothing, and\n"
+    "        the rest is stored as one transaction per hive. Keys lie at most 512 levels deep.\n"
     "export  writes the key and everything below it in the Version 5.00 format: to FILE as\n"
     "        UTF-16LE (what Windows writes), to standard output as UTF-8. Without KEYPATH,\n"
     "        the product key of the current user.\n"
@@ -61,15 +67,49 @@ std::string describe(DWORD type, const std::vector<BYTE>& data) {
     }
 }
 
+// Far more than any profile or settings export; what an import may hold in memory.
+constexpr std::size_t kMaxImportBytes = std::size_t{64} << 20;
+
+// The whole of a regular file of at most kMaxImportBytes. Opened without blocking, so that a
+// FIFO nobody writes to is refused rather than waited for; devices and directories are refused.
+Result<std::string> readImportFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(std::string("cannot open it: ") + std::strerror(errno));
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail("not a regular file; only .reg files can be imported");
+    }
+    std::string bytes;
+    char chunk[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            const int err = errno;
+            ::close(fd);
+            return fail(std::string("cannot read it: ") + std::strerror(err));
+        }
+        if (n == 0) break;
+        // Checked as it grows: the file may be growing while it is read.
+        if (bytes.size() + static_cast<std::size_t>(n) > kMaxImportBytes) {
+            ::close(fd);
+            return fail("larger than 64 MiB, the most an import reads");
+        }
+        bytes.append(chunk, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return bytes;
+}
+
 int import(const std::vector<std::string>& operands) {
     if (operands.size() != 1) return usageError("reg import takes one file", kRegHelp);
-    std::ifstream in(operands[0], std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "vlt: cannot read %s\n", operands[0].c_str());
+    const auto bytes = readImportFile(operands[0]);
+    if (!bytes) {
+        std::fprintf(stderr, "vlt: %s: %s\n", operands[0].c_str(), bytes.error().message.c_str());
         return kFailed;
     }
-    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (auto r = registry::importRegText(bytes); !r) {
+    if (auto r = registry::importRegText(*bytes); !r) {
         std::fprintf(stderr, "vlt: %s: %s\n", operands[0].c_str(), r.error().message.c_str());
         return kFailed;
     }
@@ -90,8 +130,8 @@ int exportKey(const std::vector<std::string>& operands) {
         return kFailed;
     }
     if (!toFile) {
-        std::fwrite(text->data(), 1, text->size(), stdout);
-        return kOk;
+        if (std::fwrite(text->data(), 1, text->size(), stdout) != text->size()) return finishOutput(kFailed);
+        return finishOutput(kOk);
     }
     if (auto r = sys::writeFileAtomically(absolutePath(operands[1]), text->data(), text->size(), 0600); !r) {
         std::fprintf(stderr, "vlt: %s\n", r.error().message.c_str());

@@ -73,5 +73,5 @@ int main(int argc, char** argv) {
     vlt::base::hardenProcess();
     vlt::sys::cancelOnStopSignals();
     const int status = run(std::vector<std::string>(argv + 1, argv + argc));
-    return vlt::sys::stopSignalled() ? vlt::cli::kFailed : status;
+    return vlt::cli::finishOutput(vlt::sys::stopSignalled() ? vlt::cli::kFailed : status);
 }

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -22,6 +23,8 @@ namespace {
 // process is reported rather than waited for forever.
 constexpr int kBusyTimeoutMs = 10000;
 constexpr const char* kFormat = "1";
+
+std::atomic<std::uint64_t> g_commits{0};
 
 std::uint32_t win32Code(int rc) {
     switch (rc & 0xff) {
@@ -77,6 +80,8 @@ std::string randomId() {
 
 }  // namespace
 
+std::uint64_t committedTransactions() { return g_commits.load(); }
+
 std::string foldName(std::string_view name) {
     std::string out(name);
     for (char& c : out)
@@ -104,13 +109,54 @@ public:
         return {};
     }
 
-    // Runs body inside one transaction; a write takes the write lock at once.
+    // Batches nest: the outermost is the transaction, inner ones are savepoints.
+    Result<void> beginBatch() {
+        if (auto r = exec(m_batchDepth == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT batch"); !r) return r;
+        ++m_batchDepth;
+        return {};
+    }
+    Result<void> commitBatch() {
+        if (m_batchDepth == 0) return fail("no batch is open on this hive", ERROR_INVALID_PARAMETER);
+        if (auto r = batchIntact(); !r) {
+            m_batchDepth = 0;
+            return r;
+        }
+        if (m_batchDepth > 1) {
+            if (auto r = exec("RELEASE batch"); !r) return r;
+            --m_batchDepth;
+            return {};
+        }
+        m_batchDepth = 0;
+        return commit();
+    }
+    void rollbackBatch() {
+        if (m_batchDepth == 0) return;
+        if (--m_batchDepth > 0) {
+            sqlite3_exec(m_db, "ROLLBACK TO batch; RELEASE batch", nullptr, nullptr, nullptr);
+            return;
+        }
+        if (sqlite3_get_autocommit(m_db) == 0) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+
+    // Runs body inside one transaction; a write takes the write lock at once. Inside a batch
+    // a write is a savepoint, so that a failed call leaves the batch as it was before it.
     template <typename T, typename F>
     Result<T> transaction(bool write, F&& body) {
+        if (m_batchDepth > 0) {
+            if (auto r = batchIntact(); !r) return r.error();
+            if (!write) return body();
+            if (auto r = exec("SAVEPOINT call"); !r) return r.error();
+            Result<T> out = body();
+            if (!out.ok()) sqlite3_exec(m_db, "ROLLBACK TO call", nullptr, nullptr, nullptr);
+            if (auto r = exec("RELEASE call"); !r && out.ok()) return r.error();
+            return out;
+        }
         if (auto r = exec(write ? "BEGIN IMMEDIATE" : "BEGIN"); !r) return r.error();
         Result<T> out = body();
         if (out.ok()) {
-            if (auto r = exec("COMMIT"); !r) {
+            if (write) {
+                if (auto r = commit(); !r) return r.error();
+            } else if (auto r = exec("COMMIT"); !r) {
                 sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
                 return r.error();
             }
@@ -120,11 +166,30 @@ public:
         return out;
     }
 
+    // Ends the open transaction; on failure nothing of it stays.
+    Result<void> commit() {
+        if (auto r = exec("COMMIT"); !r) {
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return r.error();
+        }
+        ++g_commits;
+        return {};
+    }
+
     int changes() const { return sqlite3_changes(m_db); }
 
 private:
+    // SQLite ends a transaction by itself after some errors (a full disk, for one): what
+    // follows must not be written on its own as if the batch were still open.
+    Result<void> batchIntact() const {
+        if (sqlite3_get_autocommit(m_db) != 0)
+            return fail(m_file + ": the batch of changes was abandoned after an error", ERROR_REGISTRY_IO_FAILED);
+        return {};
+    }
+
     sqlite3* m_db;
     std::string m_file;
+    int m_batchDepth = 0;
 };
 
 namespace {
@@ -252,7 +317,11 @@ Result<std::unique_ptr<HiveStore>> HiveStore::open(const std::string& file, Mode
     if (!conn) return conn.error();
     Connection& c = **conn;
 
-    if (writable) {
+    auto tables = hasTables(c);
+    if (!tables) return tables.error();
+    // Opening a hive that has its tables takes no write lock: a reader must not wait for a
+    // long writer in another process.
+    if (writable && !*tables) {
         const std::string id = randomId();
         auto made = c.transaction<void>(true, [&]() -> Result<void> {
             if (auto r = c.exec(
@@ -274,10 +343,8 @@ Result<std::unique_ptr<HiveStore>> HiveStore::open(const std::string& file, Mode
             return h.bindText(1, id).run();
         });
         if (!made) return made.error();
-    } else {
-        auto tables = hasTables(c);
-        if (!tables) return tables.error();
-        if (!*tables) return fail(file + " holds no keys yet", ERROR_FILE_NOT_FOUND);
+    } else if (!*tables) {
+        return fail(file + " holds no keys yet", ERROR_FILE_NOT_FOUND);
     }
 
     Statement f(c, "SELECT (SELECT value FROM meta WHERE name='format'), (SELECT value FROM meta WHERE name='hive')");
@@ -326,6 +393,15 @@ Result<void> touch(Connection& c, KeyId key) {
 
 }  // namespace
 
+Result<void> HiveStore::beginBatch() {
+    if (m_mode != Mode::ReadWrite) return fail("the hive is open read-only", ERROR_ACCESS_DENIED);
+    return m_db->beginBatch();
+}
+
+Result<void> HiveStore::commitBatch() { return m_db->commitBatch(); }
+
+void HiveStore::rollbackBatch() { m_db->rollbackBatch(); }
+
 Result<KeyId> HiveStore::findKey(KeyId base, const std::vector<std::string>& path) {
     Connection& c = *m_db;
     return c.transaction<KeyId>(false, [&] { return follow(c, base, path); });
@@ -333,6 +409,10 @@ Result<KeyId> HiveStore::findKey(KeyId base, const std::vector<std::string>& pat
 
 Result<OpenedKey> HiveStore::createKey(KeyId base, const std::vector<std::string>& path) {
     Connection& c = *m_db;
+    // Opening an existing key takes no write lock: it must not wait for a writer.
+    auto existing = c.transaction<KeyId>(false, [&] { return follow(c, base, path); });
+    if (existing) return OpenedKey{*existing, false};
+    if (existing.error().code != ERROR_FILE_NOT_FOUND) return existing.error();
     return c.transaction<OpenedKey>(true, [&]() -> Result<OpenedKey> {
         if (auto r = keyExists(c, base); !r) return r.error();
         OpenedKey out{base, false};
@@ -487,6 +567,8 @@ Result<std::unique_ptr<VolatileStore>> VolatileStore::open(const std::string& fi
     auto conn = connect(file, true, true);
     if (!conn) return conn.error();
     Connection& c = **conn;
+    // The file lives in a tmpfs and dies with the session: syncing it would only slow a lock.
+    if (auto r = c.exec("PRAGMA synchronous=OFF"); !r) return r.error();
     auto made = c.transaction<void>(true, [&] {
         return c.exec(
             "CREATE TABLE IF NOT EXISTS vols(id INTEGER PRIMARY KEY AUTOINCREMENT, hive TEXT NOT NULL,"

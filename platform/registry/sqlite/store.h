@@ -55,6 +55,10 @@ struct Subkey {
     std::uint64_t lastWrite = 0;
 };
 
+// How many write transactions this process has committed, in every store: lets a test see
+// that a batch of changes reached the disk as one.
+std::uint64_t committedTransactions();
+
 // ASCII-only case folding, the comparison key of every name.
 std::string foldName(std::string_view name);
 
@@ -75,6 +79,14 @@ public:
     Mode mode() const { return m_mode; }
     // A random id made with the database: tells one hive file from a later one at the same path.
     const std::string& hiveId() const { return m_hiveId; }
+
+    // A batch: every change until commitBatch is one SQLite transaction, holding the hive's
+    // write lock from the start (other writers wait, readers see the state before the batch).
+    // Calls inside it that fail leave it as it was before them. rollbackBatch forgets it all.
+    // Batches nest; an inner one commits into the outer one.
+    Result<void> beginBatch();
+    Result<void> commitBatch();
+    void rollbackBatch();
 
     // Follows path (components, no empty ones) below base.
     Result<KeyId> findKey(KeyId base, const std::vector<std::string>& path);
