@@ -74,8 +74,8 @@ std::unique_ptr<Sandbox> sandboxFrom(const Template& from);
 
 // Locks path (a file in a folder of the sandbox) with the Base or the Enhanced provider.
 Run lockWith(bool enhanced, const std::string& path);
-// Whether every file unlocks with password (copies, in a scratch folder; the profile is locked
-// again afterwards). While unlocked, the private key runs of the cache are appended to keyRuns;
+// Whether every file unlocks with password (copies, in a scratch folder, with an unlock cache
+// of their own). While unlocked, the private key runs of the cache are appended to keyRuns;
 // firstPlain receives what the first file unlocked to.
 bool opensWith(const Sandbox& box, const std::string& password, const std::vector<std::string>& lockedFiles,
                std::vector<std::vector<unsigned char>>* keyRuns = nullptr,
