@@ -99,7 +99,7 @@ TEST_F(ProfileFaults, ProfileCreation) {
             return runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"},
                           std::string(kNewPassword) + "\n");
         },
-        true, 8, false);
+        true, 6, false);
 }
 
 TEST_F(ProfileFaults, RegImport) {
