@@ -52,7 +52,7 @@ std::vector<std::string> tryAsNobody(const std::vector<std::string>& files, cons
     return lines;
 }
 
-TEST(OtherUser, ReadsAndPlantsNothingWhileUnlocked) {
+TEST(HostileUser, ReadsAndPlantsNothingWhileUnlocked) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to act as a second local user";
     Template from;
     auto box = sandboxFrom(from);
