@@ -1,0 +1,131 @@
+// The profile under faults: creating it again, changing its password and importing another
+// profile from a .reg file, each killed at its sync points (or failing at one). Afterwards the
+// profile opens with exactly one password, the old or the new, and both of its key pairs
+// answer to that same password.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+
+#include "faults/harness.h"
+
+namespace vlt::test::faults {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kProfileKey = "HKEY_CURRENT_USER\\Software\\Quillon Softworks\\Vaultine\\1.00\\Profile";
+
+class ProfileFaults : public ::testing::Test {
+protected:
+    Template m_template;
+
+    // Exactly one of the passwords opens the profile: the files locked before (and, when the
+    // operation makes new keys, files locked now with each provider).
+    void expectOnePassword(const Sandbox& box, bool newKeys, const std::string& when) {
+        std::vector<std::string> before = m_template.lockedBefore();
+        for (auto& file : before) file = box.files() + "/" + fs::path(file).filename().string();
+        std::vector<std::string> now;
+        if (newKeys) {
+            fs::create_directories(box.root() + "/now");
+            for (const bool enhanced : {false, true}) {
+                const std::string plain = box.root() + "/now/now-" + (enhanced ? "enh" : "base") + ".bin";
+                writeFile(plain, sampleBytes(500, 3));
+                const auto locked = lockWith(enhanced, plain);
+                EXPECT_EQ(locked.status, 0) << when << ": cannot lock with the profile: " << locked.err;
+                if (locked.status == 0) now.push_back(plain + ".Vtf");
+            }
+        }
+        std::vector<std::string> all = before;
+        all.insert(all.end(), now.begin(), now.end());
+        // Keys the template does not know are looked for too.
+        std::vector<std::vector<unsigned char>> runs = m_template.keyRuns();
+        const bool oldOpens = opensWith(box, kOldPassword, all);
+        const bool newOpens = opensWith(box, kNewPassword, newKeys ? now : all, newKeys ? &runs : nullptr);
+        EXPECT_NE(oldOpens, newOpens) << when << (oldOpens ? ": both passwords open it" : ": no password opens it");
+        expectNoKeyBytes(box, runs, when);
+    }
+
+    // Counts the operation's sync points, then kills it at each (sampled when many) with SIGKILL
+    // and once with SIGTERM, and with failures makes each distinct one fail.
+    void underFaults(const std::string& name, const std::function<vlt::test::Run()>& operation, bool newKeys, std::size_t cap,
+                     bool failures) {
+        std::vector<SyncPoint> points;
+        {
+            auto box = sandboxFrom(m_template);
+            Fault count;
+            count.countTo = box->root() + "/syncs";
+            FaultScope scope(count);
+            const auto run = operation();
+            ASSERT_EQ(run.status, 0) << run.err;
+            points = readSyncPoints(count.countTo, box->root());
+        }
+        std::cout << name << ": " << points.size() << " sync points\n";
+        for (const auto& p : points) std::cout << "  " << p.key << "\n";
+        ASSERT_FALSE(points.empty());
+        std::vector<Fault> faults;
+        for (const long k : killPoints(points, cap)) faults.push_back(killAt(k, SIGKILL));
+        // SIGTERM ends these as SIGKILL does: once, in the middle, where a torn write would show.
+        faults.push_back(killAt(static_cast<long>(points.size() + 1) / 2, SIGTERM));
+        if (failures)
+            for (const long k : killPoints(points, 1)) faults.push_back(failAt(k));
+        for (const auto& fault : faults) {
+            const long k = fault.syncKill ? fault.syncKill : fault.syncFail;
+            const std::string when = name + (fault.syncKill ? " killed with signal " + std::to_string(fault.killSignal)
+                                                            : " failing") +
+                                     " at sync point " + std::to_string(k) + " (" + points[k - 1].key + ")";
+            auto box = sandboxFrom(m_template);
+            {
+                FaultScope scope(fault);
+                operation();
+            }
+            expectOnePassword(*box, newKeys, when);
+        }
+    }
+};
+
+TEST_F(ProfileFaults, PasswordChange) {
+    underFaults(
+        "password change",
+        [] { return runProgram(kChangePassword, {}, std::string(kOldPassword) + "\n" + kNewPassword + "\n"); }, false,
+        16, true);
+}
+
+TEST_F(ProfileFaults, ProfileCreation) {
+    underFaults(
+        "profile creation",
+        [] {
+            return runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"},
+                          std::string(kNewPassword) + "\n");
+        },
+        true, 6, false);
+}
+
+TEST_F(ProfileFaults, RegImport) {
+    // Another profile, made with the new password, as its owner exported it.
+    const std::string other = m_template.box().root() + "/other.reg";
+    {
+        Sandbox elsewhere;
+        ASSERT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"},
+                         std::string(kNewPassword) + "\n")
+                      .status,
+                  0);
+        ASSERT_EQ(runVlt({"reg", "export", kProfileKey, other}).status, 0);
+    }
+    underFaults("reg import", [&] { return runVlt({"reg", "import", other}); }, true, 8, true);
+}
+
+// Passwords longer than the original's 99 characters are refused, and the profile stays.
+TEST_F(ProfileFaults, OverlongPasswordIsRefused) {
+    auto box = sandboxFrom(m_template);
+    const std::string overlong(100, 'p');
+    EXPECT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"}, overlong + "\n").status, 1);
+    EXPECT_EQ(runProgram(kChangePassword, {}, std::string(kOldPassword) + "\n" + overlong + "\n").status, 1);
+    EXPECT_TRUE(opensWith(*box, kOldPassword, {box->files() + "/base.bin.Vtf", box->files() + "/enh.bin.Vtf"}));
+    EXPECT_FALSE(opensWith(*box, overlong, {box->files() + "/base.bin.Vtf"}));
+}
+
+}  // namespace
+}  // namespace vlt::test::faults
