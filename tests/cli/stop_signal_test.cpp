@@ -49,7 +49,7 @@ TEST(StopSignal, TermDuringUnlockExitsOneAndLeavesOnlyTheLockedFile) {
         const ssize_t n = read(terminal, buf, sizeof buf);
         if (n <= 0) break;
         shown.append(buf, static_cast<std::size_t>(n));
-        if (!typed && shown.find("assword") != std::string::npos) {
+        if (!typed && shown.find("Password: ") != std::string::npos) {
             (void)!write(terminal, "s3cret words\n", 13);
             typed = true;
         }

@@ -2,7 +2,6 @@
 
 #include <openssl/bn.h>
 #include <openssl/core_names.h>
-#include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <openssl/param_build.h>
 #include <openssl/provider.h>
@@ -30,9 +29,6 @@ struct Library {
 const Library& library() {
     static const Library* lib = [] {
         auto* l = new Library;
-        // Private numbers (BN_secure_new) go to OpenSSL's locked, no-dump heap; where the
-        // memory lock is refused it still works, unlocked.
-        if (CRYPTO_secure_malloc_initialized() == 0) (void)CRYPTO_secure_malloc_init(256 * 1024, 32);
         l->ctx = OSSL_LIB_CTX_new();
         if (l->ctx == nullptr) return l;
         // RC2 and RC4 live in "legacy"; loading any provider switches off the implicit default.
