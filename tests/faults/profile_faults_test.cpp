@@ -97,7 +97,7 @@ TEST_F(ProfileFaults, ProfileCreation) {
     underFaults(
         "profile creation",
         [] {
-            return runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"},
+            return runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin", "--yes"},
                           std::string(kNewPassword) + "\n");
         },
         true, 6, false);
@@ -108,7 +108,7 @@ TEST_F(ProfileFaults, RegImport) {
     const std::string other = m_template.box().root() + "/other.reg";
     {
         Sandbox elsewhere;
-        ASSERT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"},
+        ASSERT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin", "--yes"},
                          std::string(kNewPassword) + "\n")
                       .status,
                   0);
@@ -121,7 +121,7 @@ TEST_F(ProfileFaults, RegImport) {
 TEST_F(ProfileFaults, OverlongPasswordIsRefused) {
     auto box = sandboxFrom(m_template);
     const std::string overlong(100, 'p');
-    EXPECT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin"}, overlong + "\n").status, 1);
+    EXPECT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin", "--yes"}, overlong + "\n").status, 1);
     EXPECT_EQ(runProgram(kChangePassword, {}, std::string(kOldPassword) + "\n" + overlong + "\n").status, 1);
     EXPECT_TRUE(opensWith(*box, kOldPassword, {box->files() + "/base.bin.Vtf", box->files() + "/enh.bin.Vtf"}));
     EXPECT_FALSE(opensWith(*box, overlong, {box->files() + "/base.bin.Vtf"}));
