@@ -14,6 +14,10 @@ struct Provider {
 const Provider kBase{MS_DEF_PROV_A, true};
 const Provider kEnhanced{MS_ENHANCED_PROV_A, false};
 
+class ProviderVectors : public CryptTest, public ::testing::WithParamInterface<Provider> {};
+INSTANTIATE_TEST_SUITE_P(Providers, ProviderVectors, ::testing::Values(kBase, kEnhanced),
+                         [](const auto& p) { return p.param.base ? "Base" : "Enhanced"; });
+
 // V8: 1024-bit exchange pair imported on Windows, and an RC4 session key wrapped for it.
 const char* kV8Private =
     "07020000 00a40000 52534132 00040000 01000100 9b64efce 317cad56 e21e9b96 b3f02988 6ea8c211 33d6cc8c"
@@ -130,89 +134,83 @@ TEST_F(CryptTest, HashParametersAndState) {
 
 // V2, V3 -------------------------------------------------------------------------------------
 
-TEST_F(CryptTest, Rc2FortyBitKeyCarriesZeroSaltInItsSchedule) {
-    for (const Provider& p : {kBase, kEnhanced}) {
-        SCOPED_TRACE(p.name);
-        const HCRYPTPROV prov = verifyContext(p.name);
-        const HCRYPTKEY key = derive(prov, CALG_MD2, pattern(2000), CALG_RC2, 40 << 16);
-        EXPECT_EQ(keyDword(key, KP_KEYLEN), 40u);
-        EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), 40u);
-        EXPECT_EQ(keyDword(key, KP_MODE), static_cast<DWORD>(CRYPT_MODE_CBC));
-        EXPECT_EQ(keyDword(key, KP_PADDING), static_cast<DWORD>(PKCS5_PADDING));
-        EXPECT_EQ(keyDword(key, KP_BLOCKLEN), 64u);
-        EXPECT_EQ(keyDword(key, KP_PERMISSIONS), 0x3Bu);
-        EXPECT_EQ(toHex(keyBytesParam(key, KP_SALT)), "0000000000000000000000");
-        EXPECT_EQ(toHex(keyBytesParam(key, KP_IV)), "0000000000000000");
+TEST_P(ProviderVectors, Rc2FortyBitKeyCarriesZeroSaltInItsSchedule) {
+    const Provider& p = GetParam();
+    const HCRYPTPROV prov = verifyContext(p.name);
+    const HCRYPTKEY key = derive(prov, CALG_MD2, pattern(2000), CALG_RC2, 40 << 16);
+    EXPECT_EQ(keyDword(key, KP_KEYLEN), 40u);
+    EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), 40u);
+    EXPECT_EQ(keyDword(key, KP_MODE), static_cast<DWORD>(CRYPT_MODE_CBC));
+    EXPECT_EQ(keyDword(key, KP_PADDING), static_cast<DWORD>(PKCS5_PADDING));
+    EXPECT_EQ(keyDword(key, KP_BLOCKLEN), 64u);
+    EXPECT_EQ(keyDword(key, KP_PERMISSIONS), 0x3Bu);
+    EXPECT_EQ(toHex(keyBytesParam(key, KP_SALT)), "0000000000000000000000");
+    EXPECT_EQ(toHex(keyBytesParam(key, KP_IV)), "0000000000000000");
 
-        EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "c09ae42f0a476711fb1887ce0c7507b1");
+    EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "c09ae42f0a476711fb1887ce0c7507b1");
 
-        // V3: the same key over 23 bytes, CBC by default, then ECB.
-        EXPECT_EQ(toHex(encryptFinal(key, pattern(23))), "c09ae42f0a47671110f5da614e3dabc09785011297a4f7d3");
-        ASSERT_TRUE(setDword(key, KP_MODE, CRYPT_MODE_ECB));
-        EXPECT_EQ(toHex(encryptFinal(key, pattern(23))), "c09ae42f0a476711f2b25d5f08ff49a4453a6814ca18e5f4");
-        CryptDestroyKey(key);
-        CryptReleaseContext(prov, 0);
-    }
+    // V3: the same key over 23 bytes, CBC by default, then ECB.
+    EXPECT_EQ(toHex(encryptFinal(key, pattern(23))), "c09ae42f0a47671110f5da614e3dabc09785011297a4f7d3");
+    ASSERT_TRUE(setDword(key, KP_MODE, CRYPT_MODE_ECB));
+    EXPECT_EQ(toHex(encryptFinal(key, pattern(23))), "c09ae42f0a476711f2b25d5f08ff49a4453a6814ca18e5f4");
+    CryptDestroyKey(key);
+    CryptReleaseContext(prov, 0);
 }
 
 // V4 -----------------------------------------------------------------------------------------
 
-TEST_F(CryptTest, Rc2EffectiveKeyLengthPerProvider) {
-    for (const Provider& p : {kBase, kEnhanced}) {
-        SCOPED_TRACE(p.name);
-        const HCRYPTPROV prov = verifyContext(p.name);
-        const HCRYPTKEY key = derive(prov, CALG_MD2, pattern(2000), CALG_RC2, 56 << 16);
-        EXPECT_EQ(keyDword(key, KP_KEYLEN), 56u);
-        EXPECT_EQ(keyBytesParam(key, KP_SALT).size(), 0u);
-        EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), p.base ? 40u : 56u);
+TEST_P(ProviderVectors, Rc2EffectiveKeyLengthPerProvider) {
+    const Provider& p = GetParam();
+    const HCRYPTPROV prov = verifyContext(p.name);
+    const HCRYPTKEY key = derive(prov, CALG_MD2, pattern(2000), CALG_RC2, 56 << 16);
+    EXPECT_EQ(keyDword(key, KP_KEYLEN), 56u);
+    EXPECT_EQ(keyBytesParam(key, KP_SALT).size(), 0u);
+    EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), p.base ? 40u : 56u);
 
-        EXPECT_FALSE(CryptSetKeyParam(key, KP_EFFECTIVE_KEYLEN, nullptr, 0));
-        EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-        EXPECT_FALSE(setDword(key, KP_EFFECTIVE_KEYLEN, 0));
+    EXPECT_FALSE(CryptSetKeyParam(key, KP_EFFECTIVE_KEYLEN, nullptr, 0));
+    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_FALSE(setDword(key, KP_EFFECTIVE_KEYLEN, 0));
+    EXPECT_EQ(lastError(), code(NTE_BAD_DATA));
+    EXPECT_FALSE(setDword(key, KP_EFFECTIVE_KEYLEN, 1025));
+
+    if (p.base) {
+        EXPECT_FALSE(setDword(key, KP_EFFECTIVE_KEYLEN, 128));
         EXPECT_EQ(lastError(), code(NTE_BAD_DATA));
-        EXPECT_FALSE(setDword(key, KP_EFFECTIVE_KEYLEN, 1025));
-
-        if (p.base) {
-            EXPECT_FALSE(setDword(key, KP_EFFECTIVE_KEYLEN, 128));
-            EXPECT_EQ(lastError(), code(NTE_BAD_DATA));
-            EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), 40u);
-            EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "23c87013422ea8985cdf7a9beadb961b");
-        } else {
-            ASSERT_TRUE(setDword(key, KP_EFFECTIVE_KEYLEN, 128));
-            EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), 128u);
-            EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "8281f7ffddd7888c2a2ac0ce4c89b666");
-        }
-        EXPECT_TRUE(setDword(key, KP_EFFECTIVE_KEYLEN, 40));
+        EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), 40u);
         EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "23c87013422ea8985cdf7a9beadb961b");
-        CryptDestroyKey(key);
-        CryptReleaseContext(prov, 0);
+    } else {
+        ASSERT_TRUE(setDword(key, KP_EFFECTIVE_KEYLEN, 128));
+        EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), 128u);
+        EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "8281f7ffddd7888c2a2ac0ce4c89b666");
     }
+    EXPECT_TRUE(setDword(key, KP_EFFECTIVE_KEYLEN, 40));
+    EXPECT_EQ(toHex(encryptFinal(key, pattern(13))), "23c87013422ea8985cdf7a9beadb961b");
+    CryptDestroyKey(key);
+    CryptReleaseContext(prov, 0);
 }
 
 // V5, V6 -------------------------------------------------------------------------------------
 
-TEST_F(CryptTest, CreateSaltTakesHashBytesInBaseOnly) {
-    for (const Provider& p : {kBase, kEnhanced}) {
-        SCOPED_TRACE(p.name);
-        const HCRYPTPROV prov = verifyContext(p.name);
-        Bytes data = pattern(2000);
-        const Bytes v4 = fromHex(p.base ? "23c87013422ea8985cdf7a9beadb961b" : "8281f7ffddd7888c2a2ac0ce4c89b666");
-        std::copy(v4.begin(), v4.end(), data.begin());
-        const HCRYPTKEY key = derive(prov, CALG_MD5, data, CALG_RC2, (40 << 16) | CRYPT_CREATE_SALT);
-        EXPECT_EQ(keyDword(key, KP_KEYLEN), 40u);
-        EXPECT_EQ(keyBytesParam(key, KP_SALT).size(), p.base ? 11u : 0u);
-        EXPECT_EQ(toHex(encryptFinal(key, Bytes(16, 0xAF))),
-                  p.base ? "8c4ea6009b15ef9e8881d065d65357080a7780fa7e891455"
-                         : "a3d741877ad018dbd46a4feef3cacd34b3159a2a885f43a5");
-        CryptDestroyKey(key);
+TEST_P(ProviderVectors, CreateSaltTakesHashBytesInBaseOnly) {
+    const Provider& p = GetParam();
+    const HCRYPTPROV prov = verifyContext(p.name);
+    Bytes data = pattern(2000);
+    const Bytes v4 = fromHex(p.base ? "23c87013422ea8985cdf7a9beadb961b" : "8281f7ffddd7888c2a2ac0ce4c89b666");
+    std::copy(v4.begin(), v4.end(), data.begin());
+    const HCRYPTKEY key = derive(prov, CALG_MD5, data, CALG_RC2, (40 << 16) | CRYPT_CREATE_SALT);
+    EXPECT_EQ(keyDword(key, KP_KEYLEN), 40u);
+    EXPECT_EQ(keyBytesParam(key, KP_SALT).size(), p.base ? 11u : 0u);
+    EXPECT_EQ(toHex(encryptFinal(key, Bytes(16, 0xAF))),
+              p.base ? "8c4ea6009b15ef9e8881d065d65357080a7780fa7e891455"
+                     : "a3d741877ad018dbd46a4feef3cacd34b3159a2a885f43a5");
+    CryptDestroyKey(key);
 
-        const HCRYPTKEY rc4 = derive(prov, CALG_MD5, pattern(2000), CALG_RC4, (40 << 16) | CRYPT_CREATE_SALT);
-        EXPECT_EQ(keyBytesParam(rc4, KP_SALT).size(), p.base ? 11u : 0u);
-        EXPECT_EQ(toHex(encryptFinal(rc4, Bytes(16, 0xAF))),
-                  p.base ? "2faceaeaff687e77f4b9487c4e79a6b5" : "41e633c950a1bf88124dd3e347886da5");
-        CryptDestroyKey(rc4);
-        CryptReleaseContext(prov, 0);
-    }
+    const HCRYPTKEY rc4 = derive(prov, CALG_MD5, pattern(2000), CALG_RC4, (40 << 16) | CRYPT_CREATE_SALT);
+    EXPECT_EQ(keyBytesParam(rc4, KP_SALT).size(), p.base ? 11u : 0u);
+    EXPECT_EQ(toHex(encryptFinal(rc4, Bytes(16, 0xAF))),
+              p.base ? "2faceaeaff687e77f4b9487c4e79a6b5" : "41e633c950a1bf88124dd3e347886da5");
+    CryptDestroyKey(rc4);
+    CryptReleaseContext(prov, 0);
 }
 
 TEST_F(CryptTest, Rc4DerivedKeyIsAStreamKey) {
