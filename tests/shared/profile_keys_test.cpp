@@ -290,24 +290,27 @@ TEST_F(ProfileKeysTest, CreatedKeyPairsCarryTheIdentityAndUnlock) {
     }
 }
 
-TEST_F(ProfileKeysTest, OwnPublicKeyLoadsFromTheRecord) {
+class OwnPublicKey : public ProfileKeysTest, public ::testing::WithParamInterface<Provider> {};
+INSTANTIATE_TEST_SUITE_P(Providers, OwnPublicKey, ::testing::Values(Provider::Base, Provider::Enhanced),
+                         [](const auto& p) { return p.param == Provider::Base ? "Base" : "Enhanced"; });
+
+TEST_P(OwnPublicKey, LoadsFromTheRecord) {
     importOwnerProfile();
-    for (Provider p : {Provider::Base, Provider::Enhanced}) {
-        HCRYPTPROV prov = 0;
-        ASSERT_TRUE(acquireWorkContainer(p, &prov));
-        HCRYPTKEY key = 0;
-        ASSERT_TRUE(loadOwnPublicKey(prov, p, &key));
-        DWORD size = 0;
-        ASSERT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size));
-        Bytes exported(size);
-        ASSERT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, exported.data(), &size));
-        const Bytes record = fixture(p == Provider::Base ? "profile/base/cert-record.bin" : "profile/enhanced/cert-record.bin");
-        const ByteView blob = *certificateKeyBlob(record);
-        EXPECT_EQ(exported, Bytes(blob.begin(), blob.end()));
-        CryptDestroyKey(key);
-        CryptReleaseContext(prov, 0);
-        CryptAcquireContextA(&prov, kWorkContainerName, providerName(p), PROV_RSA_FULL, CRYPT_DELETEKEYSET);
-    }
+    const Provider p = GetParam();
+    HCRYPTPROV prov = 0;
+    ASSERT_TRUE(acquireWorkContainer(p, &prov));
+    HCRYPTKEY key = 0;
+    ASSERT_TRUE(loadOwnPublicKey(prov, p, &key));
+    DWORD size = 0;
+    ASSERT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, nullptr, &size));
+    Bytes exported(size);
+    ASSERT_TRUE(CryptExportKey(key, 0, PUBLICKEYBLOB, 0, exported.data(), &size));
+    const Bytes record = fixture(p == Provider::Base ? "profile/base/cert-record.bin" : "profile/enhanced/cert-record.bin");
+    const ByteView blob = *certificateKeyBlob(record);
+    EXPECT_EQ(exported, Bytes(blob.begin(), blob.end()));
+    CryptDestroyKey(key);
+    CryptReleaseContext(prov, 0);
+    CryptAcquireContextA(&prov, kWorkContainerName, providerName(p), PROV_RSA_FULL, CRYPT_DELETEKEYSET);
 }
 
 TEST_F(ProfileKeysTest, WithoutAProfileNothingLoads) {

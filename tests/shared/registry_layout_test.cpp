@@ -1,5 +1,5 @@
-// The registry layout table: consistent with itself, and its volatile values kept out of the
-// user's persistent hive.
+// The registry layout table: consistent with itself and with docs/registry-layout.md, and its
+// volatile values kept out of the user's persistent hive.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -10,6 +10,7 @@
 
 #include "shared/registry_layout.h"
 #include "shared_test_support.h"
+#include "support/fixtures.h"
 
 namespace vlt {
 namespace {
@@ -60,6 +61,41 @@ TEST(RegistryLayout, OnlyTheUnlockCacheIsVolatile) {
             volatileNames.insert(e.valueName);
         }
     EXPECT_EQ(volatileNames, (std::set<std::string>{"TempExchangeBlob1", "TempExchangeBlob2"}));
+}
+
+// "Key/Value: TYPE" for each value row, the key being the last part of its path.
+std::string valueRow(const std::string& key, const std::string& name, const std::string& type) {
+    return key + "/" + name + ": " + type;
+}
+
+std::string cell(const std::string& row, std::size_t index) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= index; ++i) start = row.find('|', start) + 1;
+    const std::size_t end = row.find('|', start);
+    const std::size_t first = row.find_first_not_of(' ', start);
+    return row.substr(first, row.find_last_not_of(' ', end - 1) + 1 - first);
+}
+
+TEST(RegistryLayout, TheDocumentListsEveryValueWithItsType) {
+    std::set<std::string> table;
+    for (const auto& e : layout::registryLayout()) {
+        if (e.kind != EntryKind::Value) continue;
+        const std::string path = e.keyPath;
+        std::string type = e.type == REG_BINARY ? "BINARY" : e.type == REG_DWORD ? "DWORD" : "any";
+        if (e.isVolatile) type += ", *volatile*";
+        table.insert(valueRow(path.substr(path.rfind('\\') + 1), e.valueName, type));
+    }
+
+    std::ifstream doc(test::fixturePath("../../../docs/registry-layout.md"));
+    ASSERT_TRUE(doc) << "docs/registry-layout.md";
+    std::set<std::string> documented;
+    std::string line, section;
+    while (std::getline(doc, line)) {
+        if (line.rfind("## ", 0) == 0) section = line.substr(3, line.find(' ', 3) - 3);
+        if (line.rfind("| ", 0) != 0 || line.rfind("| Value |", 0) == 0) continue;
+        documented.insert(valueRow(section, cell(line, 0), cell(line, 1)));
+    }
+    EXPECT_EQ(documented, table);
 }
 
 class VolatileValuesTest : public test::RegistrySandboxTest {};
