@@ -50,7 +50,9 @@ TEST_P(Threads, RunWhenResumedAndEndWithTheirExitCode) {
 
     EXPECT_EQ(WaitForSingleObject(h, 0), static_cast<DWORD>(WAIT_TIMEOUT));
     EXPECT_EQ(WaitForSingleObject(h, 20), static_cast<DWORD>(WAIT_TIMEOUT));
-    if (suspended) EXPECT_FALSE(gate.ran) << "a suspended thread must not run its routine";
+    if (suspended) {
+        EXPECT_FALSE(gate.ran) << "a suspended thread must not run its routine";
+    }
     DWORD code = 0;
     ASSERT_TRUE(GetExitCodeThread(h, &code));
     EXPECT_EQ(code, kStillActive);
