@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -98,12 +97,6 @@ private:
     std::set<HWND> m_answered;
 };
 
-bool haveDisplay() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
-}
-
 }  // namespace
 
 struct FrontendScope::Impl {
@@ -152,7 +145,7 @@ FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** arg
     ui::Frontend* inner = nullptr;
     auto kind = choice.kind;
     if (kind == FrontendChoice::Kind::Automatic)
-        kind = windows && haveDisplay() ? FrontendChoice::Kind::Qt : FrontendChoice::Kind::Tty;
+        kind = windows && ui::haveDisplay() ? FrontendChoice::Kind::Qt : FrontendChoice::Kind::Tty;
     switch (kind) {
         case FrontendChoice::Kind::Headless: {
             std::ifstream in(choice.answers);

@@ -31,6 +31,7 @@ struct FrontendChoice {
 // --qt, --tty, --answers FILE, --transcript FILE, --yes, --no, --output-name NAME.
 bool parseFrontendOption(const std::vector<std::string>& args, std::size_t& i, FrontendChoice& choice);
 
+// Relative paths made absolute against the working directory (leading "./" dropped).
 std::vector<std::string> absolutePaths(const std::vector<std::string>& paths);
 
 // What the user was shown, as far as it tells about the run's outcome.

@@ -163,6 +163,24 @@ LONG locateForWrite(const KeyRef& k, Located& out, bool createBase) {
     return ERROR_SUCCESS;
 }
 
+// What every value and enumeration call starts with: the backend entered, a handle opened
+// with `right`, and where its key lives.
+struct Reached {
+    std::unique_lock<std::mutex> lock;
+    KeyRef key;
+    Located at;
+};
+
+enum class Reach { Read, Change, ChangeClasses };
+
+LONG reach(HKEY h, REGSAM right, Reach how, Reached& out) {
+    out.lock = Backend::instance().enter();
+    if (LONG rc = lookup(h, out.key)) return rc;
+    if (!(out.key.access & right)) return ERROR_ACCESS_DENIED;
+    if (how == Reach::Read) return locateForRead(out.key, out.at);
+    return locateForWrite(out.key, out.at, how == Reach::ChangeClasses);
+}
+
 // A value copy that does not outlive its use: the unlock cache passes through here.
 struct WipedValue : store::StoredValue {
     WipedValue() = default;
@@ -178,10 +196,8 @@ struct WipedValue : store::StoredValue {
 };
 
 // The value as a reader of the key sees it: volatile values first from their store.
-LONG readValue(const KeyRef& k, const std::string& name, WipedValue& out) {
+LONG readValue(const KeyRef& k, const Located& at, const std::string& name, WipedValue& out) {
     Backend& b = Backend::instance();
-    Located at;
-    if (LONG rc = locateForRead(k, at)) return rc;
     if (at.id == 0) return ERROR_FILE_NOT_FOUND;
     if (b.isVolatile(k, name)) {
         if (auto ok = at.store->checkKey(at.id); !ok) return code(ok.error());
@@ -348,13 +364,10 @@ LONG RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD
                       LPDWORD lpcbData) {
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
-    Backend& b = Backend::instance();
-    auto lock = b.enter();
-    KeyRef k;
-    if (LONG rc = lookup(hKey, k)) return rc;
-    if (!(k.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
+    Reached r;
+    if (LONG rc = reach(hKey, KEY_QUERY_VALUE, Reach::Read, r)) return rc;
     WipedValue v;
-    if (LONG rc = readValue(k, lpValueName ? lpValueName : "", v)) return rc;
+    if (LONG rc = readValue(r.key, r.at, lpValueName ? lpValueName : "", v)) return rc;
 
     const auto size = static_cast<DWORD>(v.data.size());
     if (lpType) *lpType = v.type;
@@ -376,12 +389,10 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
     const std::string name = lpValueName ? lpValueName : "";
     if (name.size() > kMaxValueName) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    auto lock = b.enter();
-    KeyRef k;
-    if (LONG rc = lookup(hKey, k)) return rc;
-    if (!(k.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    Located at;
-    if (LONG rc = locateForWrite(k, at, true)) return rc;
+    Reached r;
+    if (LONG rc = reach(hKey, KEY_SET_VALUE, Reach::ChangeClasses, r)) return rc;
+    const KeyRef& k = r.key;
+    const Located& at = r.at;
     const std::string_view data(reinterpret_cast<const char*>(lpData), lpData ? cbData : 0);
 
     if (b.isVolatile(k, name)) {
@@ -401,12 +412,10 @@ LONG RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
 LONG RegDeleteValueA(HKEY hKey, LPCSTR lpValueName) {
     const std::string name = lpValueName ? lpValueName : "";
     Backend& b = Backend::instance();
-    auto lock = b.enter();
-    KeyRef k;
-    if (LONG rc = lookup(hKey, k)) return rc;
-    if (!(k.access & KEY_SET_VALUE)) return ERROR_ACCESS_DENIED;
-    Located at;
-    if (LONG rc = locateForWrite(k, at, false)) return rc;
+    Reached r;
+    if (LONG rc = reach(hKey, KEY_SET_VALUE, Reach::Change, r)) return rc;
+    const KeyRef& k = r.key;
+    const Located& at = r.at;
 
     if (b.isVolatile(k, name)) {
         if (auto ok = at.store->checkKey(at.id); !ok) return code(ok.error());
@@ -518,12 +527,9 @@ LONG RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWORD lpcchVal
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpData && !lpcbData) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    auto lock = b.enter();
-    KeyRef k;
-    if (LONG rc = lookup(hKey, k)) return rc;
-    if (!(k.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    Located at;
-    if (LONG rc = locateForRead(k, at)) return rc;
+    Reached r;
+    if (LONG rc = reach(hKey, KEY_QUERY_VALUE, Reach::Read, r)) return rc;
+    const Located& at = r.at;
     if (at.id == 0) return ERROR_NO_MORE_ITEMS;
 
     // Persistent values first, then the volatile ones.
@@ -557,13 +563,9 @@ LONG RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpcchName, LP
     if (!lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
-    Backend& b = Backend::instance();
-    auto lock = b.enter();
-    KeyRef k;
-    if (LONG rc = lookup(hKey, k)) return rc;
-    if (!(k.access & KEY_ENUMERATE_SUB_KEYS)) return ERROR_ACCESS_DENIED;
-    Located at;
-    if (LONG rc = locateForRead(k, at)) return rc;
+    Reached r;
+    if (LONG rc = reach(hKey, KEY_ENUMERATE_SUB_KEYS, Reach::Read, r)) return rc;
+    const Located& at = r.at;
     if (at.id == 0) return ERROR_NO_MORE_ITEMS;
     auto sub = at.store->subkeyAt(at.id, dwIndex);
     if (!sub) return code(sub.error());
@@ -583,12 +585,9 @@ LONG RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LPDWORD lpRe
     if (lpReserved) return ERROR_INVALID_PARAMETER;
     if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
     Backend& b = Backend::instance();
-    auto lock = b.enter();
-    KeyRef k;
-    if (LONG rc = lookup(hKey, k)) return rc;
-    if (!(k.access & KEY_QUERY_VALUE)) return ERROR_ACCESS_DENIED;
-    Located at;
-    if (LONG rc = locateForRead(k, at)) return rc;
+    Reached r;
+    if (LONG rc = reach(hKey, KEY_QUERY_VALUE, Reach::Read, r)) return rc;
+    const Located& at = r.at;
 
     store::KeyStats st;
     if (at.id != 0) {

@@ -300,10 +300,7 @@ BOOL EndDialog(HWND hDlg, INT_PTR nResult) {
         auto& s = state();
         std::lock_guard lock(s.mutex);
         auto d = findLocked(hDlg);
-        if (!d) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!d) return invalidWindow(FALSE);
         d->ended = true;
         d->result = nResult;
         sameThread = d->queue == self;
@@ -327,10 +324,7 @@ HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto d = findLocked(hDlg);
-    if (!d) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
+    if (!d) return invalidWindow(nullptr);
     for (HWND h : d->children)
         if (auto c = findLocked(h); c && c->id == nIDDlgItem) return h;
     SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
@@ -341,10 +335,7 @@ int GetDlgCtrlID(HWND hWnd) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto w = findLocked(hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!w) return invalidWindow(0);
     return (w->style & WS_CHILD) ? w->id : 0;
 }
 

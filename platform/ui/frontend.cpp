@@ -1,6 +1,7 @@
 #include "ui/frontend.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 
 #include "win32/commdlg.h"
@@ -13,6 +14,12 @@ std::atomic<Frontend*> g_frontend{nullptr};
 
 void setFrontend(Frontend* f) { g_frontend.store(f); }
 Frontend* frontend() { return g_frontend.load(); }
+
+bool haveDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* w = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (w && *w);
+}
 
 std::vector<int> buttons(UINT style) {
     switch (style & MB_TYPEMASK) {

@@ -112,6 +112,8 @@ public:
 // and save dialogs are cancelled. The caller keeps ownership.
 void setFrontend(Frontend* frontend);
 Frontend* frontend();
+// Whether an X or Wayland display is there for a windowed front end.
+bool haveDisplay();
 
 // The button a message box of this style answers by default (MB_DEFBUTTONn of its buttons).
 int defaultButton(UINT style);

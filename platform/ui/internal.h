@@ -138,6 +138,12 @@ std::shared_ptr<Queue> currentQueue();
 
 std::uintptr_t newHandleLocked();
 std::shared_ptr<Window> findLocked(HWND hwnd);
+// Sets ERROR_INVALID_WINDOW_HANDLE and gives back the caller's failure result.
+template <typename R>
+R invalidWindow(R failure) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return failure;
+}
 inline HWND desktopWindow() { return reinterpret_cast<HWND>(std::uintptr_t{0x00010010}); }
 
 // Wakes the thread of a queue (its condition variable and the front end's event loop).

@@ -281,10 +281,7 @@ BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int, HWND hWnd, cons
             return FALSE;
         }
         auto w = findLocked(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!w) return invalidWindow(FALSE);
         if (w->queue != self) {
             SetLastError(ERROR_WINDOW_OF_OTHER_THREAD);
             return FALSE;

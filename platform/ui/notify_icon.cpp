@@ -123,10 +123,7 @@ BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData) {
         return FALSE;
     }
     const HWND owner = lpData->hWnd;
-    if (isRemoteHandle(owner) || !IsWindow(owner) || owner == GetDesktopWindow()) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (isRemoteHandle(owner) || !IsWindow(owner) || owner == GetDesktopWindow()) return detail::invalidWindow(FALSE);
     auto& all = icons();
     NotifyIconRequest request;
     std::uint64_t serial = 0;

@@ -165,10 +165,7 @@ LRESULT callWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto& s = state();
         std::lock_guard lock(s.mutex);
         auto w = findLocked(hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
+        if (!w) return invalidWindow(0);
         proc = w->proc;
         ++w->queue->activity;
     }
@@ -207,10 +204,7 @@ Next nextMessage(MSG* out, HWND filter, UINT first, UINT last, bool remove, bool
     const bool threadOnly = filter == reinterpret_cast<HWND>(static_cast<LONG_PTR>(-1));
     if (filter != nullptr && !threadOnly) {
         auto w = findLocked(filter);
-        if (!w || w->queue != qp) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return Next::Invalid;
-        }
+        if (!w || w->queue != qp) return invalidWindow(Next::Invalid);
     }
     for (;;) {
         if (!q.sent.empty()) {
@@ -263,20 +257,14 @@ using namespace vlt::ui::detail;
 LRESULT SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     if (vlt::ui::isRemoteHandle(hWnd)) {
         LRESULT result = 0;
-        if (!remoteSend(hWnd, Msg, wParam, lParam, &result)) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
+        if (!remoteSend(hWnd, Msg, wParam, lParam, &result)) return invalidWindow(0);
         return result;
     }
     auto self = currentQueue();
     auto& s = state();
     std::unique_lock lock(s.mutex);
     auto w = findLocked(hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!w) return invalidWindow(0);
     if (w->queue == self) {
         lock.unlock();
         return callWindow(hWnd, Msg, wParam, lParam);
@@ -326,10 +314,7 @@ BOOL postTo(const std::shared_ptr<Queue>& q, HWND hwnd, UINT msg, WPARAM wParam,
 
 BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
     if (vlt::ui::isRemoteHandle(hWnd)) {
-        if (!remotePost(hWnd, Msg, wParam, lParam)) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!remotePost(hWnd, Msg, wParam, lParam)) return invalidWindow(FALSE);
         return TRUE;
     }
     std::shared_ptr<Queue> q;
@@ -339,16 +324,10 @@ BOOL PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         std::lock_guard lock(s.mutex);
         if (hWnd != nullptr) {
             auto w = findLocked(hWnd);
-            if (!w) {
-                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-                return FALSE;
-            }
+            if (!w) return invalidWindow(FALSE);
             q = w->queue;
         }
-        if (!q->alive) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!q->alive) return invalidWindow(FALSE);
         postTo(q, hWnd, Msg, wParam, lParam);
     }
     wakeFrontend();
@@ -422,10 +401,7 @@ LRESULT DispatchMessageA(const MSG* lpMsg) {
         auto& s = state();
         std::lock_guard lock(s.mutex);
         auto w = findLocked(lpMsg->hwnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
+        if (!w) return invalidWindow(0);
         if (w->queue != self) {
             SetLastError(ERROR_WINDOW_OF_OTHER_THREAD);
             return 0;

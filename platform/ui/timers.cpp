@@ -75,10 +75,7 @@ UINT_PTR SetTimer(HWND hWnd, UINT_PTR nIDEvent, UINT uElapse, TIMERPROC lpTimerF
     std::lock_guard lock(s.mutex);
     if (hWnd != nullptr) {
         auto w = findLocked(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return 0;
-        }
+        if (!w) return invalidWindow(0);
         if (w->queue != self) {
             SetLastError(ERROR_ACCESS_DENIED);
             return 0;

@@ -60,10 +60,7 @@ HWND createWindow(const CreateParams& p) {
                 SetLastError(ERROR_TLW_WITH_WSCHILD);
                 return nullptr;
             }
-            if (!findLocked(parent)) {
-                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-                return nullptr;
-            }
+            if (!findLocked(parent)) return invalidWindow(nullptr);
         } else {
             if (parent == HWND_MESSAGE) {
                 w->messageOnly = true;
@@ -72,10 +69,7 @@ HWND createWindow(const CreateParams& p) {
                 parent = nullptr;
             } else if (parent != nullptr) {
                 auto owner = findLocked(parent);
-                if (!owner) {
-                    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-                    return nullptr;
-                }
+                if (!owner) return invalidWindow(nullptr);
                 // A top-level window is owned by the top-level ancestor of the window given.
                 while (owner && (owner->style & WS_CHILD)) owner = findLocked(owner->parent);
                 parent = owner ? owner->hwnd : nullptr;
@@ -264,10 +258,7 @@ BOOL DestroyWindow(HWND hWnd) {
         auto& s = state();
         std::lock_guard lock(s.mutex);
         auto w = findLocked(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!w) return invalidWindow(FALSE);
         if (w->queue != self) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
@@ -360,10 +351,7 @@ HWND GetParent(HWND hWnd) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto w = findLocked(hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return nullptr;
-    }
+    if (!w) return invalidWindow(nullptr);
     if (w->style & WS_CHILD) return w->parent;
     if (w->style & WS_POPUP) return w->parent;
     return nullptr;
@@ -375,10 +363,7 @@ DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto w = findLocked(hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!w) return invalidWindow(0);
     if (lpdwProcessId) *lpdwProcessId = static_cast<DWORD>(getpid());
     return w->queue->threadId;
 }
@@ -397,10 +382,7 @@ LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto w = findLocked(hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!w) return invalidWindow(0);
     switch (nIndex) {
         case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
         case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->module);
@@ -426,10 +408,7 @@ LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
     auto w = findLocked(hWnd);
-    if (!w) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!w) return invalidWindow(0);
     SetLastError(ERROR_SUCCESS);  // tells a previous value of 0 from a failure
     LONG_PTR previous = 0;
     switch (nIndex) {
@@ -479,29 +458,20 @@ LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
 }
 
 BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString) {
-    if (!IsWindow(hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!IsWindow(hWnd)) return invalidWindow(FALSE);
     return SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString)) ? TRUE : FALSE;
 }
 
 int GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
     if (lpString == nullptr || nMaxCount <= 0) return 0;
     lpString[0] = '\0';
-    if (!IsWindow(hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!IsWindow(hWnd)) return invalidWindow(0);
     return static_cast<int>(
         SendMessageA(hWnd, WM_GETTEXT, static_cast<WPARAM>(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
 }
 
 int GetWindowTextLengthA(HWND hWnd) {
-    if (!IsWindow(hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return 0;
-    }
+    if (!IsWindow(hWnd)) return invalidWindow(0);
     return static_cast<int>(SendMessageA(hWnd, WM_GETTEXTLENGTH, 0, 0));
 }
 
@@ -512,10 +482,7 @@ BOOL EnableWindow(HWND hWnd, BOOL bEnable) {
         auto& s = state();
         std::lock_guard lock(s.mutex);
         auto w = findLocked(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!w) return invalidWindow(FALSE);
         wasDisabled = (w->style & WS_DISABLED) != 0;
         change = wasDisabled == (bEnable != FALSE);
         if (bEnable) w->style &= ~static_cast<DWORD>(WS_DISABLED);
@@ -543,10 +510,7 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         auto& s = state();
         std::lock_guard lock(s.mutex);
         auto w = findLocked(hWnd);
-        if (!w) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            return FALSE;
-        }
+        if (!w) return invalidWindow(FALSE);
         wasVisible = (w->style & WS_VISIBLE) != 0;
         if (show) w->style |= WS_VISIBLE;
         else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
@@ -583,10 +547,7 @@ HWND SetFocus(HWND hWnd) {
         if (previous != nullptr && !findLocked(previous)) previous = nullptr;
         if (hWnd != nullptr) {
             auto w = findLocked(hWnd);
-            if (!w) {
-                SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-                return nullptr;
-            }
+            if (!w) return invalidWindow(nullptr);
             if (w->queue != self) {
                 SetLastError(ERROR_ACCESS_DENIED);
                 return nullptr;
@@ -616,10 +577,7 @@ HWND GetFocus() {
 BOOL SetForegroundWindow(HWND hWnd) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    if (!findLocked(hWnd)) {
-        SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-        return FALSE;
-    }
+    if (!findLocked(hWnd)) return invalidWindow(FALSE);
     s.foreground = hWnd;
     return TRUE;
 }

@@ -8,7 +8,7 @@
 #include "shared/registry_layout.h"
 #include "shellext/locked_file.h"
 #include "support/fixtures.h"
-#include "world.h"
+#include "support/world/world.h"
 
 namespace vlt::test {
 namespace {
@@ -57,7 +57,7 @@ TEST(InteropUnlock, EveryLockedFixtureUnlocksFromTheCacheWithoutPassword) {
     for (const auto& f : lockedFixtures()) {
         SCOPED_TRACE(f["path"].get<std::string>());
         World w;
-        w.fillCacheFromFixtures();
+        w.fillCache();
         const std::string locked = place(w, f);
         const auto report = w.unlock({locked});
         EXPECT_EQ(report.done, 1u) << w.ui().transcriptText();

@@ -14,7 +14,7 @@
 #include "shellext/progress.h"
 #include "support/fixtures.h"
 #include "win32/winuser.h"
-#include "world.h"
+#include "support/world/world.h"
 
 namespace vlt::test {
 namespace {
@@ -200,7 +200,7 @@ TEST(LockUnlock, ExistingOutputIsReplacedOnYesAndKeptOnNo) {
     writeFile(file, pattern(700));
     ASSERT_TRUE(w.lock({file}).allDone());
     writeFile(file, std::string("a newer x.doc"));
-    w.fillCacheFromFixtures();
+    w.fillCache();
 
     // No, then cancel the save dialog: both files stay as they are, the file is not done.
     w.ui().answerMessageBox(IDNO);

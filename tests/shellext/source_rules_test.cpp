@@ -13,7 +13,7 @@
 #include "shellext/progress.h"
 #include "support/sandbox.h"
 #include "win32/winuser.h"
-#include "world.h"
+#include "support/world/world.h"
 
 namespace vlt::test {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "support/fixtures.h"
 #include "win32/winuser.h"
-#include "world.h"
+#include "support/world/world.h"
 
 namespace vlt::test {
 namespace {

@@ -41,7 +41,7 @@ bool opensFor(Session& s, const std::string& locked, const std::string& profile)
     const std::string out = s.sandbox().root() + "/" + head.header.sourceName;
     fs::remove(out);
     s.fillCache(profile);
-    const bool opened = s.unlockDirect({copy}).allDone();
+    const bool opened = s.unlock({copy}).allDone();
     s.clearCache();
     fs::remove(copy);
     fs::remove(out);

@@ -159,7 +159,7 @@ TEST(VtMenuInvoke, UnlockAsksForThePasswordOnlyWhileTheProfileIsLocked) {
     Session s;
     const std::string file = s.path("report.doc");
     test::writeFile(file, pattern(700));
-    ASSERT_TRUE(s.lockDirect({file}).allDone());
+    ASSERT_TRUE(s.lock({file}).allDone());
     fs::remove(file);
     ASSERT_FALSE(s.cachePresent());
 
@@ -210,7 +210,7 @@ TEST(VtMenuInvoke, CancelledPasswordDialogStartsNoWorker) {
         Session s;
         const std::string file = s.path("a.txt");
         test::writeFile(file, pattern(30));
-        ASSERT_TRUE(s.lockDirect({file}).allDone());
+        ASSERT_TRUE(s.lock({file}).allDone());
         fs::remove(file);
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kPasswordDialog, action));
         HandlerRef h = s.handler({file + ".Vtf"});

@@ -147,8 +147,8 @@ TEST(VtMenuProgress, UnlockRunGoesOnPastAnotherPersonsFile) {
     test::writeFile(a, pattern(10, 1));
     test::writeFile(b, pattern(10, 2));
     test::writeFile(c, pattern(10, 3));
-    ASSERT_TRUE(s.lockDirect({a, c}).allDone());
-    ASSERT_TRUE(s.lockDirect({b}, "Tomas Reyes", 1).allDone());
+    ASSERT_TRUE(s.lock({a, c}).allDone());
+    ASSERT_TRUE(s.lock({b}, "Tomas Reyes", 1).allDone());
     for (const auto& p : {a, b, c}) fs::remove(p);
     s.fillCache();
     s.ui().clear();

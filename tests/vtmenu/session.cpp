@@ -6,15 +6,8 @@
 #include <filesystem>
 
 #include "com/dataobject.h"
-#include "crypt/providers.h"
-#include "registry/hives.h"
-#include "shared/certificate_record.h"
-#include "shared/registry_key.h"
-#include "shared/registry_layout.h"
 #include "shellext/menu/context_menu.h"
 #include "shellext/menu/dialogs.h"
-#include "shellext/process_state.h"
-#include "support/fixtures.h"
 #include "ui/resources.h"
 
 namespace vlt::vtmtest {
@@ -26,13 +19,6 @@ constexpr const char* kShellClass = "VltVtmTestShell";
 
 LRESULT shellProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-void setBinary(HKEY root, const char* key, const char* name, const std::vector<unsigned char>& data) {
-    RegistryKey k;
-    ASSERT_EQ(k.Create(root, key), ERROR_SUCCESS);
-    ASSERT_EQ(RegSetValueExA(k.Handle(), name, 0, REG_BINARY, data.data(), static_cast<DWORD>(data.size())),
-              ERROR_SUCCESS);
 }
 
 // The dialogs, icons and clips of the handler linked into this program live in its module,
@@ -57,36 +43,6 @@ HINSTANCE testModule() {
     return ui::moduleOf(&anchor);
 }
 
-// ---- Front end ----------------------------------------------------------------------------------
-
-int SpyFrontend::messageBox(const ui::MessageBoxRequest& request) {
-    if (onMessageBox) onMessageBox(request);
-    return headless.messageBox(request);
-}
-
-ui::SaveDialogAnswer SpyFrontend::saveDialog(const ui::SaveDialogRequest& request) {
-    return headless.saveDialog(request);
-}
-
-void SpyFrontend::windowShown(HWND hwnd) {
-    headless.windowShown(hwnd);
-    ui::WindowState d;
-    if (onShown && ui::describe(hwnd, d) && d.kind == ui::WindowKind::Dialog) onShown(hwnd, d.id);
-}
-
-void SpyFrontend::windowChanged(HWND hwnd, ui::Change what) {
-    if (onChanged) onChanged(hwnd, what);
-    headless.windowChanged(hwnd, what);
-}
-
-void SpyFrontend::windowClosing(HWND hwnd) {
-    ui::WindowState d;
-    if (onClosing && ui::describe(hwnd, d) && d.kind == ui::WindowKind::Dialog) onClosing(hwnd, d.id);
-    headless.windowClosing(hwnd);
-}
-
-UINT SpyFrontend::popupMenu(const ui::PopupMenuRequest& request) { return headless.popupMenu(request); }
-
 // ---- Handler ------------------------------------------------------------------------------------
 
 HandlerRef::HandlerRef(HandlerRef&& other) noexcept : init(other.init), menu(other.menu) {
@@ -103,15 +59,6 @@ HandlerRef::~HandlerRef() {
 
 Session::Session() {
     registerOnce();
-    registry::resetHives();
-    crypt::resetForTesting();
-    layout::declareVolatileValues();
-    shellext::clearPassword();
-    shellext::g_busy.store(0);
-    shellext::g_cancel.store(0);
-    ui::setFrontend(&m_spy);
-    installOwnerProfile();
-    setSetting(layout::kEncrypt, kEnhancedRc2);
     m_window = CreateWindowExA(0, kShellClass, "Explorer", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, testModule(),
                                nullptr);
     EXPECT_NE(m_window, nullptr);
@@ -119,90 +66,6 @@ Session::Session() {
 
 Session::~Session() {
     if (m_window) DestroyWindow(m_window);
-    ui::setFrontend(nullptr);
-    shellext::clearPassword();
-    shellext::g_busy.store(0);
-    shellext::g_cancel.store(0);
-    registry::resetHives();
-}
-
-void Session::installOwnerProfile() {
-    using test::fixture;
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kExchangeBlob1, fixture("profile/base/cert-record.bin"));
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kExchangeBlob2, fixture("profile/base/wrapped-key.bin"));
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kExchangeBlob3,
-              fixture("profile/enhanced/cert-record.bin"));
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kExchangeBlob4,
-              fixture("profile/enhanced/wrapped-key.bin"));
-    RegistryKey k;
-    ASSERT_EQ(k.Create(HKEY_CURRENT_USER, layout::kProfileKey), ERROR_SUCCESS);
-    ASSERT_EQ(k.SetDword(1, layout::kInitUser), ERROR_SUCCESS);
-}
-
-void Session::removeProfile() {
-    RegistryKey k;
-    ASSERT_EQ(k.Create(HKEY_CURRENT_USER, layout::kProfileKey), ERROR_SUCCESS);
-    for (const char* name : {layout::kExchangeBlob1, layout::kExchangeBlob2, layout::kExchangeBlob3,
-                             layout::kExchangeBlob4, layout::kInitUser})
-        RegDeleteValueA(k.Handle(), name);
-}
-
-void Session::setSetting(const char* name, DWORD value) {
-    RegistryKey k;
-    ASSERT_EQ(k.Create(HKEY_CURRENT_USER, layout::kSettingsKey), ERROR_SUCCESS);
-    ASSERT_EQ(k.SetDword(value, name), ERROR_SUCCESS);
-}
-
-void Session::fillCache(const std::string& profile) {
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kTempExchangeBlob1,
-              test::fixture(profile + "/base/plain-key.bin"));
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kTempExchangeBlob2,
-              test::fixture(profile + "/enhanced/plain-key.bin"));
-}
-
-void Session::clearCache() {
-    RegistryKey k;
-    ASSERT_EQ(k.Create(HKEY_CURRENT_USER, layout::kProfileKey), ERROR_SUCCESS);
-    RegDeleteValueA(k.Handle(), layout::kTempExchangeBlob1);
-    RegDeleteValueA(k.Handle(), layout::kTempExchangeBlob2);
-}
-
-bool Session::cachePresent() const {
-    RegistryKey k;
-    if (k.Open(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return false;
-    DWORD size = 0;
-    return RegQueryValueExA(k.Handle(), layout::kTempExchangeBlob1, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS;
-}
-
-void Session::addToStore(const std::string& name, const std::string& profile, DWORD algorithmWord, DWORD storeFlag) {
-    CertificateStoreEntry entry;
-    entry.algorithm = algorithmWord;
-    entry.enhancedRecord = test::fixture(profile + "/enhanced/cert-record.bin");
-    entry.baseRecord = test::fixture(profile + "/base/cert-record.bin");
-    setBinary(storeFlag == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, layout::kCertificateKey, name.c_str(),
-              buildCertificateStoreEntry(entry));
-}
-
-shellext::RunReport Session::lockDirect(const std::vector<std::string>& files, const std::string& recipient,
-                                        DWORD storeFlag) {
-    shellext::OperationRequest request;
-    request.selection = files;
-    request.recipient = recipient;
-    request.storeFlag = storeFlag;
-    shellext::g_busy.store(1);
-    auto report = shellext::runLock(request);
-    shellext::g_busy.store(0);
-    return report;
-}
-
-shellext::RunReport Session::unlockDirect(const std::vector<std::string>& files, const std::string& password) {
-    if (!password.empty()) shellext::setPassword(password.data(), password.size());
-    shellext::OperationRequest request;
-    request.selection = files;
-    shellext::g_busy.store(1);
-    auto report = shellext::runUnlock(request);
-    shellext::g_busy.store(0);
-    return report;
 }
 
 HandlerRef Session::handlerFrom(IClassFactory* factory, const std::vector<std::string>& files) {
@@ -246,29 +109,23 @@ std::vector<Posted> Session::takeFocusMessages() {
     return out;
 }
 
-std::vector<std::string> Session::messages() const {
-    std::vector<std::string> out;
-    for (const auto& e : m_spy.headless.messageBoxes()) out.push_back(e.text);
-    return out;
-}
-
 std::vector<TranscriptEntry> Session::shown(int resourceId) const {
     std::vector<TranscriptEntry> out;
-    for (const auto& e : m_spy.headless.transcript())
+    for (const auto& e : ui().transcript())
         if (e.kind == TranscriptEntry::Kind::DialogShown && e.resourceId == resourceId) out.push_back(e);
     return out;
 }
 
 std::vector<TranscriptEntry> Session::closed(int resourceId) const {
     std::vector<TranscriptEntry> out;
-    for (const auto& e : m_spy.headless.transcript())
+    for (const auto& e : ui().transcript())
         if (e.kind == TranscriptEntry::Kind::DialogClosed && e.resourceId == resourceId) out.push_back(e);
     return out;
 }
 
 std::vector<std::string> Session::notes() const {
     std::vector<std::string> out;
-    for (const auto& e : m_spy.headless.transcript())
+    for (const auto& e : ui().transcript())
         if (e.kind == TranscriptEntry::Kind::Note) out.push_back(e.text);
     return out;
 }

@@ -3,44 +3,22 @@
 // this process (the logic linked in) or of libVTMenu32.so.
 #pragma once
 
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
-#include "frontends/headless/headless_frontend.h"
-#include "shellext/workers.h"
-#include "support/sandbox.h"
-#include "ui/frontend.h"
+#include "support/world/world.h"
 #include "ui/state.h"
 #include "win32/objbase.h"
 #include "win32/shlobj.h"
 
 namespace vlt::vtmtest {
 
-inline constexpr DWORD kEnhancedRc2 = 0x10006602;
-inline constexpr DWORD kBaseRc2 = 0x6602;
-inline constexpr const char* kOwnerPassword = "Lantern-Frost 1984";
+using test::kBaseRc2;
+using test::kEnhancedRc2;
+using test::kOwnerPassword;
+using test::SpyFrontend;
 
 inline constexpr UINT kLock = 0, kGrant = 1, kUnlock = 2, kShred = 3, kAbout = 4;
-
-// The headless front end, with hooks called before it sees each event. Hooks run on whatever
-// thread the event comes from; set them before the action that fires them.
-class SpyFrontend final : public ui::Frontend {
-public:
-    frontends::HeadlessFrontend headless;
-    std::function<void(const ui::MessageBoxRequest&)> onMessageBox;
-    std::function<void(HWND dialog, int resourceId)> onShown;    // after the script was queued
-    std::function<void(HWND control, ui::Change)> onChanged;
-    std::function<void(HWND dialog, int resourceId)> onClosing;
-
-    int messageBox(const ui::MessageBoxRequest& request) override;
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
-    void windowShown(HWND hwnd) override;
-    void windowChanged(HWND hwnd, ui::Change what) override;
-    void windowClosing(HWND hwnd) override;
-    UINT popupMenu(const ui::PopupMenuRequest& request) override;
-};
 
 // The two interfaces of one handler object, released at the end.
 struct HandlerRef {
@@ -61,30 +39,11 @@ struct Posted {
     bool operator==(const Posted&) const = default;
 };
 
-class Session {
+// The sandboxed user at the Explorer: a World with a shell window that invokes the commands.
+class Session : public test::World {
 public:
     Session();
     ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-
-    // Profile, settings and stores, as the applet and the wizard leave them.
-    void installOwnerProfile();
-    void removeProfile();
-    void setSetting(const char* name, DWORD value);
-    // The plain private keys of a fixture profile ("profile" or "contact") as the unlock
-    // cache holds them.
-    void fillCache(const std::string& profile = "profile");
-    void clearCache();
-    bool cachePresent() const;
-    // A person's entry in the personal (storeFlag 1) or system (0) store, from a fixture profile.
-    void addToStore(const std::string& name, const std::string& profile, DWORD algorithmWord, DWORD storeFlag);
-
-    // A lock run straight on the worker code, without menu or dialogs (to prepare files).
-    shellext::RunReport lockDirect(const std::vector<std::string>& files, const std::string& recipient = "",
-                                   DWORD storeFlag = 1);
-    // An unlock run straight on the worker code, with the unlock cache or the password given.
-    shellext::RunReport unlockDirect(const std::vector<std::string>& files, const std::string& password = "");
 
     // A handler of this process, initialised with the files in the shell's order.
     HandlerRef handler(const std::vector<std::string>& files);
@@ -97,22 +56,15 @@ public:
     std::vector<Posted> takeFocusMessages();
 
     HWND shellWindow() const { return m_window; }
-    test::Sandbox& sandbox() { return m_sandbox; }
-    SpyFrontend& spy() { return m_spy; }
-    frontends::HeadlessFrontend& ui() { return m_spy.headless; }
-    std::string path(const std::string& name) const { return m_sandbox.path(name); }
 
     // From the transcript.
-    std::vector<frontends::TranscriptEntry> messageBoxes() const { return m_spy.headless.messageBoxes(); }
-    std::vector<std::string> messages() const;
+    std::vector<frontends::TranscriptEntry> messageBoxes() const { return ui().messageBoxes(); }
     std::vector<frontends::TranscriptEntry> shown(int resourceId) const;
     std::vector<frontends::TranscriptEntry> closed(int resourceId) const;
     std::vector<std::string> notes() const;
-    std::string transcript() const { return m_spy.headless.transcriptText(); }
+    std::string transcript() const { return ui().transcriptText(); }
 
 private:
-    test::Sandbox m_sandbox;
-    SpyFrontend m_spy;
     HWND m_window = nullptr;
 };
 

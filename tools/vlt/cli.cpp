@@ -1,10 +1,7 @@
 #include "cli.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -121,15 +118,6 @@ int finishOutput(int status) {
         return kFailed;
     }
     return status;
-}
-
-std::string absolutePath(const std::string& path) {
-    if (!path.empty() && path.front() == '/') return path;
-    char cwd[PATH_MAX];
-    if (getcwd(cwd, sizeof cwd) == nullptr) return path;
-    std::string p = path;
-    while (p.rfind("./", 0) == 0) p = p.substr(2);
-    return std::string(cwd) + "/" + p;
 }
 
 }  // namespace vlt::cli

@@ -45,7 +45,6 @@ int usageError(const std::string& message, const char* help);
 // Flushes standard output; kFailed with a message when anything written to it was lost,
 // else status.
 int finishOutput(int status);
-std::string absolutePath(const std::string& path);
 
 int cmdProfile(const std::vector<std::string>& words);
 int cmdLock(const std::vector<std::string>& words);

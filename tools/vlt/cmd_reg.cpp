@@ -133,7 +133,7 @@ int exportKey(const std::vector<std::string>& operands) {
         if (std::fwrite(text->data(), 1, text->size(), stdout) != text->size()) return finishOutput(kFailed);
         return finishOutput(kOk);
     }
-    if (auto r = sys::writeFileAtomically(absolutePath(operands[1]), text->data(), text->size(), 0600); !r) {
+    if (auto r = sys::writeFileAtomically(host::absolutePaths({operands[1]}).front(), text->data(), text->size(), 0600); !r) {
         std::fprintf(stderr, "vlt: %s\n", r.error().message.c_str());
         return kFailed;
     }

@@ -57,12 +57,6 @@ int usage(const std::string& message) {
     return 2;
 }
 
-bool haveDisplay() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -95,7 +89,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<vlt::frontends::QtApplication> qtApp;
     std::unique_ptr<vlt::frontends::QtFrontend> qt;
 #endif
-    if (options.kind == Options::Kind::Automatic && haveDisplay()) options.kind = Options::Kind::Qt;
+    if (options.kind == Options::Kind::Automatic && vlt::ui::haveDisplay()) options.kind = Options::Kind::Qt;
     if (options.kind == Options::Kind::Headless) {
         headless = std::make_unique<vlt::frontends::HeadlessFrontend>();
         if (!options.answers.empty()) {

@@ -1,4 +1,4 @@
-#include "world.h"
+#include "support/world/world.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "shared/registry_layout.h"
 #include "shellext/process_state.h"
 #include "support/fixtures.h"
-#include "ui/frontend.h"
+#include "ui/state.h"
 
 namespace vlt::test {
 namespace {
@@ -23,6 +23,34 @@ void setBinary(HKEY root, const char* key, const char* name, const std::vector<u
 
 }  // namespace
 
+int SpyFrontend::messageBox(const ui::MessageBoxRequest& request) {
+    if (onMessageBox) onMessageBox(request);
+    return headless.messageBox(request);
+}
+
+ui::SaveDialogAnswer SpyFrontend::saveDialog(const ui::SaveDialogRequest& request) {
+    return headless.saveDialog(request);
+}
+
+void SpyFrontend::windowShown(HWND hwnd) {
+    headless.windowShown(hwnd);
+    ui::WindowState d;
+    if (onShown && ui::describe(hwnd, d) && d.kind == ui::WindowKind::Dialog) onShown(hwnd, d.id);
+}
+
+void SpyFrontend::windowChanged(HWND hwnd, ui::Change what) {
+    if (onChanged) onChanged(hwnd, what);
+    headless.windowChanged(hwnd, what);
+}
+
+void SpyFrontend::windowClosing(HWND hwnd) {
+    ui::WindowState d;
+    if (onClosing && ui::describe(hwnd, d) && d.kind == ui::WindowKind::Dialog) onClosing(hwnd, d.id);
+    headless.windowClosing(hwnd);
+}
+
+UINT SpyFrontend::popupMenu(const ui::PopupMenuRequest& request) { return headless.popupMenu(request); }
+
 World::World(ProfileOptions options) {
     registry::resetHives();
     crypt::resetForTesting();
@@ -30,7 +58,7 @@ World::World(ProfileOptions options) {
     shellext::clearPassword();
     shellext::g_busy.store(0);
     shellext::g_cancel.store(0);
-    ui::setFrontend(&m_ui);
+    ui::setFrontend(&m_spy);
     installOwnerProfile(options);
     setSetting(layout::kEncrypt, kEnhancedRc2);
 }
@@ -38,6 +66,8 @@ World::World(ProfileOptions options) {
 World::~World() {
     ui::setFrontend(nullptr);
     shellext::clearPassword();
+    shellext::g_busy.store(0);
+    shellext::g_cancel.store(0);
     registry::resetHives();
 }
 
@@ -76,10 +106,17 @@ void World::deleteSetting(const char* name) {
     RegDeleteValueA(k.Handle(), name);
 }
 
-void World::fillCacheFromFixtures() {
-    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kTempExchangeBlob1, fixture("profile/base/plain-key.bin"));
+void World::fillCache(const std::string& profile) {
+    setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kTempExchangeBlob1, fixture(profile + "/base/plain-key.bin"));
     setBinary(HKEY_CURRENT_USER, layout::kProfileKey, layout::kTempExchangeBlob2,
-              fixture("profile/enhanced/plain-key.bin"));
+              fixture(profile + "/enhanced/plain-key.bin"));
+}
+
+void World::clearCache() {
+    RegistryKey k;
+    ASSERT_EQ(k.Create(HKEY_CURRENT_USER, layout::kProfileKey), ERROR_SUCCESS);
+    RegDeleteValueA(k.Handle(), layout::kTempExchangeBlob1);
+    RegDeleteValueA(k.Handle(), layout::kTempExchangeBlob2);
 }
 
 bool World::cachePresent() const {
@@ -104,7 +141,9 @@ shellext::RunReport World::lock(const std::vector<std::string>& files, const std
     request.recipient = recipient;
     request.storeFlag = storeFlag;
     shellext::g_busy.store(1);
-    return shellext::runLock(request);
+    auto report = shellext::runLock(request);
+    shellext::g_busy.store(0);
+    return report;
 }
 
 shellext::RunReport World::unlock(const std::vector<std::string>& files, const std::string& password) {
@@ -112,12 +151,14 @@ shellext::RunReport World::unlock(const std::vector<std::string>& files, const s
     shellext::OperationRequest request;
     request.selection = files;
     shellext::g_busy.store(1);
-    return shellext::runUnlock(request);
+    auto report = shellext::runUnlock(request);
+    shellext::g_busy.store(0);
+    return report;
 }
 
 std::vector<std::string> World::messages() const {
     std::vector<std::string> out;
-    for (const auto& e : m_ui.messageBoxes()) out.push_back(e.text);
+    for (const auto& e : m_spy.headless.messageBoxes()) out.push_back(e.text);
     return out;
 }
 
