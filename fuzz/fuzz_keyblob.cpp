@@ -5,9 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
 
+#include "base/byte_codec.h"
 #include "win32/wincrypt.h"
 
 namespace {
@@ -74,10 +74,7 @@ void checkSame(const std::vector<BYTE>& out, const uint8_t* data, size_t size) {
         const BYTE want = i < size ? data[i] : 0;
         if (out[i] != want) std::abort();
     }
-    ALG_ID in = 0, back = 0;
-    std::memcpy(&in, data + 4, 4);
-    std::memcpy(&back, out.data() + 4, 4);
-    if (pairAlg(in) != back) std::abort();
+    if (pairAlg(vlt::loadLE<ALG_ID>(data + 4)) != vlt::loadLE<ALG_ID>(out.data() + 4)) std::abort();
 }
 
 }  // namespace

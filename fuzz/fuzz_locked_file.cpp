@@ -4,10 +4,10 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shellext/locked_file.h"
+#include "shared/locked_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace vlt::shellext;
+    using namespace vlt;
     MemorySource source(data, size);
     const LockedFileHead head = readLockedFileHead(source, size);
     if (head.status != HeadStatus::Ok) return 0;

@@ -18,11 +18,9 @@ Result<std::optional<std::vector<StoreItem>>> parseStore(ByteReader& in) {
     if (!in.u32(count)) return fileProblem(FileProblem::Malformed, "store count cut short");
     std::vector<StoreItem> items;
     for (DWORD i = 0; i < count; ++i) {
-        ByteView name;
-        ByteView data;
-        if (!in.block(name) || !in.block(data))
+        StoreItem& item = items.emplace_back();
+        if (!in.block(item.name) || !in.block(item.data))
             return fileProblem(FileProblem::Malformed, "store item runs past the end");
-        items.push_back({asString(name), Bytes(data.begin(), data.end())});
     }
     return std::optional<std::vector<StoreItem>>{std::move(items)};
 }
@@ -34,7 +32,6 @@ void appendStore(Bytes& out, const std::vector<StoreItem>& items) {
         appendBlock(out, item.data);
     }
 }
-
 
 // Every value of a store key, or nothing when the key cannot be created or opened.
 std::optional<std::vector<StoreItem>> collectStore(HKEY hive, LPCSTR path) {
@@ -66,13 +63,8 @@ Result<BackupFile> parseBackupFile(ByteView file) {
     ByteReader in(file);
     if (auto header = readFileHeader(in); !header) return header.error();
     BackupFile backup;
-    ByteView blocks[4];
-    for (auto& block : blocks)
-        if (!in.block(block)) return fileProblem(FileProblem::Malformed, "profile value runs past the end");
-    backup.baseRecord.assign(blocks[0].begin(), blocks[0].end());
-    backup.baseWrappedKey.assign(blocks[1].begin(), blocks[1].end());
-    backup.enhancedRecord.assign(blocks[2].begin(), blocks[2].end());
-    backup.enhancedWrappedKey.assign(blocks[3].begin(), blocks[3].end());
+    for (Bytes* value : {&backup.baseRecord, &backup.baseWrappedKey, &backup.enhancedRecord, &backup.enhancedWrappedKey})
+        if (!in.block(*value)) return fileProblem(FileProblem::Malformed, "profile value runs past the end");
     if (!in.u32(backup.initUser) || !in.u32(backup.timeOutPeriod))
         return fileProblem(FileProblem::Malformed, "InitUser or TimeOut Period cut short");
     auto personal = parseStore(in);

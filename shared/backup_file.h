@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "base/byte_codec.h"
 #include "base/result.h"
-#include "shared/byte_stream.h"
 #include "shared/registry_layout.h"
 #include "win32/windef.h"
 

@@ -5,16 +5,10 @@ namespace vlt {
 Result<CertificateRecord> parseCertificateRecord(ByteView bytes) {
     ByteReader in(bytes);
     CertificateRecord record;
-    ByteView blob;
-    if (!in.block(blob)) return fail("certificate record: key blob runs past the end", ERROR_INVALID_DATA);
-    record.keyBlob.assign(blob.begin(), blob.end());
-    std::string* fields[] = {&record.identity.displayName, &record.identity.eMailId, &record.identity.street,
-                             &record.identity.city, &record.identity.state};
-    for (std::string* field : fields) {
-        ByteView text;
-        if (!in.block(text)) return fail("certificate record: identity string runs past the end", ERROR_INVALID_DATA);
-        *field = asString(text);
-    }
+    if (!in.block(record.keyBlob)) return fail("certificate record: key blob runs past the end", ERROR_INVALID_DATA);
+    Identity& id = record.identity;
+    for (std::string* field : {&id.displayName, &id.eMailId, &id.street, &id.city, &id.state})
+        if (!in.block(*field)) return fail("certificate record: identity string runs past the end", ERROR_INVALID_DATA);
     return record;
 }
 
@@ -48,13 +42,10 @@ Result<std::string> certificateDisplayName(ByteView record, std::size_t bufferSi
 Result<CertificateStoreEntry> parseCertificateStoreEntry(ByteView bytes) {
     ByteReader in(bytes);
     CertificateStoreEntry entry;
-    ByteView enhanced;
-    ByteView base;
     if (!in.u32(entry.algorithm)) return fail("store entry: no algorithm word", ERROR_INVALID_DATA);
-    if (!in.block(enhanced)) return fail("store entry: Enhanced record runs past the end", ERROR_INVALID_DATA);
-    if (!in.block(base)) return fail("store entry: Base record runs past the end", ERROR_INVALID_DATA);
-    entry.enhancedRecord.assign(enhanced.begin(), enhanced.end());
-    entry.baseRecord.assign(base.begin(), base.end());
+    if (!in.block(entry.enhancedRecord))
+        return fail("store entry: Enhanced record runs past the end", ERROR_INVALID_DATA);
+    if (!in.block(entry.baseRecord)) return fail("store entry: Base record runs past the end", ERROR_INVALID_DATA);
     return entry;
 }
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/byte_codec.h"
 #include "base/result.h"
 #include "shared/algorithm_word.h"
-#include "shared/byte_stream.h"
 
 namespace vlt {
 

@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "base/byte_codec.h"
 #include "base/result.h"
-#include "shared/byte_stream.h"
 
 namespace vlt {
 

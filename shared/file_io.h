@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shared/byte_stream.h"
+#include "base/byte_codec.h"
 
 namespace vlt {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_codec.h"
 #include "base/wipe.h"
 #include "shared/algorithm_word.h"
-#include "shared/byte_stream.h"
 #include "win32/wincrypt.h"
 
 namespace vlt {

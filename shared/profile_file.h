@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/byte_codec.h"
 #include "base/result.h"
-#include "shared/byte_stream.h"
 #include "shared/certificate_record.h"
 #include "win32/windef.h"
 

@@ -4,8 +4,8 @@
 
 #include <optional>
 
+#include "base/byte_codec.h"
 #include "base/wipe.h"
-#include "shared/byte_stream.h"
 #include "shared/registry_key.h"
 #include "win32/winreg.h"
 

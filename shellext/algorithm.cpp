@@ -1,5 +1,6 @@
 #include "shellext/algorithm.h"
 
+#include "base/byte_codec.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 
@@ -25,9 +26,7 @@ bool chooseAlgorithm(CryptoState& state, const std::string& recipient, DWORD sto
         DWORD length = 0;
         auto entry = store.QueryBinary(rc, recipient.c_str(), length);
         if (!entry || rc != ERROR_SUCCESS || entry->size() < 4) return false;
-        const auto& e = *entry;
-        word = static_cast<DWORD>(e[0]) | static_cast<DWORD>(e[1]) << 8 | static_cast<DWORD>(e[2]) << 16 |
-               static_cast<DWORD>(e[3]) << 24;
+        word = loadLE<DWORD>(entry->data());
     }
     applyAlgorithmWord(state, word);
     return true;

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "shared/locked_file.h"
 #include "shellext/crypto_state.h"
-#include "shellext/locked_file.h"
 
 namespace vlt::shellext {
 

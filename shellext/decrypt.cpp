@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "shared/locked_file.h"
 #include "shared/registry_layout.h"
 #include "shellext/file_ops.h"
-#include "shellext/locked_file.h"
 #include "shellext/messages.h"
 #include "shellext/process_state.h"
 #include "shellext/progress.h"

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
+#include "shared/locked_file.h"
 #include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "shellext/file_ops.h"
-#include "shellext/locked_file.h"
 #include "shellext/messages.h"
 #include "shellext/process_state.h"
 #include "shellext/progress.h"

@@ -3,8 +3,8 @@
 
 #include <string>
 
+#include "shared/locked_file.h"
 #include "shellext/crypto_state.h"
-#include "shellext/locked_file.h"
 #include "sys/files.h"
 
 namespace vlt::shellext {

@@ -10,24 +10,23 @@ Header readHeader(const BYTE* p) {
     Header h;
     h.type = p[0];
     h.version = p[1];
-    h.reserved = static_cast<WORD>(p[2] | p[3] << 8);
-    h.alg = getDword(p + 4);
+    h.reserved = loadLE<WORD>(p + 2);
+    h.alg = loadLE<DWORD>(p + 4);
     return h;
 }
 
 void putHeader(BYTE* p, BYTE type, ALG_ID alg) {
     p[0] = type;
     p[1] = CUR_BLOB_VERSION;
-    p[2] = 0;
-    p[3] = 0;
-    putDword(p + 4, alg);
+    storeLE<WORD>(p + 2, 0);
+    storeLE<DWORD>(p + 4, alg);
 }
 
 HRESULT parseRsa(const BYTE* blob, std::size_t size, bool isPrivate, DWORD& bitlen, ossl::RsaNumbers& out) {
     if (size < kRsaHeaderBytes) return NTE_BAD_DATA;
-    const DWORD magic = getDword(blob + 8);
-    bitlen = getDword(blob + 12);
-    out.e = getDword(blob + 16);
+    const DWORD magic = loadLE<DWORD>(blob + 8);
+    bitlen = loadLE<DWORD>(blob + 12);
+    out.e = loadLE<DWORD>(blob + 16);
     if (magic != (isPrivate ? kMagicPrivate : kMagicPublic)) return NTE_BAD_DATA;
     if (bitlen % 8 != 0 || bitlen < kMinRsaBlobBits || bitlen > kMaxRsaBlobBits || out.e == 0) return NTE_BAD_DATA;
     if (size < (isPrivate ? privateMinSize(bitlen) : publicSize(bitlen))) return NTE_BAD_DATA;
@@ -56,9 +55,9 @@ HRESULT parseRsa(const BYTE* blob, std::size_t size, bool isPrivate, DWORD& bitl
 
 void writeRsa(BYTE* out, bool isPrivate, ALG_ID alg, DWORD bitlen, const ossl::RsaNumbers& numbers) {
     putHeader(out, isPrivate ? PRIVATEKEYBLOB : PUBLICKEYBLOB, alg);
-    putDword(out + 8, isPrivate ? kMagicPrivate : kMagicPublic);
-    putDword(out + 12, bitlen);
-    putDword(out + 16, numbers.e);
+    storeLE<DWORD>(out + 8, isPrivate ? kMagicPrivate : kMagicPublic);
+    storeLE<DWORD>(out + 12, bitlen);
+    storeLE<DWORD>(out + 16, numbers.e);
     BYTE* p = out + kRsaHeaderBytes;
     auto put = [&](const std::vector<unsigned char>& v) {
         std::memcpy(p, v.data(), v.size());

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "base/byte_codec.h"
 #include "crypt/openssl/ossl.h"
 #include "win32/wincrypt.h"
 
@@ -14,17 +15,6 @@ constexpr std::size_t kRsaHeaderBytes = 20;  // BLOBHEADER + RSAPUBKEY
 constexpr std::size_t kSimpleHeaderBytes = 12;  // BLOBHEADER + ALG_ID of the wrapping key
 constexpr DWORD kMagicPublic = 0x31415352;  // "RSA1"
 constexpr DWORD kMagicPrivate = 0x32415352;  // "RSA2"
-
-inline DWORD getDword(const BYTE* p) {
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
-inline void putDword(BYTE* p, DWORD v) {
-    p[0] = static_cast<BYTE>(v);
-    p[1] = static_cast<BYTE>(v >> 8);
-    p[2] = static_cast<BYTE>(v >> 16);
-    p[3] = static_cast<BYTE>(v >> 24);
-}
 
 struct Header {
     BYTE type = 0;

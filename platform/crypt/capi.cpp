@@ -402,7 +402,7 @@ BOOL exportSimple(KeyObj& key, KeyObj* wrap, BYTE* pbData, DWORD* pdwDataLen) {
         }
     }
     blobs::putHeader(pbData, SIMPLEBLOB, key.alg);
-    blobs::putDword(pbData + 8, d.alg);
+    vlt::storeLE<DWORD>(pbData + 8, d.alg);
     // The blob carries the RSA result least significant byte first.
     BYTE* out = pbData + blobs::kSimpleHeaderBytes;
     std::fill(out, out + mod, BYTE{0});
@@ -446,7 +446,7 @@ BOOL importPrivate(ULONG_PTR hProv, const ProvCtx& prov, const BYTE* pb, DWORD l
         // A wrong password shows as a wrong magic or numbers that do not make a key. The key is
         // what authenticates; up to one block of padding after it is tolerated whatever its bytes.
         if (len < blobs::kRsaHeaderBytes) return fail(NTE_BAD_DATA);
-        const DWORD claimed = blobs::getDword(body + 4);
+        const DWORD claimed = vlt::loadLE<DWORD>(body + 4);
         if (claimed % 8 != 0 || claimed < kMinRsaBlobBits || claimed > kMaxRsaBlobBits) return fail(NTE_BAD_DATA);
         const std::size_t full = blobs::privateSize(claimed);
         if (len < full || len > full + kRc2BlockBytes) return fail(NTE_BAD_DATA);

@@ -2,7 +2,8 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
+
+#include "base/byte_codec.h"
 
 namespace vlt::ipc::wire {
 namespace {
@@ -12,19 +13,6 @@ constexpr std::uint32_t kReplyMagic = 0x524c4c56;    // "VLLR"
 constexpr std::uint16_t kVersion = 1;
 constexpr std::string_view kEntryHeader = "vlt-window 1\n";
 constexpr std::size_t kMaxText = 4096;
-
-template <typename T>
-void put(unsigned char* at, T value) {
-    for (std::size_t i = 0; i < sizeof(T); ++i)
-        at[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(value) >> (8 * i));
-}
-
-template <typename T>
-T get(const unsigned char* at) {
-    std::uint64_t v = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) v |= static_cast<std::uint64_t>(at[i]) << (8 * i);
-    return static_cast<T>(v);
-}
 
 // "<key> <decimal>\n" at pos.
 bool readNumber(std::string_view text, std::size_t& pos, std::string_view key, std::uint64_t* value) {
@@ -119,47 +107,47 @@ pid_t pidOfName(std::string_view name) {
 
 std::array<unsigned char, kRequestSize> encode(const Request& r) {
     std::array<unsigned char, kRequestSize> b{};
-    put<std::uint32_t>(&b[0], kRequestMagic);
-    put<std::uint16_t>(&b[4], kVersion);
-    put<std::uint16_t>(&b[6], static_cast<std::uint16_t>(r.kind));
-    put<std::uint64_t>(&b[8], r.instance);
-    put<std::uint64_t>(&b[16], r.hwnd);
-    put<std::uint32_t>(&b[24], r.msg);
-    put<std::uint64_t>(&b[32], r.wParam);
-    put<std::uint64_t>(&b[40], r.lParam);
+    storeLE<std::uint32_t>(&b[0], kRequestMagic);
+    storeLE<std::uint16_t>(&b[4], kVersion);
+    storeLE<std::uint16_t>(&b[6], static_cast<std::uint16_t>(r.kind));
+    storeLE<std::uint64_t>(&b[8], r.instance);
+    storeLE<std::uint64_t>(&b[16], r.hwnd);
+    storeLE<std::uint32_t>(&b[24], r.msg);
+    storeLE<std::uint64_t>(&b[32], r.wParam);
+    storeLE<std::uint64_t>(&b[40], r.lParam);
     return b;
 }
 
 std::array<unsigned char, kReplySize> encode(const Reply& r) {
     std::array<unsigned char, kReplySize> b{};
-    put<std::uint32_t>(&b[0], kReplyMagic);
-    put<std::uint32_t>(&b[4], static_cast<std::uint32_t>(r.status));
-    put<std::uint64_t>(&b[8], r.result);
+    storeLE<std::uint32_t>(&b[0], kReplyMagic);
+    storeLE<std::uint32_t>(&b[4], static_cast<std::uint32_t>(r.status));
+    storeLE<std::uint64_t>(&b[8], r.result);
     return b;
 }
 
 std::optional<Request> decodeRequest(const unsigned char* b) {
-    if (get<std::uint32_t>(&b[0]) != kRequestMagic || get<std::uint16_t>(&b[4]) != kVersion) return std::nullopt;
+    if (loadLE<std::uint32_t>(&b[0]) != kRequestMagic || loadLE<std::uint16_t>(&b[4]) != kVersion) return std::nullopt;
     Request r;
-    const auto kind = get<std::uint16_t>(&b[6]);
+    const auto kind = loadLE<std::uint16_t>(&b[6]);
     if (kind != static_cast<std::uint16_t>(Kind::Send) && kind != static_cast<std::uint16_t>(Kind::Post))
         return std::nullopt;
     r.kind = static_cast<Kind>(kind);
-    r.instance = get<std::uint64_t>(&b[8]);
-    r.hwnd = get<std::uint64_t>(&b[16]);
-    r.msg = get<std::uint32_t>(&b[24]);
-    r.wParam = get<std::uint64_t>(&b[32]);
-    r.lParam = get<std::uint64_t>(&b[40]);
+    r.instance = loadLE<std::uint64_t>(&b[8]);
+    r.hwnd = loadLE<std::uint64_t>(&b[16]);
+    r.msg = loadLE<std::uint32_t>(&b[24]);
+    r.wParam = loadLE<std::uint64_t>(&b[32]);
+    r.lParam = loadLE<std::uint64_t>(&b[40]);
     return r;
 }
 
 std::optional<Reply> decodeReply(const unsigned char* b) {
-    if (get<std::uint32_t>(&b[0]) != kReplyMagic) return std::nullopt;
-    const auto status = get<std::uint32_t>(&b[4]);
+    if (loadLE<std::uint32_t>(&b[0]) != kReplyMagic) return std::nullopt;
+    const auto status = loadLE<std::uint32_t>(&b[4]);
     if (status > static_cast<std::uint32_t>(Status::Refused)) return std::nullopt;
     Reply r;
     r.status = static_cast<Status>(status);
-    r.result = get<std::uint64_t>(&b[8]);
+    r.result = loadLE<std::uint64_t>(&b[8]);
     return r;
 }
 

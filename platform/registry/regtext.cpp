@@ -5,6 +5,7 @@
 #include <cstring>
 #include <set>
 
+#include "base/byte_codec.h"
 #include "base/codepage.h"
 #include "registry/hives.h"
 #include "registry/nls.h"
@@ -81,9 +82,7 @@ bool utf16leToUtf8(std::string_view in, std::string& out, size_t& errorAt) {
         errorAt = in.size() - 1;
         return false;
     }
-    auto unit = [&](size_t i) {
-        return static_cast<char16_t>(static_cast<unsigned char>(in[i]) | (static_cast<unsigned char>(in[i + 1]) << 8));
-    };
+    auto unit = [&](size_t i) { return static_cast<char16_t>(loadLE<std::uint16_t>(in.data() + i)); };
     for (size_t i = 0; i < in.size(); i += 2) {
         const char16_t u = unit(i);
         if (u >= 0xD800 && u <= 0xDBFF) {
@@ -556,8 +555,7 @@ Result<void> Formatter::value(const RegTextValue& v, const std::string& where) {
         }
     }
     if (v.type == REG_DWORD && data.size() == 4) {
-        std::uint32_t dw = 0;
-        for (int k = 3; k >= 0; --k) dw = (dw << 8) | static_cast<unsigned char>(data[static_cast<size_t>(k)]);
+        const auto dw = loadLE<std::uint32_t>(data.data());
         char buf[16];
         std::snprintf(buf, sizeof buf, "dword:%08x", dw);
         m_out += prefix + buf + "\n";

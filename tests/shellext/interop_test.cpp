@@ -4,9 +4,9 @@
 
 #include <filesystem>
 
+#include "shared/locked_file.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
-#include "shellext/locked_file.h"
 #include "support/fixtures.h"
 #include "support/world/world.h"
 
@@ -69,9 +69,9 @@ TEST(InteropUnlock, HeadersReadAsTheManifestSays) {
     for (const auto& f : lockedFixtures()) {
         SCOPED_TRACE(f["path"].get<std::string>());
         const auto bytes = fixture(f["path"]);
-        shellext::MemorySource source(bytes.data(), bytes.size());
-        const auto head = shellext::readLockedFileHead(source, bytes.size());
-        ASSERT_EQ(head.status, shellext::HeadStatus::Ok);
+        MemorySource source(bytes.data(), bytes.size());
+        const auto head = readLockedFileHead(source, bytes.size());
+        ASSERT_EQ(head.status, HeadStatus::Ok);
         EXPECT_EQ(head.header.headerLength, f["header"]["header_length"].get<DWORD>());
         EXPECT_EQ(toHex({head.header.sender.begin(), head.header.sender.end()}), f["header"]["sender_hex"]);
         EXPECT_EQ(toHex({head.header.sourcePath.begin(), head.header.sourcePath.end()}),

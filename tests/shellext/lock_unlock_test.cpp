@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "shared/certificate_record.h"
+#include "shared/locked_file.h"
 #include "shared/registry_layout.h"
-#include "shellext/locked_file.h"
 #include "shellext/process_state.h"
 #include "shellext/progress.h"
 #include "support/fixtures.h"
@@ -27,10 +27,10 @@ std::vector<unsigned char> pattern(std::size_t n, unsigned seed = 7) {
     return v;
 }
 
-shellext::LockedFileHead headOf(const std::string& path) {
+LockedFileHead headOf(const std::string& path) {
     const auto bytes = readFile(path);
-    shellext::MemorySource source(bytes.data(), bytes.size());
-    return shellext::readLockedFileHead(source, bytes.size());
+    MemorySource source(bytes.data(), bytes.size());
+    return readLockedFileHead(source, bytes.size());
 }
 
 std::vector<std::string> filesIn(const std::string& dir) {
@@ -51,7 +51,7 @@ TEST(LockUnlock, RoundTripsInBothProvidersAndKeepsTheAlgorithmWord) {
             writeFile(file, plain);
             ASSERT_TRUE(w.lock({file}).allDone()) << w.ui().transcriptText();
             const auto head = headOf(file + ".Vtf");
-            ASSERT_EQ(head.status, shellext::HeadStatus::Ok);
+            ASSERT_EQ(head.status, HeadStatus::Ok);
             EXPECT_EQ(head.keyBlock.algorithmWord, word);
             EXPECT_EQ(head.keyBlock.blob.size(), (word & 0x10000000) ? 140u : 76u);  // the fixture keys: 1024 and 512 bits
             EXPECT_EQ(head.header.sender, "Marta Okafor");
@@ -68,7 +68,7 @@ TEST(LockUnlock, RoundTripsInBothProvidersAndKeepsTheAlgorithmWord) {
 }
 
 TEST(LockUnlock, HeaderLengthCountsEachStringWithItsLength) {
-    const auto header = shellext::buildHeader("Ann", "/tmp/a.txt", "a.txt");
+    const auto header = buildHeader("Ann", "/tmp/a.txt", "a.txt");
     ASSERT_GE(header.size(), 6u);
     EXPECT_EQ(header[2] | header[3] << 8 | header[4] << 16 | header[5] << 24, (4 + 14) + (4 + 3) + (4 + 10) + (4 + 5));
 }
@@ -95,7 +95,7 @@ TEST(LockUnlock, RelockingReplacesTheOldLockedFileOnlyWhenTheNewOneIsComplete) {
     writeFile(file, pattern(300));
     writeFile(file + ".Vtf", std::string("an older locked file"));
     ASSERT_TRUE(w.lock({file}).allDone());
-    EXPECT_EQ(headOf(file + ".Vtf").status, shellext::HeadStatus::Ok);
+    EXPECT_EQ(headOf(file + ".Vtf").status, HeadStatus::Ok);
     EXPECT_EQ(filesIn(w.sandbox().files()), (std::vector<std::string>{"a.txt", "a.txt.Vtf"}));
 }
 
@@ -379,8 +379,8 @@ TEST(LockUnlock, OutputNameFromHeaderNeverLeavesTheFolder) {
     auto bytes = readFile(file + ".Vtf");
     const auto head = headOf(file + ".Vtf");
     const std::string evil = "../escaped.txt";
-    auto rebuilt = shellext::buildHeader(head.header.sender, head.header.sourcePath, evil);
-    const auto block = shellext::buildKeyBlock(head.keyBlock.algorithmWord, head.keyBlock.blob);
+    auto rebuilt = buildHeader(head.header.sender, head.header.sourcePath, evil);
+    const auto block = buildKeyBlock(head.keyBlock.algorithmWord, head.keyBlock.blob);
     rebuilt.insert(rebuilt.end(), block.begin(), block.end());
     rebuilt.insert(rebuilt.end(), bytes.begin() + static_cast<long>(head.ciphertextOffset), bytes.end());
     const std::string crafted = w.path("crafted.Vtf");
@@ -422,12 +422,12 @@ TEST(LockUnlock, FailedOutputLeavesTheExistingTargetAndNoTemporaryFile) {
 }
 
 TEST(LockUnlock, NamesTravelInTheAnsiCodePage) {
-    EXPECT_EQ(shellext::nameToHeader("caf\xC3\xA9.txt"), "caf\xE9.txt");
-    EXPECT_EQ(shellext::nameFromHeader("caf\xE9.txt"), "caf\xC3\xA9.txt");
+    EXPECT_EQ(nameToHeader("caf\xC3\xA9.txt"), "caf\xE9.txt");
+    EXPECT_EQ(nameFromHeader("caf\xE9.txt"), "caf\xC3\xA9.txt");
     // Not in Windows-1252: kept as UTF-8 and read back unchanged.
     const std::string kanji = "\xE6\x97\xA5\xE6\x9C\xAC.txt";
-    EXPECT_EQ(shellext::nameToHeader(kanji), kanji);
-    EXPECT_EQ(shellext::nameFromHeader(kanji), kanji);
+    EXPECT_EQ(nameToHeader(kanji), kanji);
+    EXPECT_EQ(nameFromHeader(kanji), kanji);
 
     World w;
     const std::string file = w.path("caf\xC3\xA9.txt");
@@ -440,10 +440,10 @@ TEST(LockUnlock, NamesTravelInTheAnsiCodePage) {
 }
 
 TEST(LockUnlock, PlainFileNames) {
-    for (const char* bad : {"", ".", "..", "a/b", "../x", "/etc/passwd"}) EXPECT_FALSE(shellext::isPlainFileName(bad)) << bad;
-    EXPECT_FALSE(shellext::isPlainFileName(std::string(256, 'a')));
-    EXPECT_FALSE(shellext::isPlainFileName(std::string("a\0b", 3)));
-    for (const char* good : {"a", "...", "a..b", "x.doc", "name with spaces"}) EXPECT_TRUE(shellext::isPlainFileName(good));
+    for (const char* bad : {"", ".", "..", "a/b", "../x", "/etc/passwd"}) EXPECT_FALSE(isPlainFileName(bad)) << bad;
+    EXPECT_FALSE(isPlainFileName(std::string(256, 'a')));
+    EXPECT_FALSE(isPlainFileName(std::string("a\0b", 3)));
+    for (const char* good : {"a", "...", "a..b", "x.doc", "name with spaces"}) EXPECT_TRUE(isPlainFileName(good));
 }
 
 }  // namespace

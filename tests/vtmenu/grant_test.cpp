@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "session.h"
-#include "shellext/locked_file.h"
+#include "shared/locked_file.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/menu/launchers.h"
 #include "shellext/menu/pictures.h"
@@ -35,8 +35,8 @@ bool opensFor(Session& s, const std::string& locked, const std::string& profile)
     fs::copy_file(locked, copy, fs::copy_options::overwrite_existing);
     const auto head = [&] {
         const auto bytes = test::readFile(copy);
-        shellext::MemorySource source(bytes.data(), bytes.size());
-        return shellext::readLockedFileHead(source, bytes.size());
+        MemorySource source(bytes.data(), bytes.size());
+        return readLockedFileHead(source, bytes.size());
     }();
     const std::string out = s.sandbox().root() + "/" + head.header.sourceName;
     fs::remove(out);
@@ -162,8 +162,8 @@ TEST(VtMenuGrant, SystemStoreWinsWhenBothListsHaveASelection) {
     for (const auto& p : {both, personal, system}) {
         ASSERT_TRUE(test::fileExists(p + ".Vtf")) << p << "\n" << s.transcript();
         const auto bytes = test::readFile(p + ".Vtf");
-        shellext::MemorySource source(bytes.data(), bytes.size());
-        const auto head = shellext::readLockedFileHead(source, bytes.size());
+        MemorySource source(bytes.data(), bytes.size());
+        const auto head = readLockedFileHead(source, bytes.size());
         EXPECT_EQ(head.header.sender, "Marta Okafor");
         EXPECT_EQ(head.keyBlock.algorithmWord, kEnhancedRc2);
     }
@@ -197,8 +197,8 @@ TEST(VtMenuGrant, DoubleClickOnANameLocksAtOnce) {
     EXPECT_EQ(s.closed(shellext::kGrantDialog).size(), 2u);
     EXPECT_EQ(s.closed(shellext::kProgressDialog).size(), 2u);
     const auto bytes = test::readFile(viaPersonal + ".Vtf");
-    shellext::MemorySource source(bytes.data(), bytes.size());
-    EXPECT_EQ(shellext::readLockedFileHead(source, bytes.size()).keyBlock.algorithmWord, kBaseRc2);
+    MemorySource source(bytes.data(), bytes.size());
+    EXPECT_EQ(readLockedFileHead(source, bytes.size()).keyBlock.algorithmWord, kBaseRc2);
     EXPECT_TRUE(opensFor(s, viaPersonal + ".Vtf", "contact"));
     EXPECT_TRUE(opensFor(s, viaSystem + ".Vtf", "profile"));
     EXPECT_EQ(shellext::g_busy.load(), 0);

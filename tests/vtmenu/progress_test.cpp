@@ -7,8 +7,8 @@
 #include <mutex>
 
 #include "session.h"
+#include "shared/locked_file.h"
 #include "shared/registry_layout.h"
-#include "shellext/locked_file.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/process_state.h"
 #include "support/sandbox.h"
@@ -21,10 +21,10 @@ namespace {
 namespace fs = std::filesystem;
 const std::vector<Posted> kFocusPair = {{WM_KILLFOCUS, 0, 0}, {WM_SETFOCUS, 0, 0}};
 
-shellext::LockedFileHead headOf(const std::string& path) {
+LockedFileHead headOf(const std::string& path) {
     const auto bytes = test::readFile(path);
-    shellext::MemorySource source(bytes.data(), bytes.size());
-    return shellext::readLockedFileHead(source, bytes.size());
+    MemorySource source(bytes.data(), bytes.size());
+    return readLockedFileHead(source, bytes.size());
 }
 
 // Whether a progress dialog is open (shown and not ended) right now.
@@ -66,7 +66,7 @@ TEST(VtMenuProgress, LockRunsOnAWorkerBehindTheProgressDialog) {
     s.spy().onChanged = nullptr;
     s.spy().onMessageBox = nullptr;
 
-    EXPECT_EQ(headOf(file + ".Vtf").status, shellext::HeadStatus::Ok) << s.transcript();
+    EXPECT_EQ(headOf(file + ".Vtf").status, HeadStatus::Ok) << s.transcript();
     EXPECT_EQ(headOf(file + ".Vtf").header.sender, "Marta Okafor");
     EXPECT_EQ(test::readFile(file), pattern(320));
     EXPECT_FALSE(test::fileExists(fifo + ".Vtf"));
@@ -122,7 +122,7 @@ TEST(VtMenuProgress, CancelDuringAMultiFileLockStopsInTheCurrentFile) {
     // partial output is gone and its source kept; the third was never touched.
     EXPECT_EQ(namesIn(s.sandbox().files()), (std::vector<std::string>{"1.bin.Vtf", "2.bin", "3.bin"}))
         << s.transcript();
-    EXPECT_EQ(headOf(first + ".Vtf").status, shellext::HeadStatus::Ok);
+    EXPECT_EQ(headOf(first + ".Vtf").status, HeadStatus::Ok);
     EXPECT_EQ(test::readFile(second), pattern(160 * 2000, 2));
     EXPECT_EQ(test::readFile(third), pattern(100, 3));
     const auto closed = s.closed(shellext::kProgressDialog);
@@ -137,7 +137,7 @@ TEST(VtMenuProgress, CancelDuringAMultiFileLockStopsInTheCurrentFile) {
     s.ui().clear();
     HandlerRef again = s.handler({third});
     EXPECT_EQ(s.invoke(again.menu, kLock), S_OK);
-    EXPECT_EQ(headOf(third + ".Vtf").status, shellext::HeadStatus::Ok) << s.transcript();
+    EXPECT_EQ(headOf(third + ".Vtf").status, HeadStatus::Ok) << s.transcript();
 }
 
 TEST(VtMenuProgress, UnlockRunGoesOnPastAnotherPersonsFile) {

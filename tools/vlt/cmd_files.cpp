@@ -50,10 +50,10 @@ std::optional<std::string> unlockTarget(const std::string& path) {
     if (!input) return std::nullopt;
     sys::BufferedReader reader(input->fd, 1 << 16);
     shellext::ReaderSource source(reader);
-    const auto head = shellext::readLockedFileHead(source, input->size);
+    const auto head = readLockedFileHead(source, input->size);
     close(input->fd);
-    if (head.status != shellext::HeadStatus::Ok) return std::nullopt;
-    return sys::folderOf(path) + "/" + shellext::nameFromHeader(head.header.sourceName);
+    if (head.status != HeadStatus::Ok) return std::nullopt;
+    return sys::folderOf(path) + "/" + nameFromHeader(head.header.sourceName);
 }
 
 // Picks the person in the grant dialog as the user would, or cancels it when NAME is not in

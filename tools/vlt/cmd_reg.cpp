@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/byte_codec.h"
 #include "cli.h"
 #include "registry/nls.h"
 #include "registry/regtext.h"
@@ -50,7 +51,7 @@ std::string describe(DWORD type, const std::vector<BYTE>& data) {
     switch (type) {
         case REG_DWORD:
             if (data.size() == 4) {
-                const DWORD v = data[0] | data[1] << 8 | data[2] << 16 | static_cast<DWORD>(data[3]) << 24;
+                const DWORD v = loadLE<DWORD>(data.data());
                 char text[32];
                 std::snprintf(text, sizeof text, "0x%08x (%u)", v, v);
                 return std::string("REG_DWORD ") + text;

@@ -1,26 +1,12 @@
-#include "shellext/locked_file.h"
+#include "shared/locked_file.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "registry/nls.h"
 
-namespace vlt::shellext {
+namespace vlt {
 namespace {
-
-void putDword(std::vector<BYTE>& out, DWORD v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
-void putString(std::vector<BYTE>& out, const std::string& s) {
-    putDword(out, static_cast<DWORD>(s.size()));
-    out.insert(out.end(), s.begin(), s.end());
-}
-
-DWORD getDword(const BYTE* p) {
-    return static_cast<DWORD>(p[0]) | static_cast<DWORD>(p[1]) << 8 | static_cast<DWORD>(p[2]) << 16 |
-           static_cast<DWORD>(p[3]) << 24;
-}
 
 // No header string or key blob is anywhere near this long; a larger length means damage,
 // and must not make the reader allocate it.
@@ -42,14 +28,16 @@ public:
     bool dword(DWORD& v) {
         BYTE b[4];
         if (!bytes(b, 4)) return false;
-        v = getDword(b);
+        v = loadLE<DWORD>(b);
         return true;
     }
-    bool string(std::string& s) {
+    // A 32-bit length and that many bytes, into a string or byte vector.
+    template <typename Container>
+    bool block(Container& out) {
         DWORD n = 0;
         if (!dword(n) || n > remaining() || n > kMaxField) return false;
-        s.resize(n);
-        return bytes(s.data(), n);
+        out.resize(n);
+        return bytes(out.data(), n);
     }
 
 private:
@@ -85,22 +73,18 @@ long MemorySource::read(void* out, std::size_t size) {
 }
 
 std::vector<BYTE> buildHeader(const std::string& sender, const std::string& sourcePath, const std::string& sourceName) {
-    std::vector<BYTE> out{1, 0};
-    putDword(out, 0);  // header length, filled in below
-    putString(out, std::string(kLockedFileMagic, kLockedFileMagicLength));
-    putString(out, sender);
-    putString(out, sourcePath);
-    putString(out, sourceName);
-    const DWORD total = static_cast<DWORD>(out.size() - 6);
-    for (int i = 0; i < 4; ++i) out[2 + i] = static_cast<BYTE>(total >> (8 * i));
+    Bytes out{1, 0};
+    appendU32(out, 0);  // header length, filled in below
+    appendBlock(out, asBytes(std::string(kLockedFileMagic, kLockedFileMagicLength)));
+    for (const auto* s : {&sender, &sourcePath, &sourceName}) appendBlock(out, asBytes(*s));
+    storeLE<DWORD>(out.data() + 2, static_cast<DWORD>(out.size() - 6));
     return out;
 }
 
 std::vector<BYTE> buildKeyBlock(DWORD algorithmWord, const std::vector<BYTE>& blob) {
-    std::vector<BYTE> out;
-    putDword(out, algorithmWord);
-    putDword(out, static_cast<DWORD>(blob.size()));
-    out.insert(out.end(), blob.begin(), blob.end());
+    Bytes out;
+    appendU32(out, algorithmWord);
+    appendBlock(out, blob);
     return out;
 }
 
@@ -121,14 +105,8 @@ LockedFileHead readLockedFileHead(ByteSource& source, std::uint64_t fileSize) {
         head.status = HeadStatus::NotLocked;
         return head;
     }
-    DWORD blobLength = 0;
-    if (!c.string(h.sender) || !c.string(h.sourcePath) || !c.string(h.sourceName) ||
-        !c.dword(head.keyBlock.algorithmWord) || !c.dword(blobLength) || blobLength > c.remaining() || blobLength > kMaxField) {
-        head.status = HeadStatus::Damaged;
-        return head;
-    }
-    head.keyBlock.blob.resize(blobLength);
-    if (!c.bytes(head.keyBlock.blob.data(), blobLength)) {
+    if (!c.block(h.sender) || !c.block(h.sourcePath) || !c.block(h.sourceName) ||
+        !c.dword(head.keyBlock.algorithmWord) || !c.block(head.keyBlock.blob)) {
         head.status = HeadStatus::Damaged;
         return head;
     }
@@ -154,4 +132,4 @@ bool isPlainFileName(const std::string& name) {
            name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
 }
 
-}  // namespace vlt::shellext
+}  // namespace vlt

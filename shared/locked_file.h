@@ -18,10 +18,10 @@
 #include <string>
 #include <vector>
 
-#include "base/result.h"
+#include "base/byte_codec.h"
 #include "win32/windef.h"
 
-namespace vlt::shellext {
+namespace vlt {
 
 inline constexpr char kLockedFileMagic[] = "Vaultine File.";
 inline constexpr std::size_t kLockedFileMagicLength = 14;
@@ -90,4 +90,4 @@ std::string nameFromHeader(const std::string& stored);
 // when it is a plain name: not empty, not "." or "..", no '/' or NUL, at most 255 bytes.
 bool isPlainFileName(const std::string& name);
 
-}  // namespace vlt::shellext
+}  // namespace vlt
