@@ -15,7 +15,6 @@ CryptoState::~CryptoState() {
         CryptReleaseContext(m_provider, 0);
         m_flags &= ~static_cast<DWORD>(kProviderHeld);
     }
-    g_busy.store(0);
     if (m_containerAcquired) {
         HCRYPTPROV gone = 0;
         CryptAcquireContextA(&gone, m_containerName.c_str(), m_heldProviderName.c_str(), PROV_RSA_FULL,

@@ -20,8 +20,7 @@ public:
 
     // Also clears the process-wide cancel flag: every run starts uncancelled.
     explicit CryptoState(HWND owner);
-    // Frees everything, deletes the container acquired in this run, clears the busy flag and
-    // closes the progress view.
+    // Frees everything, deletes the container acquired in this run and closes the progress view.
     ~CryptoState();
     CryptoState(const CryptoState&) = delete;
     CryptoState& operator=(const CryptoState&) = delete;

@@ -8,8 +8,6 @@
 #include "shellext/file_ops.h"
 #include "shellext/locked_file.h"
 #include "shellext/messages.h"
-#include "shellext/process_state.h"
-#include "shellext/progress.h"
 
 namespace vlt::shellext {
 
@@ -44,30 +42,9 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
     const auto keyBlock = buildKeyBlock(word, *state.keyBlob());
     if (!output->write(keyBlock.data(), keyBlock.size())) return FileOutcome::Failed;
 
-    Progress* progress = g_progress.load();
-    if (progress) {
-        progress->reset();
-        progress->showText(path);
-    }
-    ScaledProgress bar(progress, input.size / kChunk + 1);
-
-    sys::BufferedReader reader(input.fd);
-    BYTE chunk[kChunk + 16];
-    bool cancelled = false;
-    for (bool final = false; !final;) {
-        const long got = reader.read(chunk, kChunk);
-        if (got < 0) return FileOutcome::Failed;
-        final = got < static_cast<long>(kChunk);
-        DWORD length = static_cast<DWORD>(got);
-        if (!CryptEncrypt(state.sessionKey(), 0, final, 0, chunk, &length, sizeof chunk)) return FileOutcome::Failed;
-        if (!output->write(chunk, length)) return FileOutcome::Failed;
-        bar.unit();
-        if (g_cancel.load(std::memory_order_relaxed)) {
-            output->abandon();
-            cancelled = true;
-            break;
-        }
-    }
+    const FileOutcome pass =
+        cryptChunks(input.fd, state.sessionKey(), ChunkDirection::Lock, input.size, path, *output);
+    if (pass == FileOutcome::Failed) return pass;
 
     // Both keys go whatever the first destroy gave.
     const bool sessionGone = state.destroySessionKey();
@@ -75,7 +52,7 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
     const bool cleaned = sessionGone && exchangeGone;
     state.freeBlob();
     if (!cleaned) return FileOutcome::Failed;
-    if (cancelled) return FileOutcome::Cancelled;
+    if (pass == FileOutcome::Cancelled) return pass;
 
     if (!output->commit()) return FileOutcome::Failed;
     // The locked file and its folder entry are on disk: only now may the source go.

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
+#include <utility>
 
 #include "base/wipe.h"
 
@@ -11,8 +12,25 @@ namespace vlt::shellext {
 
 class Progress;
 
-// 1 while a command is being carried out; a second command is refused meanwhile.
+// 1 while a command is being carried out; a second command is refused meanwhile. Taken and
+// given back only through BusyGuard.
 extern std::atomic<int> g_busy;
+
+// The busy flag, held: taken in one step (a command that finds it taken is refused) and freed
+// when the guard goes, wherever the command ends.
+class BusyGuard {
+public:
+    BusyGuard() = default;
+    static BusyGuard take();
+    ~BusyGuard() { release(); }
+    BusyGuard(BusyGuard&& other) noexcept : m_held(std::exchange(other.m_held, false)) {}
+    BusyGuard& operator=(BusyGuard&& other) noexcept;
+    explicit operator bool() const { return m_held; }
+    void release();
+
+private:
+    bool m_held = false;
+};
 // Set by the progress dialog's Cancel; polled by the workers after every chunk or block.
 extern std::atomic<int> g_cancel;
 // The progress view of the running command, or nullptr.

@@ -153,25 +153,24 @@ HRESULT CContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT first
 HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     if (invocation == nullptr) return E_INVALIDARG;
     const HWND owner = invocation->hwnd;
-    if (g_busy.load() != 0) {
+    BusyGuard busy = BusyGuard::take();
+    if (!busy) {
         MessageBoxA(owner, kBusyText, "VLT Status Report", MB_ICONWARNING);
         return S_OK;
     }
-    g_busy.store(1);
+    auto request = [&] { return makeRequest(self(), m_selection, owner, std::move(busy)); };
     const auto verb = reinterpret_cast<ULONG_PTR>(invocation->lpVerb);
     // A verb given as a string is a pointer: all bits above the low word count, not only the
     // next sixteen.
     if (IS_INTRESOURCE(invocation->lpVerb)) {
         switch (LOWORD(verb)) {
-            case 0: launch(WorkerKind::Lock, self(), m_selection, owner); break;
+            case 0: launch(WorkerKind::Lock, request()); break;
             case 1: {
-                self()->AddRef();
-                auto* request = new MenuRequest;
-                request->request.selection = m_selection;
-                request->request.owner = owner;
-                request->handler = self();
+                // The dialog hands the request on to the worker or drops it; if the dialog cannot
+                // be made, it goes here.
+                std::unique_ptr<MenuRequest> grant = request();
                 DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kGrantDialog), owner, grantDialogProc,
-                                reinterpret_cast<LPARAM>(request));
+                                reinterpret_cast<LPARAM>(&grant));
                 break;
             }
             case 2: {
@@ -182,22 +181,20 @@ HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
                                                        nullptr, &size) == ERROR_SUCCESS;
                 if (unlocked || DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kPasswordDialog), owner,
                                                 passwordDialogProc, 0) == IDOK)
-                    launch(WorkerKind::Unlock, self(), m_selection, owner);
+                    launch(WorkerKind::Unlock, request());
                 profile.Close();
                 break;
             }
             case 3:
                 if (MessageBoxA(owner, kConfirmDelete, "Confirm File Delete", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) ==
                     IDOK)
-                    launch(WorkerKind::SecureDelete, self(), m_selection, owner);
-                else
-                    g_busy.store(0);
+                    launch(WorkerKind::SecureDelete, request());
                 break;
             case 4: MessageBoxA(owner, kAboutText, "About VLT", MB_OK | MB_ICONINFORMATION); break;
             default: break;
         }
     }
-    g_busy.store(0);
+    busy.release();
     PostMessageA(owner, WM_KILLFOCUS, 0, 0);
     PostMessageA(owner, WM_SETFOCUS, 0, 0);
     return S_OK;
