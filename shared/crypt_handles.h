@@ -26,13 +26,36 @@ public:
         m_key = 0;
         return k;
     }
-    void reset() {
-        if (m_key != 0) CryptDestroyKey(m_key);
+    // False when the provider refused to destroy the key; it is let go either way.
+    bool reset() {
+        const bool destroyed = m_key == 0 || CryptDestroyKey(m_key) != FALSE;
         m_key = 0;
+        return destroyed;
     }
 
 private:
     HCRYPTKEY m_key = 0;
+};
+
+class CryptProvider {
+public:
+    CryptProvider() = default;
+    ~CryptProvider() { reset(); }
+    CryptProvider(const CryptProvider&) = delete;
+    CryptProvider& operator=(const CryptProvider&) = delete;
+
+    HCRYPTPROV get() const { return m_prov; }
+    HCRYPTPROV* out() {
+        reset();
+        return &m_prov;
+    }
+    void reset() {
+        if (m_prov != 0) CryptReleaseContext(m_prov, 0);
+        m_prov = 0;
+    }
+
+private:
+    HCRYPTPROV m_prov = 0;
 };
 
 class CryptHash {

@@ -102,7 +102,7 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
     auto output = sys::AtomicFile::create(outputPath, input.mode & replacedMode(outputPath) & 0777);
     if (!output) return FileOutcome::Failed;
 
-    if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
+    if (!state.hasProvider()) return FileOutcome::Failed;
     state.destroySessionKey();
     state.freeBlob();
     if (!state.adoptBlob(head.keyBlock.blob) || !state.importSessionKey(0)) return FileOutcome::Failed;

@@ -34,8 +34,8 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
     if (!output->write(header.data(), header.size())) return FileOutcome::Failed;
 
     // Every file gets a session key of its own, RC2 whatever the algorithm word says.
-    if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
-    if (!state.has(CryptoState::kSessionKeyHeld) && !state.generateSessionKey(CALG_RC2, CRYPT_EXPORTABLE))
+    if (!state.hasProvider()) return FileOutcome::Failed;
+    if (!state.hasSessionKey() && !state.generateSessionKey(CALG_RC2, CRYPT_EXPORTABLE))
         return FileOutcome::Failed;
     if (!state.exportSessionKey()) return FileOutcome::Failed;
     const DWORD word = state.algorithm() | (state.enhanced() ? kEnhancedBit : 0);

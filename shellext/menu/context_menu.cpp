@@ -68,7 +68,7 @@ HRESULT CContextMenuFactory::LockServer(BOOL) { return S_OK; }
 // ---- Handler ----------------------------------------------------------------------------------
 
 CContextMenuHandler::~CContextMenuHandler() {
-    if (m_data) m_data->Release();
+    m_data.reset();
     m_selection.clear();
     if (m_submenu) DestroyMenu(m_submenu);
 }
@@ -92,13 +92,8 @@ ULONG CContextMenuHandler::Release() {
 
 HRESULT CContextMenuHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) {
     m_hasLockedFile = 0;
-    if (m_data) {
-        m_data->Release();
-        m_data = nullptr;
-    }
-    if (data == nullptr) return S_OK;
-    m_data = data;
-    m_data->AddRef();
+    m_data = com::ComPtr<IDataObject>::share(data);
+    if (!m_data) return S_OK;
 
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
