@@ -32,23 +32,9 @@ char* passwordBuffer() {
 }
 }  // namespace
 
-BusyGuard BusyGuard::take() {
-    BusyGuard guard;
+BusyGuard takeBusyFlag() {
     int free = 0;
-    guard.m_held = g_busy.compare_exchange_strong(free, 1);
-    return guard;
-}
-
-BusyGuard& BusyGuard::operator=(BusyGuard&& other) noexcept {
-    if (this != &other) {
-        release();
-        m_held = std::exchange(other.m_held, false);
-    }
-    return *this;
-}
-
-void BusyGuard::release() {
-    if (std::exchange(m_held, false)) g_busy.store(0);
+    return BusyGuard(g_busy.compare_exchange_strong(free, 1) ? &g_busy : nullptr);
 }
 
 void setPassword(const char* ansi, std::size_t length) {

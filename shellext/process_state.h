@@ -3,8 +3,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <utility>
 
 #include "base/wipe.h"
 
@@ -17,20 +17,13 @@ class Progress;
 extern std::atomic<int> g_busy;
 
 // The busy flag, held: taken in one step (a command that finds it taken is refused) and freed
-// when the guard goes, wherever the command ends.
-class BusyGuard {
-public:
-    BusyGuard() = default;
-    static BusyGuard take();
-    ~BusyGuard() { release(); }
-    BusyGuard(BusyGuard&& other) noexcept : m_held(std::exchange(other.m_held, false)) {}
-    BusyGuard& operator=(BusyGuard&& other) noexcept;
-    explicit operator bool() const { return m_held; }
-    void release();
-
-private:
-    bool m_held = false;
+// when the guard goes, wherever the command ends. Empty when the flag was already taken.
+struct FreeBusyFlag {
+    void operator()(std::atomic<int>* flag) const { flag->store(0); }
 };
+using BusyGuard = std::unique_ptr<std::atomic<int>, FreeBusyFlag>;
+BusyGuard takeBusyFlag();
+
 // Set by the progress dialog's Cancel; polled by the workers after every chunk or block.
 extern std::atomic<int> g_cancel;
 // The progress view of the running command, or nullptr.

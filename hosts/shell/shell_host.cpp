@@ -73,24 +73,26 @@ ShellHost::~ShellHost() {
 constexpr CLSID kVaultineClsid = {0x87b9bd00, 0xc65c, 0x11cd, {0xa2, 0x59, 0x00, 0xdd, 0x01, 0x0e, 0x8c, 0x28}};
 
 Result<void> ShellHost::attach(Handler h, IShellExtInit* object, const std::vector<std::string>& files) {
-    const auto init = com::ComPtr<IShellExtInit>::adopt(object);
-    const auto data = com::ComPtr<IDataObject>::adopt(com::makeFileListDataObject(files));
+    const com::ComPtr<IShellExtInit> init(object);
+    const com::ComPtr<IDataObject> data(com::makeFileListDataObject(files));
     if (!data) return fail("a file name cannot be handed to the shell");
     init->Initialize(nullptr, data.get(), nullptr);
-    if (SUCCEEDED(init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(h.menu.out()))))
+    void* menu = nullptr;
+    if (SUCCEEDED(init->QueryInterface(IID_IContextMenu, &menu))) {
+        h.menu.reset(static_cast<IContextMenu*>(menu));
         m_handlers.push_back(std::move(h));
+    }
     return {};
 }
 
 Result<void> ShellHost::loadSuiteHandler(const std::vector<std::string>& files) {
     auto server = com::InprocServer::load(base::systemDir() + "/libVTMenu32.so");
     if (!server) return server.error();
-    com::ComPtr<IClassFactory> factory;
-    if (FAILED((*server)->getClassObject(kVaultineClsid, IID_IClassFactory, reinterpret_cast<void**>(factory.out()))))
+    IClassFactory* factory = nullptr;
+    if (FAILED((*server)->getClassObject(kVaultineClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
         return fail("the VLT shell extension offers no class factory");
     void* object = nullptr;
-    const HRESULT hr = factory->CreateInstance(nullptr, IID_IShellExtInit, &object);
-    factory.reset();
+    const HRESULT hr = com::ComPtr<IClassFactory>(factory)->CreateInstance(nullptr, IID_IShellExtInit, &object);
     if (FAILED(hr)) return fail("the VLT shell extension cannot make its handler: " + hresultText(hr));
     Handler h;
     h.name = "Vaultine";

@@ -68,7 +68,6 @@ HRESULT CContextMenuFactory::LockServer(BOOL) { return S_OK; }
 // ---- Handler ----------------------------------------------------------------------------------
 
 CContextMenuHandler::~CContextMenuHandler() {
-    m_data.reset();
     m_selection.clear();
     if (m_submenu) DestroyMenu(m_submenu);
 }
@@ -92,7 +91,7 @@ ULONG CContextMenuHandler::Release() {
 
 HRESULT CContextMenuHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) {
     m_hasLockedFile = 0;
-    m_data = com::ComPtr<IDataObject>::share(data);
+    m_data = com::share(data);
     if (!m_data) return S_OK;
 
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
@@ -148,7 +147,7 @@ HRESULT CContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT first
 HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     if (invocation == nullptr) return E_INVALIDARG;
     const HWND owner = invocation->hwnd;
-    BusyGuard busy = BusyGuard::take();
+    BusyGuard busy = takeBusyFlag();
     if (!busy) {
         MessageBoxA(owner, kBusyText, "VLT Status Report", MB_ICONWARNING);
         return S_OK;
@@ -189,7 +188,7 @@ HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
             default: break;
         }
     }
-    busy.release();
+    busy.reset();
     PostMessageA(owner, WM_KILLFOCUS, 0, 0);
     PostMessageA(owner, WM_SETFOCUS, 0, 0);
     return S_OK;

@@ -39,7 +39,7 @@ std::unique_ptr<MenuRequest> makeRequest(IUnknown* handler, const std::vector<st
     auto request = std::make_unique<MenuRequest>();
     request->request.selection = selection;
     request->request.owner = owner;
-    request->handler = com::ComPtr<IUnknown>::share(handler);
+    request->handler = com::share(handler);
     request->busy = std::move(busy);
     return request;
 }

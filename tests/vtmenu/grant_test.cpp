@@ -243,7 +243,7 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
         s.ui().clear();
         CountedUnknown handler;
         // The request takes its own reference for the dialog, and the busy flag.
-        auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::BusyGuard::take());
+        auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag());
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, action));
         const INT_PTR result = DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog),
                                                s.shellWindow(), shellext::grantDialogProc,
@@ -258,7 +258,7 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
     // Locking hands the request and the reference to the worker, which gives them back.
     s.ui().clear();
     CountedUnknown handler;
-    auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::BusyGuard::take());
+    auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag());
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "activate 1001 0"));
     DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog), s.shellWindow(),
                     shellext::grantDialogProc, reinterpret_cast<LPARAM>(&request));
