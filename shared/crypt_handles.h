@@ -3,58 +3,39 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "shared/algorithm_word.h"
 #include "win32/wincrypt.h"
 
 namespace vlt {
 
-class CryptKey {
+// One CryptoAPI handle, freed by Free when reset or destroyed.
+template <class Handle, auto Free>
+class CryptHandle {
 public:
-    CryptKey() = default;
-    ~CryptKey() { reset(); }
-    CryptKey(const CryptKey&) = delete;
-    CryptKey& operator=(const CryptKey&) = delete;
+    CryptHandle() = default;
+    ~CryptHandle() { reset(); }
+    CryptHandle(const CryptHandle&) = delete;
+    CryptHandle& operator=(const CryptHandle&) = delete;
 
-    HCRYPTKEY get() const { return m_key; }
-    HCRYPTKEY* out() {
+    Handle get() const { return m_handle; }
+    Handle* out() {
         reset();
-        return &m_key;
+        return &m_handle;
     }
-    HCRYPTKEY release() {
-        const HCRYPTKEY k = m_key;
-        m_key = 0;
-        return k;
-    }
-    void reset() {
-        if (m_key != 0) CryptDestroyKey(m_key);
-        m_key = 0;
-    }
+    Handle release() { return std::exchange(m_handle, 0); }
+    // False when the provider refused to free the handle; it is let go either way.
+    bool reset() { return m_handle == 0 || Free(release()) != FALSE; }
 
 private:
-    HCRYPTKEY m_key = 0;
+    Handle m_handle = 0;
 };
 
-class CryptHash {
-public:
-    CryptHash() = default;
-    ~CryptHash() { reset(); }
-    CryptHash(const CryptHash&) = delete;
-    CryptHash& operator=(const CryptHash&) = delete;
-
-    HCRYPTHASH get() const { return m_hash; }
-    HCRYPTHASH* out() {
-        reset();
-        return &m_hash;
-    }
-    void reset() {
-        if (m_hash != 0) CryptDestroyHash(m_hash);
-        m_hash = 0;
-    }
-
-private:
-    HCRYPTHASH m_hash = 0;
-};
+using CryptKey = CryptHandle<HCRYPTKEY, CryptDestroyKey>;
+using CryptHash = CryptHandle<HCRYPTHASH, CryptDestroyHash>;
+inline BOOL releaseContext(HCRYPTPROV provider) { return CryptReleaseContext(provider, 0); }
+using CryptProvider = CryptHandle<HCRYPTPROV, releaseContext>;
 
 // Acquires a named container with flags 0, else CRYPT_NEWKEYSET.
 bool acquireContainer(const std::string& container, Provider provider, HCRYPTPROV* prov);

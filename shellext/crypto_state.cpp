@@ -9,18 +9,8 @@ CryptoState::CryptoState(HWND owner) : m_owner(owner) { g_cancel.store(0); }
 
 CryptoState::~CryptoState() {
     freeBlob();
-    destroySessionKey();
-    destroyExchangeKey();
-    if (has(kProviderHeld)) {
-        CryptReleaseContext(m_provider, 0);
-        m_flags &= ~static_cast<DWORD>(kProviderHeld);
-    }
-    g_busy.store(0);
-    if (m_containerAcquired) {
-        HCRYPTPROV gone = 0;
-        CryptAcquireContextA(&gone, m_containerName.c_str(), m_heldProviderName.c_str(), PROV_RSA_FULL,
-                             CRYPT_DELETEKEYSET);
-    }
+    releaseKeysAndProvider();
+    if (m_containerAcquired) deleteContainer();
     if (Progress* p = g_progress.load()) p->close();
 }
 
@@ -44,86 +34,57 @@ bool CryptoState::acquire(const std::string& containerName, const std::string& p
         ok = CryptAcquireContextA(&h, c, p, PROV_RSA_FULL, CRYPT_NEWKEYSET);
     }
     if (!ok) return false;
-    m_provider = h;
+    *m_provider.out() = h;
     m_heldProviderName = providerName;
     m_containerAcquired = true;
-    m_flags |= kProviderHeld;
     return true;
 }
 
 bool CryptoState::generateSessionKey(ALG_ID algorithm, DWORD flags) {
-    if (!has(kProviderHeld)) return false;
-    if (!CryptGenKey(m_provider, algorithm, flags, &m_sessionKey)) return false;
-    m_flags |= kSessionKeyHeld;
-    return true;
+    return hasProvider() && CryptGenKey(m_provider.get(), algorithm, flags, m_sessionKey.out());
 }
 
 bool CryptoState::exportSessionKey() {
-    if (!has(kSessionKeyHeld | kExchangeKeyHeld)) return false;
+    if (!hasSessionKey() || m_exchangeKey.get() == 0) return false;
     freeBlob();
     DWORD size = 0;
-    if (!CryptExportKey(m_sessionKey, m_exchangeKey, SIMPLEBLOB, 0, nullptr, &size)) return false;
+    if (!CryptExportKey(m_sessionKey.get(), m_exchangeKey.get(), SIMPLEBLOB, 0, nullptr, &size)) return false;
     std::vector<BYTE> blob(size);
-    if (!CryptExportKey(m_sessionKey, m_exchangeKey, SIMPLEBLOB, 0, blob.data(), &size)) return false;
+    if (!CryptExportKey(m_sessionKey.get(), m_exchangeKey.get(), SIMPLEBLOB, 0, blob.data(), &size)) return false;
     blob.resize(size);
     m_keyBlob = std::move(blob);
-    m_flags |= kKeyBlobHeld;
     return true;
 }
 
-const std::vector<BYTE>* CryptoState::keyBlob() const { return has(kKeyBlobHeld) ? &m_keyBlob : nullptr; }
-
 bool CryptoState::adoptBlob(std::vector<BYTE> blob) {
-    if (has(kKeyBlobHeld)) return false;
+    if (m_keyBlob) return false;
     m_keyBlob = std::move(blob);
-    m_flags |= kKeyBlobHeld;
     return true;
 }
 
 bool CryptoState::importSessionKey(DWORD flags) {
-    if (!has(kProviderHeld | kExchangeKeyHeld | kKeyBlobHeld) || has(kSessionKeyHeld)) return false;
+    if (!hasProvider() || m_exchangeKey.get() == 0 || !m_keyBlob || hasSessionKey()) return false;
     // No wrapping key is passed: the provider unwraps with the container's exchange pair.
-    if (!CryptImportKey(m_provider, m_keyBlob.data(), static_cast<DWORD>(m_keyBlob.size()), 0, flags,
-                        &m_sessionKey))
-        return false;
-    m_flags |= kSessionKeyHeld;
-    return true;
+    return CryptImportKey(m_provider.get(), m_keyBlob->data(), static_cast<DWORD>(m_keyBlob->size()), 0, flags,
+                          m_sessionKey.out()) != FALSE;
 }
 
-bool CryptoState::destroySessionKey() {
-    if (!has(kSessionKeyHeld)) return true;
-    m_flags &= ~static_cast<DWORD>(kSessionKeyHeld);
-    return CryptDestroyKey(m_sessionKey) != FALSE;
-}
-
-bool CryptoState::destroyExchangeKey() {
-    if (!has(kExchangeKeyHeld)) return true;
-    m_flags &= ~static_cast<DWORD>(kExchangeKeyHeld);
-    return CryptDestroyKey(m_exchangeKey) != FALSE;
-}
-
-void CryptoState::freeBlob() {
-    m_keyBlob.clear();
-    m_flags &= ~static_cast<DWORD>(kKeyBlobHeld);
-}
-
-void CryptoState::releaseAndDeleteContainer() {
+void CryptoState::releaseKeysAndProvider() {
     destroySessionKey();
     destroyExchangeKey();
-    if (has(kProviderHeld)) {
-        CryptReleaseContext(m_provider, 0);
-        m_flags &= ~static_cast<DWORD>(kProviderHeld);
-    }
+    m_provider.reset();
+}
+
+void CryptoState::deleteContainer() const {
     HCRYPTPROV gone = 0;
     CryptAcquireContextA(&gone, m_containerName.c_str(), m_heldProviderName.c_str(), PROV_RSA_FULL,
                          CRYPT_DELETEKEYSET);
-    m_containerAcquired = false;
 }
 
-void CryptoState::setExchangeKey(HCRYPTKEY key) {
-    destroyExchangeKey();
-    m_exchangeKey = key;
-    m_flags |= kExchangeKeyHeld;
+void CryptoState::releaseAndDeleteContainer() {
+    releaseKeysAndProvider();
+    deleteContainer();
+    m_containerAcquired = false;
 }
 
 }  // namespace vlt::shellext

@@ -8,8 +8,6 @@
 #include "shared/registry_layout.h"
 #include "shellext/file_ops.h"
 #include "shellext/messages.h"
-#include "shellext/process_state.h"
-#include "shellext/progress.h"
 #include "win32/commdlg.h"
 
 namespace vlt::shellext {
@@ -104,43 +102,22 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
     auto output = sys::AtomicFile::create(outputPath, input.mode & replacedMode(outputPath) & 0777);
     if (!output) return FileOutcome::Failed;
 
-    if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
+    if (!state.hasProvider()) return FileOutcome::Failed;
     state.destroySessionKey();
     state.freeBlob();
     if (!state.adoptBlob(head.keyBlock.blob) || !state.importSessionKey(0)) return FileOutcome::Failed;
     if (!chooseEffectiveBits(input, head, state)) return FileOutcome::Failed;
 
-    Progress* progress = g_progress.load();
-    if (progress) {
-        progress->reset();
-        progress->showText(sys::nameOf(outputPath));
-    }
-    ScaledProgress bar(progress, head.ciphertextLength / kChunk + 1);
-
     const auto start = static_cast<off_t>(head.ciphertextOffset);
     if (lseek(input.fd, start, SEEK_SET) != start) return FileOutcome::Failed;
-    sys::BufferedReader reader(input.fd);
-    bool cancelled = false;
-    BYTE chunk[kChunk];
-    for (std::uint64_t left = head.ciphertextLength; left > 0;) {
-        const DWORD want = left < kChunk ? static_cast<DWORD>(left) : static_cast<DWORD>(kChunk);
-        if (reader.read(chunk, want) != static_cast<long>(want)) return FileOutcome::Failed;
-        left -= want;
-        DWORD length = want;
-        if (!CryptDecrypt(state.sessionKey(), 0, left == 0, 0, chunk, &length)) return FileOutcome::Failed;
-        if (!output->write(chunk, length)) return FileOutcome::Failed;
-        bar.unit();
-        if (g_cancel.load(std::memory_order_relaxed)) {
-            output->abandon();
-            cancelled = true;
-            break;
-        }
-    }
+    const FileOutcome pass = cryptChunks(input.fd, state.sessionKey(), ChunkDirection::Unlock, head.ciphertextLength,
+                                         sys::nameOf(outputPath), *output);
+    if (pass == FileOutcome::Failed) return pass;
 
     const bool cleaned = state.destroySessionKey();
     state.freeBlob();
     if (!cleaned) return FileOutcome::Failed;
-    if (cancelled) return FileOutcome::Cancelled;
+    if (pass == FileOutcome::Cancelled) return pass;
 
     if (!output->commit()) return FileOutcome::Failed;
     if (!replacesInput && settingIsOn(layout::kDeleteAfterDecrypt)) {

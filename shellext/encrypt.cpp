@@ -8,8 +8,6 @@
 #include "shared/registry_layout.h"
 #include "shellext/file_ops.h"
 #include "shellext/messages.h"
-#include "shellext/process_state.h"
-#include "shellext/progress.h"
 
 namespace vlt::shellext {
 
@@ -36,38 +34,17 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
     if (!output->write(header.data(), header.size())) return FileOutcome::Failed;
 
     // Every file gets a session key of its own, RC2 whatever the algorithm word says.
-    if (!state.has(CryptoState::kProviderHeld)) return FileOutcome::Failed;
-    if (!state.has(CryptoState::kSessionKeyHeld) && !state.generateSessionKey(CALG_RC2, CRYPT_EXPORTABLE))
+    if (!state.hasProvider()) return FileOutcome::Failed;
+    if (!state.hasSessionKey() && !state.generateSessionKey(CALG_RC2, CRYPT_EXPORTABLE))
         return FileOutcome::Failed;
     if (!state.exportSessionKey()) return FileOutcome::Failed;
     const DWORD word = state.algorithm() | (state.enhanced() ? kEnhancedBit : 0);
     const auto keyBlock = buildKeyBlock(word, *state.keyBlob());
     if (!output->write(keyBlock.data(), keyBlock.size())) return FileOutcome::Failed;
 
-    Progress* progress = g_progress.load();
-    if (progress) {
-        progress->reset();
-        progress->showText(path);
-    }
-    ScaledProgress bar(progress, input.size / kChunk + 1);
-
-    sys::BufferedReader reader(input.fd);
-    BYTE chunk[kChunk + 16];
-    bool cancelled = false;
-    for (bool final = false; !final;) {
-        const long got = reader.read(chunk, kChunk);
-        if (got < 0) return FileOutcome::Failed;
-        final = got < static_cast<long>(kChunk);
-        DWORD length = static_cast<DWORD>(got);
-        if (!CryptEncrypt(state.sessionKey(), 0, final, 0, chunk, &length, sizeof chunk)) return FileOutcome::Failed;
-        if (!output->write(chunk, length)) return FileOutcome::Failed;
-        bar.unit();
-        if (g_cancel.load(std::memory_order_relaxed)) {
-            output->abandon();
-            cancelled = true;
-            break;
-        }
-    }
+    const FileOutcome pass =
+        cryptChunks(input.fd, state.sessionKey(), ChunkDirection::Lock, input.size, path, *output);
+    if (pass == FileOutcome::Failed) return pass;
 
     // Both keys go whatever the first destroy gave.
     const bool sessionGone = state.destroySessionKey();
@@ -75,7 +52,7 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
     const bool cleaned = sessionGone && exchangeGone;
     state.freeBlob();
     if (!cleaned) return FileOutcome::Failed;
-    if (cancelled) return FileOutcome::Cancelled;
+    if (pass == FileOutcome::Cancelled) return pass;
 
     if (!output->commit()) return FileOutcome::Failed;
     // The locked file and its folder entry are on disk: only now may the source go.

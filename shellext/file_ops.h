@@ -1,6 +1,7 @@
 // Locking and unlocking one already opened file.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "shared/locked_file.h"
@@ -36,6 +37,15 @@ FileOutcome lockOneFile(const std::string& path, const sys::InputFile& input, Cr
 // file's head as readLockedFileHead gave it, the one the provider was chosen from.
 FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, const LockedFileHead& head,
                           CryptoState& state);
+
+enum class ChunkDirection { Lock, Unlock };
+
+// The body of a file through the session key, kChunk bytes at a time from fd's position into
+// output, one progress unit per chunk (the bar scaled to `bytes`, showing `shown`), Cancel
+// polled after each. Locking reads to the end; unlocking reads exactly `bytes` of ciphertext.
+// Done, Cancelled (the output abandoned) or Failed.
+FileOutcome cryptChunks(int fd, HCRYPTKEY key, ChunkDirection direction, std::uint64_t bytes, const std::string& shown,
+                        sys::AtomicFile& output);
 
 // The user's settings flag, counted as on only when it reads exactly 1.
 bool settingIsOn(const char* valueName);

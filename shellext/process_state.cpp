@@ -32,6 +32,11 @@ char* passwordBuffer() {
 }
 }  // namespace
 
+BusyGuard takeBusyFlag() {
+    int free = 0;
+    return BusyGuard(g_busy.compare_exchange_strong(free, 1) ? &g_busy : nullptr);
+}
+
 void setPassword(const char* ansi, std::size_t length) {
     std::lock_guard lock(g_passwordMutex);
     char* password = passwordBuffer();

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "base/wipe.h"
@@ -11,8 +12,18 @@ namespace vlt::shellext {
 
 class Progress;
 
-// 1 while a command is being carried out; a second command is refused meanwhile.
+// 1 while a command is being carried out; a second command is refused meanwhile. Taken and
+// given back only through BusyGuard.
 extern std::atomic<int> g_busy;
+
+// The busy flag, held: taken in one step (a command that finds it taken is refused) and freed
+// when the guard goes, wherever the command ends. Empty when the flag was already taken.
+struct FreeBusyFlag {
+    void operator()(std::atomic<int>* flag) const { flag->store(0); }
+};
+using BusyGuard = std::unique_ptr<std::atomic<int>, FreeBusyFlag>;
+BusyGuard takeBusyFlag();
+
 // Set by the progress dialog's Cancel; polled by the workers after every chunk or block.
 extern std::atomic<int> g_cancel;
 // The progress view of the running command, or nullptr.

@@ -15,7 +15,7 @@ Provider providerOf(const CryptoState& state) { return state.enhanced() ? Provid
 }  // namespace
 
 bool acquireWorkContainer(CryptoState& state) {
-    if (state.has(CryptoState::kProviderHeld)) return true;
+    if (state.hasProvider()) return true;
     return state.acquire(kWorkContainerName, state.providerName());
 }
 

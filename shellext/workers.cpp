@@ -37,7 +37,7 @@ void refuseNonRegular(HWND owner, const std::string& path) {
 // A handle held from an earlier file of the run belongs to that file's provider; a file of the
 // other provider needs its own (the original reused it and then failed that file).
 void dropHandleOfOtherProvider(CryptoState& state) {
-    if (state.has(CryptoState::kProviderHeld) && state.heldProviderName() != state.providerName())
+    if (state.hasProvider() && state.heldProviderName() != state.providerName())
         state.releaseAndDeleteContainer();
 }
 

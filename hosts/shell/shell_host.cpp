@@ -63,8 +63,7 @@ ShellHost::ShellHost() {
 }
 
 ShellHost::~ShellHost() {
-    for (auto& h : m_handlers)
-        if (h.menu) h.menu->Release();
+    m_handlers.clear();
     if (m_menu) DestroyMenu(m_menu);
     if (m_window) DestroyWindow(m_window);
 }
@@ -73,20 +72,16 @@ ShellHost::~ShellHost() {
 // loaded from the system directory by its path instead of through the registry.
 constexpr CLSID kVaultineClsid = {0x87b9bd00, 0xc65c, 0x11cd, {0xa2, 0x59, 0x00, 0xdd, 0x01, 0x0e, 0x8c, 0x28}};
 
-Result<void> ShellHost::attach(Handler h, IShellExtInit* init, const std::vector<std::string>& files) {
-    IDataObject* data = com::makeFileListDataObject(files);
-    if (data == nullptr) {
-        init->Release();
-        return fail("a file name cannot be handed to the shell");
-    }
-    init->Initialize(nullptr, data, nullptr);
-    data->Release();
+Result<void> ShellHost::attach(Handler h, IShellExtInit* object, const std::vector<std::string>& files) {
+    const com::ComPtr<IShellExtInit> init(object);
+    const com::ComPtr<IDataObject> data(com::makeFileListDataObject(files));
+    if (!data) return fail("a file name cannot be handed to the shell");
+    init->Initialize(nullptr, data.get(), nullptr);
     void* menu = nullptr;
     if (SUCCEEDED(init->QueryInterface(IID_IContextMenu, &menu))) {
-        h.menu = static_cast<IContextMenu*>(menu);
-        m_handlers.push_back(h);
+        h.menu.reset(static_cast<IContextMenu*>(menu));
+        m_handlers.push_back(std::move(h));
     }
-    init->Release();
     return {};
 }
 
@@ -97,13 +92,12 @@ Result<void> ShellHost::loadSuiteHandler(const std::vector<std::string>& files) 
     if (FAILED((*server)->getClassObject(kVaultineClsid, IID_IClassFactory, reinterpret_cast<void**>(&factory))))
         return fail("the VLT shell extension offers no class factory");
     void* object = nullptr;
-    const HRESULT hr = factory->CreateInstance(nullptr, IID_IShellExtInit, &object);
-    factory->Release();
+    const HRESULT hr = com::ComPtr<IClassFactory>(factory)->CreateInstance(nullptr, IID_IShellExtInit, &object);
     if (FAILED(hr)) return fail("the VLT shell extension cannot make its handler: " + hresultText(hr));
     Handler h;
     h.name = "Vaultine";
     h.clsid = kVaultineClsid;
-    return attach(h, static_cast<IShellExtInit*>(object), files);
+    return attach(std::move(h), static_cast<IShellExtInit*>(object), files);
 }
 
 Result<void> ShellHost::load(const std::vector<std::string>& files) {
@@ -136,7 +130,7 @@ Result<void> ShellHost::load(const std::vector<std::string>& files) {
             m_problems.push_back(std::string(name) + ": " + hresultText(hr) + (why.empty() ? "" : " " + why));
             continue;
         }
-        if (auto attached = attach(h, static_cast<IShellExtInit*>(object), files); !attached) {
+        if (auto attached = attach(std::move(h), static_cast<IShellExtInit*>(object), files); !attached) {
             RegCloseKey(handlers);
             return attached;
         }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "com/com_ptr.h"
 #include "win32/objbase.h"
 #include "win32/shlobj.h"
 
@@ -15,7 +16,7 @@ namespace vlt::host {
 struct Handler {
     std::string name;  // the key under *\shellex\ContextMenuHandlers
     CLSID clsid{};
-    IContextMenu* menu = nullptr;
+    com::ComPtr<IContextMenu> menu;
     UINT firstId = 0;  // the first command identifier given to it
     UINT claimed = 0;  // identifiers it claimed (the code of its QueryContextMenu)
 };

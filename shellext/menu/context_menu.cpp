@@ -68,7 +68,6 @@ HRESULT CContextMenuFactory::LockServer(BOOL) { return S_OK; }
 // ---- Handler ----------------------------------------------------------------------------------
 
 CContextMenuHandler::~CContextMenuHandler() {
-    if (m_data) m_data->Release();
     m_selection.clear();
     if (m_submenu) DestroyMenu(m_submenu);
 }
@@ -92,13 +91,8 @@ ULONG CContextMenuHandler::Release() {
 
 HRESULT CContextMenuHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) {
     m_hasLockedFile = 0;
-    if (m_data) {
-        m_data->Release();
-        m_data = nullptr;
-    }
-    if (data == nullptr) return S_OK;
-    m_data = data;
-    m_data->AddRef();
+    m_data = com::share(data);
+    if (!m_data) return S_OK;
 
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
@@ -153,25 +147,24 @@ HRESULT CContextMenuHandler::QueryContextMenu(HMENU menu, UINT index, UINT first
 HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     if (invocation == nullptr) return E_INVALIDARG;
     const HWND owner = invocation->hwnd;
-    if (g_busy.load() != 0) {
+    BusyGuard busy = takeBusyFlag();
+    if (!busy) {
         MessageBoxA(owner, kBusyText, "VLT Status Report", MB_ICONWARNING);
         return S_OK;
     }
-    g_busy.store(1);
+    auto request = [&] { return makeRequest(self(), m_selection, owner, std::move(busy)); };
     const auto verb = reinterpret_cast<ULONG_PTR>(invocation->lpVerb);
     // A verb given as a string is a pointer: all bits above the low word count, not only the
     // next sixteen.
     if (IS_INTRESOURCE(invocation->lpVerb)) {
         switch (LOWORD(verb)) {
-            case 0: launch(WorkerKind::Lock, self(), m_selection, owner); break;
+            case 0: launch(WorkerKind::Lock, request()); break;
             case 1: {
-                self()->AddRef();
-                auto* request = new MenuRequest;
-                request->request.selection = m_selection;
-                request->request.owner = owner;
-                request->handler = self();
+                // The dialog hands the request on to the worker or drops it; if the dialog cannot
+                // be made, it goes here.
+                std::unique_ptr<MenuRequest> grant = request();
                 DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kGrantDialog), owner, grantDialogProc,
-                                reinterpret_cast<LPARAM>(request));
+                                reinterpret_cast<LPARAM>(&grant));
                 break;
             }
             case 2: {
@@ -182,22 +175,20 @@ HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
                                                        nullptr, &size) == ERROR_SUCCESS;
                 if (unlocked || DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kPasswordDialog), owner,
                                                 passwordDialogProc, 0) == IDOK)
-                    launch(WorkerKind::Unlock, self(), m_selection, owner);
+                    launch(WorkerKind::Unlock, request());
                 profile.Close();
                 break;
             }
             case 3:
                 if (MessageBoxA(owner, kConfirmDelete, "Confirm File Delete", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) ==
                     IDOK)
-                    launch(WorkerKind::SecureDelete, self(), m_selection, owner);
-                else
-                    g_busy.store(0);
+                    launch(WorkerKind::SecureDelete, request());
                 break;
             case 4: MessageBoxA(owner, kAboutText, "About VLT", MB_OK | MB_ICONINFORMATION); break;
             default: break;
         }
     }
-    g_busy.store(0);
+    busy.reset();
     PostMessageA(owner, WM_KILLFOCUS, 0, 0);
     PostMessageA(owner, WM_SETFOCUS, 0, 0);
     return S_OK;

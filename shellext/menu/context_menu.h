@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "com/com_ptr.h"
 #include "win32/objbase.h"
 #include "win32/shlobj.h"
 
@@ -61,7 +62,7 @@ private:
     IUnknown* self() { return static_cast<IContextMenu*>(this); }
 
     std::atomic<ULONG> m_references{0};
-    IDataObject* m_data = nullptr;
+    com::ComPtr<IDataObject> m_data;
     DWORD m_hasLockedFile = 0;
     HMENU m_submenu = nullptr;
     std::vector<std::string> m_selection;

@@ -140,15 +140,19 @@ std::string selectedText(HWND list) {
     return text;
 }
 
-// Ends the grant dialog and locks the selection for the chosen person behind the progress
-// dialog; the request passes to the worker.
-void startGrant(HWND dialog, MenuRequest* request) {
+using GrantRequest = std::unique_ptr<MenuRequest>;
+
+// Ends the grant dialog; with `lock`, the request passes to the worker, which locks the selection
+// for the chosen person behind the progress dialog. Without, it is dropped here.
+void endGrant(HWND dialog, GrantRequest& request, bool lock) {
     SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
+    GrantRequest taken = std::move(request);
+    if (!lock) taken.reset();
     EndDialog(dialog, 1);
-    runBehindProgressDialog(request, WorkerKind::Lock);
+    if (lock) runBehindProgressDialog(std::move(taken), WorkerKind::Lock);
 }
 
-void setRecipient(MenuRequest* request, const std::string& name) {
+void setRecipient(GrantRequest& request, const std::string& name) {
     // The request holds 100 characters: longer names are cut to 99.
     if (!name.empty()) request->request.recipient = name.substr(0, 99);
 }
@@ -188,7 +192,8 @@ INT_PTR passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }
 
 INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* request = reinterpret_cast<MenuRequest*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    // The creation parameter: the command's request, taken from it when the dialog ends.
+    auto* request = reinterpret_cast<GrantRequest*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
     switch (message) {
         case WM_INITDIALOG: {
             SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
@@ -208,28 +213,25 @@ INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
         case WM_COMMAND:
             if (request == nullptr) return FALSE;
             if (LOWORD(wParam) == IDCANCEL) {
-                g_busy.store(0);
-                SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
-                if (request->handler) request->handler->Release();
-                delete request;
-                EndDialog(dialog, 1);
+                endGrant(dialog, *request, false);
                 return TRUE;
             }
             if (LOWORD(wParam) == kGrantLockButton) {
                 // A selection in the system store wins when both lists have one.
-                request->request.storeFlag = 0;
+                OperationRequest& r = (*request)->request;
+                r.storeFlag = 0;
                 HWND list = GetDlgItem(dialog, kSystemList);
                 if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
-                    request->request.storeFlag = 1;
+                    r.storeFlag = 1;
                     list = GetDlgItem(dialog, kPersonalList);
                     if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
-                        MessageBoxA(request->request.owner, "Please select a person from the list",
+                        MessageBoxA(r.owner, "Please select a person from the list",
                                     "VLT Status Report", MB_ICONWARNING);
                         return TRUE;
                     }
                 }
-                setRecipient(request, selectedText(list));
-                startGrant(dialog, request);
+                setRecipient(*request, selectedText(list));
+                endGrant(dialog, *request, true);
                 return TRUE;
             }
             return FALSE;
@@ -242,16 +244,12 @@ INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
                 const std::string name = selectedText(header->hwndFrom);
                 if (name.empty()) {
                     // A double click on an empty area ends the dialog without locking anything.
-                    g_busy.store(0);
-                    SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
-                    if (request->handler) request->handler->Release();
-                    delete request;
-                    EndDialog(dialog, 1);
+                    endGrant(dialog, *request, false);
                     return TRUE;
                 }
-                setRecipient(request, name);
-                request->request.storeFlag = personal ? 1 : 0;
-                startGrant(dialog, request);
+                setRecipient(*request, name);
+                (*request)->request.storeFlag = personal ? 1 : 0;
+                endGrant(dialog, *request, true);
                 return TRUE;
             }
             if (header->code == LVN_ITEMACTIVATE) {

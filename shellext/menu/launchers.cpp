@@ -2,29 +2,24 @@
 
 #include "shellext/menu/dialogs.h"
 #include "shellext/menu/secure_delete.h"
-#include "shellext/process_state.h"
 #include "win32/winbase.h"
 
 namespace vlt::shellext {
 namespace {
 
 struct Job {
-    MenuRequest* request;
+    std::unique_ptr<MenuRequest> request;
     WorkerKind kind;
 };
 
 DWORD workerMain(LPVOID parameter) {
-    auto* job = static_cast<Job*>(parameter);
-    MenuRequest* r = job->request;
+    const std::unique_ptr<Job> job(static_cast<Job*>(parameter));
+    const OperationRequest& r = job->request->request;
     switch (job->kind) {
-        case WorkerKind::Lock: (void)runLock(r->request); break;
-        case WorkerKind::Unlock: (void)runUnlock(r->request); break;
-        case WorkerKind::SecureDelete: (void)runSecureDelete(r->request); break;
+        case WorkerKind::Lock: (void)runLock(r); break;
+        case WorkerKind::Unlock: (void)runUnlock(r); break;
+        case WorkerKind::SecureDelete: (void)runSecureDelete(r); break;
     }
-    if (r->handler) r->handler->Release();
-    g_busy.store(0);
-    delete r;
-    delete job;
     return 0;
 }
 
@@ -39,17 +34,22 @@ ProgressKind progressKindOf(WorkerKind kind) {
 
 }  // namespace
 
-void runBehindProgressDialog(MenuRequest* request, WorkerKind kind) {
+std::unique_ptr<MenuRequest> makeRequest(IUnknown* handler, const std::vector<std::string>& selection, HWND owner,
+                                         BusyGuard busy) {
+    auto request = std::make_unique<MenuRequest>();
+    request->request.selection = selection;
+    request->request.owner = owner;
+    request->handler = com::share(handler);
+    request->busy = std::move(busy);
+    return request;
+}
+
+void runBehindProgressDialog(std::unique_ptr<MenuRequest> request, WorkerKind kind) {
     const HWND owner = request->request.owner;
-    auto* job = new Job{request, kind};
-    HANDLE thread = CreateThread(nullptr, 0, workerMain, job, CREATE_SUSPENDED, nullptr);
-    if (thread == nullptr) {
-        if (request->handler) request->handler->Release();
-        delete request;
-        delete job;
-        g_busy.store(0);
-        return;
-    }
+    auto job = std::make_unique<Job>(Job{std::move(request), kind});
+    HANDLE thread = CreateThread(nullptr, 0, workerMain, job.get(), CREATE_SUSPENDED, nullptr);
+    if (thread == nullptr) return;
+    (void)job.release();  // the worker's now
     setProgressKind(progressKindOf(kind));
     const INT_PTR shown = DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kProgressDialog), owner,
                                           progressDialogProc, reinterpret_cast<LPARAM>(thread));
@@ -59,16 +59,11 @@ void runBehindProgressDialog(MenuRequest* request, WorkerKind kind) {
     CloseHandle(thread);
 }
 
-void launch(WorkerKind kind, IUnknown* handler, const std::vector<std::string>& selection, HWND owner) {
-    if (handler) handler->AddRef();
-    auto* request = new MenuRequest;
-    request->request.selection = selection;
-    request->request.owner = owner;
-    request->handler = handler;
+void launch(WorkerKind kind, std::unique_ptr<MenuRequest> request) {
     // The secure-delete launcher clears the cancel flag itself; the other workers clear it when
     // they make their crypto state.
     if (kind == WorkerKind::SecureDelete) g_cancel.store(0);
-    runBehindProgressDialog(request, kind);
+    runBehindProgressDialog(std::move(request), kind);
 }
 
 }  // namespace vlt::shellext

@@ -2,9 +2,12 @@
 // which the invoking thread shows modally until the worker closes it.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "com/com_ptr.h"
+#include "shellext/process_state.h"
 #include "shellext/workers.h"
 #include "win32/objbase.h"
 
@@ -13,17 +16,21 @@ namespace vlt::shellext {
 enum class WorkerKind { Lock, Unlock, SecureDelete };
 
 // A request together with the reference on the context-menu handler that keeps the selection
-// alive; the worker releases both at its end.
+// alive and the command's busy flag; the worker frees all three at its end.
 struct MenuRequest {
     OperationRequest request;
-    IUnknown* handler = nullptr;
+    com::ComPtr<IUnknown> handler;
+    BusyGuard busy;
 };
 
-// Takes ownership of the request. Returns when the progress dialog has closed and the worker
-// has ended.
-void runBehindProgressDialog(MenuRequest* request, WorkerKind kind);
+// A request for the selection, holding its own reference on the handler.
+std::unique_ptr<MenuRequest> makeRequest(IUnknown* handler, const std::vector<std::string>& selection, HWND owner,
+                                         BusyGuard busy);
 
-// The three launchers of the context menu: each takes its own reference on the handler.
-void launch(WorkerKind kind, IUnknown* handler, const std::vector<std::string>& selection, HWND owner);
+// Returns when the progress dialog has closed and the worker has ended.
+void runBehindProgressDialog(std::unique_ptr<MenuRequest> request, WorkerKind kind);
+
+// The three launchers of the context menu.
+void launch(WorkerKind kind, std::unique_ptr<MenuRequest> request);
 
 }  // namespace vlt::shellext

@@ -132,7 +132,6 @@ RunReport runSecureDelete(const OperationRequest& request) {
     report.cancelled = g_cancel.load() != 0;
     report.notDone = request.selection.size() - report.done;
     if (progress) progress->close();
-    g_busy.store(0);
     return report;
 }
 

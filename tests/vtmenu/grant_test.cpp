@@ -242,16 +242,12 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
         SCOPED_TRACE(action);
         s.ui().clear();
         CountedUnknown handler;
-        handler.AddRef();  // the reference the command takes for the dialog
-        auto* request = new shellext::MenuRequest;
-        request->request.selection = {file};
-        request->request.owner = s.shellWindow();
-        request->handler = &handler;
-        shellext::g_busy.store(1);
+        // The request takes its own reference for the dialog, and the busy flag.
+        auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag());
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, action));
         const INT_PTR result = DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog),
                                                s.shellWindow(), shellext::grantDialogProc,
-                                               reinterpret_cast<LPARAM>(request));
+                                               reinterpret_cast<LPARAM>(&request));
         EXPECT_EQ(result, 1);
         EXPECT_EQ(shellext::g_busy.load(), 0);
         EXPECT_EQ(handler.references.load(), 1u) << "the dialog's reference was given back";
@@ -262,18 +258,33 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
     // Locking hands the request and the reference to the worker, which gives them back.
     s.ui().clear();
     CountedUnknown handler;
-    handler.AddRef();
-    auto* request = new shellext::MenuRequest;
-    request->request.selection = {file};
-    request->request.owner = s.shellWindow();
-    request->handler = &handler;
-    shellext::g_busy.store(1);
+    auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag());
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "activate 1001 0"));
     DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog), s.shellWindow(),
-                    shellext::grantDialogProc, reinterpret_cast<LPARAM>(request));
+                    shellext::grantDialogProc, reinterpret_cast<LPARAM>(&request));
     EXPECT_TRUE(test::fileExists(file + ".Vtf")) << s.transcript();
     EXPECT_EQ(handler.references.load(), 1u);
     EXPECT_EQ(shellext::g_busy.load(), 0) << "the worker's end frees the flag";
+}
+
+// When the grant dialog cannot be made (its owner is gone), the command still gives back the
+// request, its reference on the handler and the busy flag.
+TEST(VtMenuGrant, NoDialogReleasesTheRequest) {
+    Session s;
+    HandlerRef h = s.handler({s.path("a.txt")});
+    HWND gone = CreateWindowExA(0, "Static", "", WS_OVERLAPPED, 0, 0, 0, 0, nullptr, nullptr, testModule(), nullptr);
+    ASSERT_TRUE(DestroyWindow(gone));
+    const ULONG before = h.menu->AddRef();
+    h.menu->Release();
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof info;
+    info.hwnd = gone;
+    info.lpVerb = MAKEINTRESOURCEA(kGrant);
+    EXPECT_EQ(h.menu->InvokeCommand(&info), S_OK);
+    EXPECT_TRUE(s.shown(shellext::kGrantDialog).empty());
+    EXPECT_EQ(h.menu->AddRef(), before) << "the request's reference was given back";
+    h.menu->Release();
+    EXPECT_EQ(shellext::g_busy.load(), 0);
 }
 
 TEST(VtMenuGrant, ActivatingAnItemClearsTheOtherListsSelection) {
