@@ -16,12 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> namesIn(const std::string& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-    return out;
-}
-
 TEST(StopSignal, TermDuringUnlockExitsOneAndLeavesOnlyTheLockedFile) {
     Sandbox box;
     ASSERT_EQ(runVlt({"profile", "create", "--name", "Ann Example", "--password-stdin"}, "s3cret words\n").status, 0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -65,6 +66,13 @@ std::vector<std::string> listFiles(const std::string& dir) {
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(dir, ec); it != fs::recursive_directory_iterator(); ++it)
         if (it->is_regular_file()) out.push_back(it->path().string());
+    return out;
+}
+
+std::vector<std::string> namesIn(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
     return out;
 }
 

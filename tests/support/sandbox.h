@@ -33,5 +33,7 @@ void writeFile(const std::string& path, const std::string& text);
 bool fileExists(const std::string& path);
 // Every regular file below a folder, recursively.
 std::vector<std::string> listFiles(const std::string& dir);
+// The names of the entries of one folder (hidden ones too), sorted.
+std::vector<std::string> namesIn(const std::string& dir);
 
 }  // namespace vlt::test

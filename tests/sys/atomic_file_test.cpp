@@ -16,13 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::string> namesIn(const std::string& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class AtomicFileTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override { sys::AtomicFile::useNamedTemporariesForTesting(GetParam()); }
