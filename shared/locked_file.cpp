@@ -83,6 +83,7 @@ std::vector<BYTE> buildHeader(const std::string& sender, const std::string& sour
 
 std::vector<BYTE> buildKeyBlock(DWORD algorithmWord, const std::vector<BYTE>& blob) {
     Bytes out;
+    out.reserve(8 + blob.size());
     appendU32(out, algorithmWord);
     appendBlock(out, blob);
     return out;
