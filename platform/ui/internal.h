@@ -98,6 +98,17 @@ struct Window {
     int animationId = 0;
     bool playing = false;
     int textLimit = 32767;
+    // Drawing state (gdi.cpp, tooltips.cpp)
+    std::string tip;
+    bool hasTextColor = false;
+    COLORREF textColor = 0;
+    bool transparent = false;
+    bool underline = false;
+    int cursorId = 0;
+    HFONT font = nullptr;             // WM_SETFONT; controls of a dialog start with the dialog's
+    bool invalid = false;             // needs WM_PAINT
+    std::vector<PaintOp> paint;       // what the last WM_PAINT drew
+    std::vector<PaintOp> painting;    // being drawn between BeginPaint and EndPaint
 };
 
 struct Timer {

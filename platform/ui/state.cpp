@@ -53,6 +53,13 @@ bool describe(HWND hwnd, WindowState& out) {
     out.modal = w->modal;
     out.ended = w->ended;
     out.result = w->result;
+    out.tip = w->tip;
+    out.hasTextColor = w->hasTextColor;
+    out.textColor = w->textColor;
+    out.transparent = w->transparent;
+    out.underline = w->underline;
+    out.cursorId = w->cursorId;
+    out.paint = w->paint;
     return true;
 }
 
