@@ -2,16 +2,6 @@
 
 #include "applet/resources.h"
 
-#ifndef SS_CENTERIMAGE
-#define SS_CENTERIMAGE 0x00000200L
-#endif
-#ifndef SS_BLACKFRAME
-#define SS_BLACKFRAME 0x00000007L
-#endif
-#ifndef BS_FLAT
-#define BS_FLAT 0x00008000L
-#endif
-
 namespace vlt::applet {
 namespace {
 
