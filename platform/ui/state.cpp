@@ -75,7 +75,7 @@ std::vector<HWND> topLevelWindows() {
     std::lock_guard lock(s.mutex);
     std::vector<HWND> out;
     for (HWND h : s.topLevel)
-        if (auto w = detail::findLocked(h); w && !w->destroying) out.push_back(h);
+        if (auto w = detail::findLocked(h); w && !w->destroying && !w->tooltip) out.push_back(h);
     return out;
 }
 
