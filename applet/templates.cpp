@@ -107,6 +107,9 @@ void registerAppletResources(HINSTANCE module) {
     ui::registerDialog(module, personalPageTemplate());
     ui::registerDialog(module, changePasswordTemplate());
     ui::registerDialog(module, certificateDialogTemplate());
+    ui::registerString(module, kAppletNameString, "Vaultine Poperties.");
+    ui::registerString(module, kAppletInfoString, "Change the properties of Vaultine.");
+    ui::registerString(module, kSheetCaptionString, "Vaultine Properties.");
     // The pages of the other half of the applet.
 }
 
