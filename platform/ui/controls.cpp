@@ -591,6 +591,7 @@ WNDPROC builtinClassProc(const std::string& name) {
     if (name == "msctls_progress32") return progressProc;
     if (name == "sysanimate32") return animationProc;
     if (name == "tooltips_class32") return tooltipProc;
+    if (name == "systabcontrol32") return tabControlProc;
     return nullptr;
 }
 
@@ -619,6 +620,7 @@ ControlKind controlKindFor(const std::string& name, DWORD style) {
     if (name == "syslistview32") return ControlKind::ListView;
     if (name == "msctls_progress32") return ControlKind::ProgressBar;
     if (name == "sysanimate32") return ControlKind::Animation;
+    if (name == "systabcontrol32") return ControlKind::Tab;
     return ControlKind::Static;  // tooltips: never shown as controls
 }
 
