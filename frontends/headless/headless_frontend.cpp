@@ -11,6 +11,7 @@
 #include "ui/input.h"
 #include "win32/prsht.h"
 #include "win32/commctrl.h"
+#include "win32/wingdi.h"
 #include "win32/winuser.h"
 
 namespace vlt::frontends {
@@ -113,9 +114,9 @@ Result<std::vector<DialogAction>> parseActions(const std::vector<Token>& tokens,
             if (!need(2) || !parseNumber(tokens[i], control)) return fail("type needs a control id and a text");
             actions.push_back(DialogAction::type(control, tokens[i + 1].text));
             i += 2;
-        } else if (verb == "click") {
-            if (!need(1) || !parseNumber(tokens[i], control)) return fail("click needs a control id");
-            actions.push_back(DialogAction::click(control));
+        } else if (verb == "click" || verb == "hover") {
+            if (!need(1) || !parseNumber(tokens[i], control)) return fail(verb + " needs a control id");
+            actions.push_back(verb == "click" ? DialogAction::click(control) : DialogAction::hover(control));
             i += 1;
         } else if (verb == "select" || verb == "activate") {
             if (!need(2) || !parseNumber(tokens[i], control)) return fail(verb + " needs a control id and an item");
@@ -156,6 +157,7 @@ std::string describeAction(const DialogAction& a) {
     switch (a.kind) {
         case DialogAction::Kind::Type: return "type " + std::to_string(a.control) + " " + quote(a.text);
         case DialogAction::Kind::Click: return "click " + std::to_string(a.control);
+        case DialogAction::Kind::Hover: return "hover " + std::to_string(a.control);
         case DialogAction::Kind::Select:
         case DialogAction::Kind::Activate:
             return std::string(a.kind == DialogAction::Kind::Select ? "select " : "activate ") +
@@ -185,6 +187,12 @@ ControlRecord recordControl(const ui::WindowState& c) {
     r.iconId = c.iconId;
     r.animationId = c.animationId;
     r.playing = c.playing;
+    r.tip = c.tip;
+    r.hasTextColor = c.hasTextColor;
+    r.textColor = c.textColor;
+    r.transparent = c.transparent;
+    r.underline = c.underline;
+    r.cursorId = c.cursorId;
     return r;
 }
 
@@ -210,7 +218,22 @@ std::string controlLine(const ControlRecord& c) {
     if (c.kind == ui::ControlKind::Icon) out += " icon=" + std::to_string(c.iconId);
     if (c.kind == ui::ControlKind::Animation)
         out += " clip=" + std::to_string(c.animationId) + (c.playing ? " playing" : "");
+    if (c.hasTextColor) {
+        char colour[16];
+        std::snprintf(colour, sizeof colour, " color=#%02X%02X%02X", GetRValue(c.textColor), GetGValue(c.textColor),
+                      GetBValue(c.textColor));
+        out += colour;
+    }
+    if (c.transparent) out += " transparent";
+    if (c.underline) out += " underline";
+    if (c.cursorId) out += " cursor=" + std::to_string(c.cursorId);
+    if (!c.tip.empty()) out += " tip=" + quote(escape(c.tip));
     return out + "\n";
+}
+
+std::string paintLine(const ui::PaintOp& p) {
+    return "  paint bitmap " + std::to_string(p.bitmapId) + " -> " + std::to_string(p.x) + "," + std::to_string(p.y) +
+           " " + std::to_string(p.cx) + "x" + std::to_string(p.cy) + "\n";
 }
 
 std::string menuText(const std::vector<ui::MenuItem>& items) {
@@ -254,6 +277,12 @@ DialogAction DialogAction::click(int control) {
     DialogAction a;
     a.kind = Kind::Click;
     a.control = control;
+    return a;
+}
+
+DialogAction DialogAction::hover(int control) {
+    DialogAction a = click(control);
+    a.kind = Kind::Hover;
     return a;
 }
 DialogAction DialogAction::select(int control, int index) {
@@ -366,6 +395,10 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
             ui::WindowState c;
             if (ui::describe(h, c) && c.kind == ui::WindowKind::Control) e.controls.push_back(recordControl(c));
         }
+        for (auto& p : d.paint) {
+            p.image.pixels.clear();  // the transcript names the picture; its size stays
+            e.paint.push_back(std::move(p));
+        }
         return e;
     }
 
@@ -450,6 +483,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
             switch (a.kind) {
                 case DialogAction::Kind::Type: ok = ui::input::now::type(target, a.text); break;
                 case DialogAction::Kind::Click: ok = ui::input::now::click(target); break;
+                case DialogAction::Kind::Hover: ok = ui::input::now::hover(target); break;
                 case DialogAction::Kind::Select: ok = ui::input::now::selectItem(target, index); break;
                 case DialogAction::Kind::Activate: ok = ui::input::now::activateItem(target, index); break;
                 case DialogAction::Kind::Enter: ok = ui::input::now::pressEnter(dialog); break;
@@ -728,6 +762,12 @@ void HeadlessFrontend::windowChanged(HWND hwnd, ui::Change what) {
     m_core->advance(dialog);
 }
 
+void HeadlessFrontend::beep(UINT type) {
+    char text[24];
+    std::snprintf(text, sizeof text, "beep 0x%X", type);
+    m_core->note(text);
+}
+
 void HeadlessFrontend::windowClosing(HWND hwnd) {
     {
         std::lock_guard lock(m_core->mutex);
@@ -879,6 +919,7 @@ std::string HeadlessFrontend::transcriptText() const {
                                                                      : "closed -> " + buttonName(e.answer)) +
                        "\n";
                 for (const auto& c : e.controls) out += controlLine(c);
+                for (const auto& p : e.paint) out += paintLine(p);
                 break;
             case TranscriptEntry::Kind::PopupMenu:
                 out += "menu [" + menuText(e.menu) + "] -> " + (e.answer ? std::to_string(e.answer) : "none") + "\n";
