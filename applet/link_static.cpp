@@ -54,17 +54,17 @@ void CLinkStatic::SetTarget(const std::string& target) {
 void CLinkStatic::SetColours(COLORREF link, COLORREF visited) {
     m_linkColour = link;
     m_visitedColour = visited;
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CLinkStatic::SetVisited(BOOL visited) {
     m_visited = visited != FALSE;
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CLinkStatic::SetUnderline(BOOL underline) {
     m_underline = underline != FALSE;
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CLinkStatic::SetAutoSize(BOOL autoSize) {

@@ -1,5 +1,6 @@
 #include "applet/templates.h"
 
+#include "applet/pictures.h"
 #include "applet/resources.h"
 
 namespace vlt::applet {
@@ -110,6 +111,7 @@ void registerAppletResources(HINSTANCE module) {
     ui::registerString(module, kAppletNameString, "Vaultine Poperties.");
     ui::registerString(module, kAppletInfoString, "Change the properties of Vaultine.");
     ui::registerString(module, kSheetCaptionString, "Vaultine Properties.");
+    registerAppletPictures(module);
     // The pages of the other half of the applet.
 }
 
