@@ -1,6 +1,7 @@
 // Programs a test's code starts through the shell are recorded, not started.
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -10,11 +11,13 @@ namespace vlt::test {
 
 class Launches {
 public:
-    Launches() {
+    // `outcome` answers each launch as the spawner would (0 started, else an errno value);
+    // without it every launch starts. Refused launches are recorded too.
+    explicit Launches(std::function<int(const shell::Launch&)> outcome = {}) : m_outcome(std::move(outcome)) {
         m_previous = shell::setSpawner([this](const shell::Launch& l) {
             std::lock_guard lock(m_mutex);
             m_list.push_back(l);
-            return 0;
+            return m_outcome ? m_outcome(l) : 0;
         });
     }
     ~Launches() { shell::setSpawner(m_previous); }
@@ -26,6 +29,7 @@ public:
     }
 
 private:
+    std::function<int(const shell::Launch&)> m_outcome;
     std::mutex m_mutex;
     std::vector<shell::Launch> m_list;
     shell::Spawner m_previous;
