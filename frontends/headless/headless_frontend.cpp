@@ -485,6 +485,7 @@ std::string controlKindName(ui::ControlKind kind) {
         case ui::ControlKind::ProgressBar: return "ProgressBar";
         case ui::ControlKind::Animation: return "Animation";
         case ui::ControlKind::Separator: return "Separator";
+        case ui::ControlKind::Tab: return "Tab";
     }
     return "?";
 }

@@ -11,7 +11,9 @@
 //                                 clicks the notification-area icon once one is shown (in
 //                                 order, each once; an icon shown already is clicked at once)
 //   tray none                     the desktop has no notification area: icons are refused
-//   dialog 130 ACTION; ACTION...  acts on the next showing of dialog 130, in order
+//   dialog 130 ACTION; ACTION...  acts on the next showing of dialog 130, in order (a
+//                                 property page is shown when it first becomes current)
+//   sheet ACTION; ACTION...       acts on the next property sheet shown
 // Dialog actions (CTL is a control id; TEXT is one word or "quoted", with \" \\ \n \t):
 //   type CTL TEXT                 types TEXT into an edit control (replacing its text)
 //   click CTL                     clicks a button (check boxes toggle, radio buttons select)
@@ -22,6 +24,9 @@
 //   cancel                        presses Escape
 //   wait-steps N                  waits until the dialog's progress bar has stepped N times
 //   cancel-after-steps N          wait-steps N, then click 2 (the Cancel button)
+//   tab N | tab "CAPTION"         on a sheet: selects page N (from 0) or the page with that
+//                                 caption through the tab control (click 1 is OK, click 2
+//                                 Cancel, click 12321 Apply)
 // Several "dialog" lines for one id serve its showings in order. Actions go through
 // ui::input, so they make the messages a user would. A dialog without actions waits for its
 // own code (a progress dialog is closed by its worker); a modal dialog whose thread handles no
@@ -89,11 +94,11 @@ struct TrayIconRecord {
 };
 
 struct DialogAction {
-    enum class Kind { Type, Click, Select, Activate, Enter, Cancel, WaitSteps };
+    enum class Kind { Type, Click, Select, Activate, Enter, Cancel, WaitSteps, Tab };
     Kind kind = Kind::Click;
     int control = 0;
-    std::string text;     // Type: what to type; Select/Activate: the item's text when byText
-    int index = -1;       // Select/Activate by position
+    std::string text;     // Type: what to type; Select/Activate/Tab: the item's text when byText
+    int index = -1;       // Select/Activate/Tab by position
     bool byText = false;
     int count = 0;        // WaitSteps
 
@@ -106,6 +111,8 @@ struct DialogAction {
     static DialogAction enter();
     static DialogAction cancel();
     static DialogAction waitSteps(int count);
+    static DialogAction tab(int index);
+    static DialogAction tab(std::string caption);
 };
 
 class HeadlessFrontend final : public ui::Frontend {
@@ -125,6 +132,8 @@ public:
     void onDialog(int resourceId, std::vector<DialogAction> actions);
     // The same in script syntax: "type 1000 secret; click 1".
     Result<void> scriptDialog(int resourceId, const std::string& actions);
+    // Actions for the next property sheet shown (one call per sheet).
+    void onSheet(std::vector<DialogAction> actions);
 
     // The script format described at the top of this file.
     Result<void> loadScript(const std::string& text);

@@ -422,6 +422,7 @@ QWidget* DialogView::makeWidget(const ui::WindowState& s) {
             bar->setTextVisible(false);
             return bar;
         }
+        case ui::ControlKind::Tab: break;  // a plain area until tabs are drawn
         case ui::ControlKind::Separator: {
             auto* line = new QFrame(parent);
             line->setFrameShadow(QFrame::Sunken);
@@ -572,7 +573,8 @@ void DialogView::apply(Control& control, const ui::WindowState& s, bool initial)
             break;
         }
         case ui::ControlKind::Animation: applyAnimation(control, s); break;
-        case ui::ControlKind::Separator: break;
+        case ui::ControlKind::Separator:
+        case ui::ControlKind::Tab: break;
     }
     const bool moved = initial || s.x != control.state.x || s.y != control.state.y || s.cx != control.state.cx ||
                        s.cy != control.state.cy || s.iconId != control.state.iconId;

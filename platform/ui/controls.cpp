@@ -576,6 +576,7 @@ WNDPROC builtinClassProc(const std::string& name) {
     if (name == "syslistview32") return listViewProc;
     if (name == "msctls_progress32") return progressProc;
     if (name == "sysanimate32") return animationProc;
+    if (name == "systabcontrol32") return tabControlProc;
     return nullptr;
 }
 
@@ -603,6 +604,7 @@ ControlKind controlKindFor(const std::string& name, DWORD style) {
     if (name == "combobox") return ControlKind::ComboBox;
     if (name == "syslistview32") return ControlKind::ListView;
     if (name == "msctls_progress32") return ControlKind::ProgressBar;
+    if (name == "systabcontrol32") return ControlKind::Tab;
     return ControlKind::Animation;
 }
 

@@ -10,9 +10,11 @@
 // DialogBoxParamA returns -1 (ERROR_RESOURCE_NAME_NOT_FOUND) for a template that is not
 // registered. Left out: templates named by string, keyboard navigation (Tab, arrows).
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "ui/internal.h"
+#include "ui/loop.h"
 
 namespace vlt::ui::detail {
 namespace {
@@ -37,6 +39,7 @@ const KindClass kKindClasses[] = {
     {ControlKind::ProgressBar, PROGRESS_CLASSA, 0},
     {ControlKind::Animation, ANIMATE_CLASSA, 0},
     {ControlKind::Separator, "Static", SS_ETCHEDHORZ},
+    {ControlKind::Tab, WC_TABCONTROLA, 0},
 };
 
 const KindClass& kindClass(ControlKind kind) {
@@ -80,7 +83,10 @@ HWND firstTabStop(HWND dialog) {
     return nullptr;
 }
 
-HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param, bool modal) {
+}  // namespace
+
+HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param, bool modal,
+                        const ChildPlacement* child) {
     if (name == nullptr || !IS_INTRESOURCE(name)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
@@ -98,6 +104,11 @@ HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc
     p.style = t->style & ~static_cast<DWORD>(WS_VISIBLE);
     p.x = t->x;
     p.y = t->y;
+    if (child != nullptr) {
+        p.style = (p.style & ~static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU)) | WS_CHILD;
+        p.x = child->x;
+        p.y = child->y;
+    }
     p.cx = t->cx;
     p.cy = t->cy;
     p.parent = parent;
@@ -161,7 +172,63 @@ void showDialog(HWND dialog) {
         if (auto* f = fe()) f->windowShown(dialog);
 }
 
+namespace {
+std::atomic<vlt::ui::MessageFilter> g_messageFilter{nullptr};
 }  // namespace
+
+INT_PTR runModal(HWND dialog, const std::function<void()>& afterShow) {
+    auto& s = state();
+    HWND owner = nullptr;
+    bool ended = false;
+    {
+        std::lock_guard lock(s.mutex);
+        auto d = findLocked(dialog);
+        if (!d) return -1;
+        d->modal = true;
+        owner = d->parent;
+        ended = d->ended;
+        if (owner != nullptr && !findLocked(owner)) owner = nullptr;
+    }
+    if (!ended && owner != nullptr && IsWindowEnabled(owner)) {
+        EnableWindow(owner, FALSE);
+        std::lock_guard lock(s.mutex);
+        if (auto d = findLocked(dialog)) d->disabledOwner = owner;
+    }
+    showDialog(dialog);
+    if (afterShow) afterShow();
+
+    for (;;) {
+        MSG m{};
+        const auto r = nextMessage(&m, nullptr, 0, 0, true, true, [&] {
+            auto d = findLocked(dialog);
+            return !d || d->ended;
+        });
+        if (r == Next::Stopped || r == Next::Invalid) break;
+        if (r == Next::Quit) {
+            PostQuitMessage(static_cast<int>(m.wParam));
+            break;
+        }
+        if (const auto filter = g_messageFilter.load(); filter != nullptr && filter(&m)) continue;
+        if (!IsDialogMessageA(dialog, &m)) {
+            TranslateMessage(&m);
+            DispatchMessageA(&m);
+        }
+    }
+
+    INT_PTR result = 0;
+    HWND reenable = nullptr;
+    {
+        std::lock_guard lock(s.mutex);
+        auto d = findLocked(dialog);
+        if (!d) return 0;  // destroyed under the loop
+        result = d->ended ? d->result : 0;
+        reenable = d->disabledOwner;
+        d->disabledOwner = nullptr;
+    }
+    if (reenable) EnableWindow(reenable, TRUE);
+    DestroyWindow(dialog);
+    return result;
+}
 
 LRESULT dialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DLGPROC proc = nullptr;
@@ -231,55 +298,10 @@ INT_PTR DialogBoxParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndPar
                         LPARAM dwInitParam) {
     HWND dialog = createFromTemplate(hInstance, lpTemplateName, hWndParent, lpDialogFunc, dwInitParam, true);
     if (dialog == nullptr) return -1;
-    auto& s = state();
-    HWND owner = nullptr;
-    bool ended = false;
-    {
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(dialog);
-        if (!d) return -1;
-        owner = d->parent;
-        ended = d->ended;
-        if (owner != nullptr && !findLocked(owner)) owner = nullptr;
-    }
-    if (!ended && owner != nullptr && IsWindowEnabled(owner)) {
-        EnableWindow(owner, FALSE);
-        std::lock_guard lock(s.mutex);
-        if (auto d = findLocked(dialog)) d->disabledOwner = owner;
-    }
-    showDialog(dialog);
-
-    for (;;) {
-        MSG m{};
-        const auto r = nextMessage(&m, nullptr, 0, 0, true, true, [&] {
-            auto d = findLocked(dialog);
-            return !d || d->ended;
-        });
-        if (r == Next::Stopped || r == Next::Invalid) break;
-        if (r == Next::Quit) {
-            PostQuitMessage(static_cast<int>(m.wParam));
-            break;
-        }
-        if (!IsDialogMessageA(dialog, &m)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
-    }
-
-    INT_PTR result = 0;
-    HWND reenable = nullptr;
-    {
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(dialog);
-        if (!d) return 0;  // destroyed under the loop
-        result = d->ended ? d->result : 0;
-        reenable = d->disabledOwner;
-        d->disabledOwner = nullptr;
-    }
-    if (reenable) EnableWindow(reenable, TRUE);
-    DestroyWindow(dialog);
-    return result;
+    return runModal(dialog);
 }
+
+void vlt::ui::setMessageFilter(MessageFilter filter) { g_messageFilter.store(filter); }
 
 HWND CreateDialogParamA(HINSTANCE hInstance, LPCSTR lpTemplateName, HWND hWndParent, DLGPROC lpDialogFunc,
                         LPARAM dwInitParam) {

@@ -74,6 +74,21 @@ public:
     // The object handling hwnd, or null (a window the framework did not make).
     static CWnd* FromHandlePermanent(HWND hwnd);
 
+    // Controls of a dialog and the window's own state.
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    void SetDlgItemText(int id, LPCSTR text) { ::SetDlgItemTextA(m_hWnd, id, text); }
+    std::string GetDlgItemText(int id) const;
+    BOOL EnableWindow(BOOL enable = TRUE) { return ::EnableWindow(m_hWnd, enable); }
+    void SetWindowText(LPCSTR text) { ::SetWindowTextA(m_hWnd, text); }
+    std::string GetWindowText() const;
+    // The framework's object of the parent (a child) or owner window; null when there is none
+    // or the framework did not make it.
+    CWnd* GetParent() const;
+    // Centres the window on `alternate` (its owner when null), or on the screen when there is
+    // none, kept inside the screen.
+    void CenterWindow(CWnd* alternate = nullptr);
+    // The window is painted again.
+    void Invalidate(BOOL erase = TRUE);
     BOOL ShowWindow(int cmdShow) { return ::ShowWindow(m_hWnd, cmdShow); }
     BOOL UpdateWindow() { return ::UpdateWindow(m_hWnd); }
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr) { return ::SetTimer(m_hWnd, id, elapse, proc); }
@@ -84,13 +99,33 @@ public:
     // A message box owned by this window; without a caption, the application's name.
     int MessageBox(LPCSTR text, LPCSTR caption = nullptr, UINT type = MB_OK);
 
+    // Takes over a window the framework did not make (a dialog's control): its messages reach
+    // this object first, and Default() hands them to the procedure it had. FALSE when this
+    // object already has a window or hwnd already has an object.
+    BOOL SubclassWindow(HWND hwnd);
+    BOOL SubclassDlgItem(int id, CWnd* parentDialog);
+    // Gives the window its procedure back; returns it.
+    HWND UnsubclassWindow();
+
+    // Reflection: a WM_COMMAND, WM_NOTIFY or WM_CTLCOLOR* that this window's parent receives
+    // from it is offered here first. TRUE = handled, *result is the parent's answer.
+    virtual BOOL OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // A message for this window or one of its children, before a framework-run message loop
+    // (the application's, a modal dialog's, a property sheet's) dispatches it. TRUE = eaten.
+    virtual BOOL PreTranslateMessage(MSG* msg);
+
     // The procedure of every window class registered with AfxRegisterWndClass.
     static LRESULT WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 protected:
-    // The window's message map.
+    // The window's message map. The default offers WM_COMMAND, WM_NOTIFY and WM_CTLCOLOR* to
+    // the child they come from (ReflectToChild); the rest, and what the child leaves, goes
+    // to Default().
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
-    // The default handling (DefWindowProcA) of the message being handled.
+    // Offers a child's notification to the child's object. TRUE = the child handled it.
+    BOOL ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+    // The default handling of the message being handled: the procedure the window had before
+    // it was subclassed, else DefWindowProcA.
     LRESULT Default();
     // After the window's last message (WM_NCDESTROY); the object is no longer attached.
     virtual void PostNcDestroy() {}
@@ -102,6 +137,7 @@ private:
         LPARAM lParam = 0;
     };
     Current m_current;
+    WNDPROC m_pfnSuper = nullptr;  // a subclassed window's own procedure
 };
 
 // The application object: one per program, made before anything else of the framework is used.
@@ -139,6 +175,10 @@ protected:
 
 // The application object of the process, or null.
 CWinApp* AfxGetApp();
+// The module whose dialog templates and strings the framework loads: the one set, else the
+// application's.
+HINSTANCE AfxGetResourceHandle();
+void AfxSetResourceHandle(HINSTANCE module);
 // A message box captioned with the application's name.
 int AfxMessageBox(LPCSTR text, UINT type = MB_OK);
 // Registers (once) a window class with the framework's procedure and these attributes, and

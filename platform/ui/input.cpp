@@ -94,6 +94,7 @@ bool selectItem(HWND list, int index) {
         kind = w->control;
     }
     if (kind == ControlKind::ComboBox) return comboSelectNow(list, index);
+    if (kind == ControlKind::Tab) return tabSelectNow(list, index);
     return listClickNow(list, index, false);
 }
 

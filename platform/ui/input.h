@@ -21,7 +21,9 @@ void click(HWND button);
 void type(HWND edit, const std::string& text);
 // Single click on a list-view item: selects it (only it), focuses it, LVN_ITEMCHANGED for
 // every item whose state changed, NM_CLICK. index -1 clicks an empty area (clears the
-// selection). On a combo box: selects the item, then CBN_SELCHANGE.
+// selection). On a combo box: selects the item, then CBN_SELCHANGE. On a tab control:
+// TCN_SELCHANGING to the parent, and unless it refuses, the tab becomes current, then
+// TCN_SELCHANGE.
 void selectItem(HWND list, int index);
 // Double click on a list-view item: the click above, then NM_DBLCLK and LVN_ITEMACTIVATE.
 // index -1 double-clicks an empty area (NM_CLICK and NM_DBLCLK with item -1 only).

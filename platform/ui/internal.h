@@ -189,6 +189,21 @@ struct CreateParams {
 };
 HWND createWindow(const CreateParams& params);
 
+// A dialog from a registered template, its controls and WM_INITDIALOG; null (with the
+// error) when the template is unknown or a window could not be made. With `child`, a
+// WS_CHILD dialog of parent at that place (a property page).
+struct ChildPlacement {
+    int x = 0, y = 0;
+};
+HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param, bool modal,
+                        const ChildPlacement* child = nullptr);
+// Makes the dialog visible and tells the front end (windowShown, once), unless it ended.
+void showDialog(HWND dialog);
+// The modal loop of a dialog made already: disables its owner, shows it, handles messages
+// until EndDialog, enables the owner again and destroys the dialog. The EndDialog value.
+// afterShow runs once the dialog is shown (a sheet shows its start page then).
+INT_PTR runModal(HWND dialog, const std::function<void()>& afterShow = {});
+
 // Built-in control classes.
 WNDPROC builtinClassProc(const std::string& lowerName);
 ControlKind controlKindFor(const std::string& lowerName, DWORD style);
@@ -220,5 +235,7 @@ bool equalsNoCase(const std::string& a, const std::string& b);
 bool clickNow(HWND control);
 bool listClickNow(HWND list, int index, bool doubleClick);
 bool comboSelectNow(HWND combo, int index);
+bool tabSelectNow(HWND tab, int index);
+LRESULT tabControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
 }  // namespace vlt::ui::detail

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 
+#include "win32/winuser.h"
+
 namespace vlt::ui {
 
 // Handles everything due on the calling thread without waiting: messages sent by other
@@ -15,5 +17,10 @@ std::size_t pumpMessages();
 // The process clock jumped (a test advanced its ManualClock): message loops that are waiting
 // on other threads look at their timers again instead of sleeping until their old deadline.
 void clockChanged();
+
+// Called by the modal loops (dialogs, property sheets) with each message before it is
+// dispatched; true = eaten. One for the process (the framework's PreTranslateMessage).
+using MessageFilter = bool (*)(MSG* msg);
+void setMessageFilter(MessageFilter filter);
 
 }  // namespace vlt::ui

@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -19,6 +21,7 @@ struct Registry {
     std::map<Key, std::unique_ptr<DialogTemplate>> dialogs;
     std::map<Key, std::unique_ptr<Image>> icons;
     std::map<Key, std::unique_ptr<AnimationClip>> clips;
+    std::map<Key, std::unique_ptr<std::string>> strings;
 };
 
 Registry& registry() {
@@ -87,6 +90,18 @@ void registerAnimation(HINSTANCE module, int id, AnimationClip clip) {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
     put(r.clips, Key{module, id}, std::move(clip));
+}
+
+void registerString(HINSTANCE module, int id, std::string text) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    put(r.strings, Key{module, id}, std::move(text));
+}
+
+const std::string* findString(HINSTANCE module, int id) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    return get(r.strings, Key{module, id});
 }
 
 const DialogTemplate* findDialog(HINSTANCE module, int id) {
@@ -216,6 +231,27 @@ BOOL ImageList_Destroy(HIMAGELIST himl) {
 }
 
 void InitCommonControls() {}
+
+// ---- LoadStringA ---------------------------------------------------------------------------
+// Reproduced: the count of characters copied without the terminating zero, a string cut to
+// fit the buffer, 0 and ERROR_RESOURCE_NAME_NOT_FOUND for a string the module does not have.
+// Left out: a zero-sized buffer asking for a pointer into the resource (the wide version's).
+int LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBufferMax) {
+    if (lpBuffer == nullptr || cchBufferMax <= 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    lpBuffer[0] = '\0';
+    const std::string* text = vlt::ui::findString(hInstance, static_cast<int>(uID));
+    if (text == nullptr) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return 0;
+    }
+    const std::size_t n = std::min<std::size_t>(text->size(), static_cast<std::size_t>(cchBufferMax) - 1);
+    std::memcpy(lpBuffer, text->data(), n);
+    lpBuffer[n] = '\0';
+    return static_cast<int>(n);
+}
 
 int GetSystemMetrics(int nIndex) {
     switch (nIndex) {

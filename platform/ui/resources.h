@@ -25,6 +25,7 @@ enum class ControlKind {
     ProgressBar,
     Animation,      // ACS_* styles; plays an AnimationClip
     Separator,      // SS_ETCHEDHORZ / a sunken line
+    Tab,            // SysTabControl32: items are the tabs' captions, one of them current
 };
 
 // Positions and sizes in dialog units, as in a resource script.
@@ -68,10 +69,13 @@ HINSTANCE moduleOf(const void* address);
 void registerDialog(HINSTANCE module, DialogTemplate dialog);
 void registerIcon(HINSTANCE module, int id, Image image);
 void registerAnimation(HINSTANCE module, int id, AnimationClip clip);
+// An entry of the module's string table (LoadStringA), in the ANSI code page.
+void registerString(HINSTANCE module, int id, std::string text);
 
 const DialogTemplate* findDialog(HINSTANCE module, int id);
 const Image* findIcon(HINSTANCE module, int id);
 const AnimationClip* findAnimation(HINSTANCE module, int id);
+const std::string* findString(HINSTANCE module, int id);
 
 // What LoadIconA and the image lists hold, for front ends that draw them.
 struct IconInfo {

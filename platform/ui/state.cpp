@@ -43,6 +43,7 @@ bool describe(HWND hwnd, WindowState& out) {
         li.focused = (item.state & LVIS_FOCUSED) != 0;
         out.items.push_back(std::move(li));
     }
+    out.selection = w->selection;
     out.imageLists[0] = w->imageLists[0];
     out.imageLists[1] = w->imageLists[1];
     out.iconId = w->iconId;

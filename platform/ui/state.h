@@ -37,7 +37,8 @@ struct WindowState {
     int x = 0, y = 0, cx = 0, cy = 0;  // dialog units for dialogs and their controls
     int check = 0;                     // BST_* for check boxes and radio buttons
     int rangeMin = 0, rangeMax = 100, position = 0, step = 10;  // progress bar
-    std::vector<ListItem> items;                                // list view, combo box
+    std::vector<ListItem> items;                                // list view, combo box, tab control
+    int selection = -1;                // combo box: the chosen item; tab control: the current tab
     int steps = 0;                     // progress bar: PBM_STEPIT messages handled so far
     HIMAGELIST imageLists[2]{};        // list view: LVSIL_NORMAL, LVSIL_SMALL
     int iconId = 0;                    // Icon control

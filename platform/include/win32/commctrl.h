@@ -119,6 +119,37 @@ struct NMITEMACTIVATE {
     UINT uKeyFlags;
 };
 
+// Tab control
+#define WC_TABCONTROLA "SysTabControl32"
+
+#define TCIF_TEXT 0x0001
+#define TCIF_IMAGE 0x0002
+#define TCIF_PARAM 0x0008
+
+struct TCITEMA {
+    UINT mask;
+    DWORD dwState;
+    DWORD dwStateMask;
+    LPSTR pszText;
+    int cchTextMax;
+    int iImage;
+    LPARAM lParam;
+};
+
+#define TCM_FIRST 0x1300
+#define TCM_GETITEMCOUNT (TCM_FIRST + 4)
+#define TCM_GETITEMA (TCM_FIRST + 5)
+#define TCM_SETITEMA (TCM_FIRST + 6)
+#define TCM_INSERTITEMA (TCM_FIRST + 7)
+#define TCM_DELETEITEM (TCM_FIRST + 8)
+#define TCM_DELETEALLITEMS (TCM_FIRST + 9)
+#define TCM_GETCURSEL (TCM_FIRST + 11)
+#define TCM_SETCURSEL (TCM_FIRST + 12)
+
+#define TCN_FIRST (0U - 550U)
+#define TCN_SELCHANGE (TCN_FIRST - 1)
+#define TCN_SELCHANGING (TCN_FIRST - 2)
+
 // Image lists
 struct IMAGELIST_;
 using HIMAGELIST = IMAGELIST_*;
