@@ -1,0 +1,60 @@
+#include "applet/certificate_fields.h"
+
+#include "shared/certificate_record.h"
+#include "shared/registry_binary.h"
+#include "shared/registry_key.h"
+#include "shared/registry_layout.h"
+
+namespace vlt::applet {
+
+CertificateFields certificateFields(ByteView record) {
+    CertificateFields fields;
+    ByteReader in(record);
+    ByteView blob;
+    if (!in.block(blob)) return fields;
+    for (std::string* field : {&fields.name, &fields.email, &fields.street, &fields.city, &fields.state}) {
+        ByteView text;
+        if (!in.block(text)) break;
+        *field = cText(text, MAX_PATH);
+    }
+    return fields;
+}
+
+std::optional<Bytes> readCardRecord(CardMode mode, const std::string& entryName) {
+    RegistryKey key;
+    switch (mode) {
+        case CardMode::PersonalStore:
+            if (key.Open(HKEY_CURRENT_USER, layout::kCertificateKey) != ERROR_SUCCESS) return std::nullopt;
+            break;
+        case CardMode::SystemStore: {
+            const LONG full = key.Open(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey);
+            if (full == ERROR_ACCESS_DENIED) {
+                if (key.Open(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey, KEY_READ) != ERROR_SUCCESS)
+                    return std::nullopt;
+            } else if (full != ERROR_SUCCESS) {
+                return std::nullopt;
+            }
+            break;
+        }
+        case CardMode::Own:
+            if (key.Open(HKEY_CURRENT_USER, layout::kProfileKeyUpper) != ERROR_SUCCESS) return std::nullopt;
+            break;
+    }
+    auto value = readBinaryValue(key, mode == CardMode::Own ? layout::kExchangeBlob1 : entryName.c_str());
+    if (!value || mode == CardMode::Own) return value;
+    // A store entry: the algorithm word and the Enhanced record come before the Base record.
+    auto entry = parseCertificateStoreEntry(*value);
+    if (!entry) return std::nullopt;
+    return std::move(entry->baseRecord);
+}
+
+OwnRecord readOwnRecord(CertificateFields& fields) {
+    RegistryKey profile;
+    if (profile.Open(HKEY_CURRENT_USER, layout::kProfileKey) != ERROR_SUCCESS) return OwnRecord::NoKey;
+    const auto record = readBinaryValue(profile, layout::kExchangeBlob1);
+    if (!record) return OwnRecord::NoValue;
+    fields = certificateFields(*record);
+    return OwnRecord::Read;
+}
+
+}  // namespace vlt::applet
