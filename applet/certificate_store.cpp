@@ -22,6 +22,7 @@ constexpr DWORD kNoColumnHeader = 0x4000;   // LVS_NOCOLUMNHEADER
 
 const StoreTraits kPersonal{
     StoreKind::Personal,
+    CertificateStore::Personal,
     kPersonalStorePage,
     "Personal Certificate Store",
     "VLT Certificates imported into the personal store is visible only to you. These certificates can be used "
@@ -37,6 +38,7 @@ const StoreTraits kPersonal{
 
 const StoreTraits kSystem{
     StoreKind::System,
+    CertificateStore::System,
     kSystemStorePage,
     "System Certificate Store",
     "VLT Certificates imported into this store can be used by all users on this system. These certificates can "
@@ -86,30 +88,20 @@ const StoreTraits& storeTraits(StoreKind kind) { return kind == StoreKind::Perso
 
 StoreListing listStore(const StoreTraits& store) {
     StoreListing listing;
+    listing.readOnly = !mayChangeStore(store.store);
     RegistryKey key;
-    if (key.Open(store.root, store.keyPath) != ERROR_SUCCESS) {
-        // Every user may read the system store; only its owner may change it.
-        if (key.Open(store.root, store.keyPath, KEY_READ) != ERROR_SUCCESS) return listing;
-        listing.readOnly = true;
-    }
-    if (key.BeginValueEnumeration() != ERROR_SUCCESS) return listing;
+    if (openStoreForReading(key, store.store) != ERROR_SUCCESS || key.BeginValueEnumeration() != ERROR_SUCCESS)
+        return listing;
     RegistryValue value;
     while (key.NextValue(value) == ERROR_SUCCESS)
         listing.names.insert(listing.names.begin(), std::string(value.name, value.nameLength));
     return listing;
 }
 
-bool mayChangeStore(const StoreTraits& store, HWND owner) {
-    RegistryKey key;
-    if (key.Create(store.root, store.keyPath) != ERROR_ACCESS_DENIED) return true;
-    MessageBoxA(owner, kSystemStoreRefusal, kStatusCaption, MB_OK | MB_ICONEXCLAMATION);
+bool confirmMayChange(const StoreTraits& store, HWND owner) {
+    if (mayChangeStore(store.store)) return true;
+    MessageBoxA(owner, kStoreChangeRefused, kStatusCaption, MB_OK | MB_ICONEXCLAMATION);
     return false;
-}
-
-std::optional<Bytes> readStoreEntry(const StoreTraits& store, const std::string& name) {
-    RegistryKey key;
-    if (key.Open(store.root, store.keyPath, KEY_READ) != ERROR_SUCCESS) return std::nullopt;
-    return readBinaryValue(key, name.c_str());
 }
 
 ImportResult importCertificate(const StoreTraits& store, const std::string& path, HWND owner,

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "shared/certificate_store.h"
 #include "shared/profile_file.h"
 #include "win32/windef.h"
 #include "win32/winreg.h"
@@ -19,6 +20,7 @@ enum class StoreKind { Personal, System };
 // Everything in which the twins differ.
 struct StoreTraits {
     StoreKind kind;
+    CertificateStore store;
     int templateId;
     const char* tabCaption;
     const char* explanation;
@@ -41,10 +43,6 @@ inline constexpr char kImportErrorCaption[] = "Certificate Import Error.";
 inline constexpr char kSameNameQuestion[] =
     "The certificate with the same name already exists.\nDo you want to add this in another name?";
 inline constexpr char kDeleteQuestion[] = "This certificate is about to be deleted.\nDo you wish to continue?";
-// Ours: the system store belongs to the administrator.
-inline constexpr char kSystemStoreRefusal[] =
-    "Only an administrator can change the System Certificate Store. You can use its certificates, "
-    "but not import or delete them.";
 
 // The entries' names (ANSI) in the order the page lists them: the reverse of the registry's.
 // readOnly is set when the store could be opened for reading only.
@@ -54,12 +52,9 @@ struct StoreListing {
 };
 StoreListing listStore(const StoreTraits& store);
 
-// True when this user may change the store. When not, shows kSystemStoreRefusal owned by
-// owner and returns false.
-bool mayChangeStore(const StoreTraits& store, HWND owner);
-
-// The entry's bytes, or nothing when the store or the entry cannot be read.
-std::optional<Bytes> readStoreEntry(const StoreTraits& store, const std::string& name);
+// True when this user may change the store. When not, says so (kStoreChangeRefused, owned by
+// owner) and returns false.
+bool confirmMayChange(const StoreTraits& store, HWND owner);
 
 enum class ImportResult {
     Unreadable,      // the file could not be opened or was refused (a message said so)

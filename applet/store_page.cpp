@@ -1,5 +1,6 @@
 #include "applet/store_page.h"
 
+#include "applet/certificate_dialog.h"
 #include "applet/new_name_dialog.h"
 #include "applet/resources.h"
 #include "shared/file_header.h"
@@ -94,7 +95,7 @@ std::optional<std::string> chooseProfileFile(ui::CWnd* parent) {
 }
 
 void CStorePage::onImport() {
-    if (!mayChangeStore(m_store, m_hWnd)) return;
+    if (!confirmMayChange(m_store, m_hWnd)) return;
     const auto path = chooseProfileFile(this);
     if (!path) return;
     ImportHooks hooks;
@@ -111,7 +112,7 @@ void CStorePage::onView() {
 void CStorePage::onDelete() {
     SetModified(TRUE);
     if (m_nSelectedIndex == -1) return;
-    if (!mayChangeStore(m_store, m_hWnd)) return;
+    if (!confirmMayChange(m_store, m_hWnd)) return;
     if (MessageBox(kDeleteQuestion, kEmergencyCaption, MB_YESNO | MB_DEFBUTTON2) == IDYES) {
         m_list.SendMessage(LVM_DELETEITEM, static_cast<WPARAM>(m_nSelectedIndex), 0);
         deleteStoreEntry(m_store, m_strSelectedName);
@@ -119,6 +120,11 @@ void CStorePage::onDelete() {
     } else if (m_store.clearSelectionOnNo) {
         clearSelection();
     }
+}
+
+void viewStoreEntry(const StoreTraits& store, const std::string& name) {
+    CCertificateDialog dialog(store.certificateMode, name, nullptr);
+    dialog.DoModal();
 }
 
 ui::DialogTemplate storePageTemplate(StoreKind kind) {
