@@ -61,6 +61,12 @@ struct ControlRecord {
     int iconId = 0;
     int animationId = 0;
     bool playing = false;
+    std::string tip;         // the tooltip over it
+    bool hasTextColor = false;
+    COLORREF textColor = 0;
+    bool transparent = false;
+    bool underline = false;
+    int cursorId = 0;        // the cursor it set on WM_SETCURSOR (0: the arrow)
 };
 
 struct TranscriptEntry {
@@ -76,6 +82,7 @@ struct TranscriptEntry {
     int resourceId = 0;   // dialogs
     bool sheet = false;   // the dialog is a property sheet (its tab control lists the pages)
     std::vector<ControlRecord> controls;  // dialogs, in template order
+    std::vector<ui::PaintOp> paint;       // dialogs: what their last WM_PAINT drew
     std::vector<ui::MenuItem> menu;       // popup menu
     // TrayIcon: caption "add", "modify" or "delete", text the tip, resourceId the picture's
     // resource number, style the icon's id, answer 1 when shown (0: the desktop has no tray).
@@ -145,6 +152,8 @@ public:
     void windowChanged(HWND hwnd, ui::Change what) override;
     void windowClosing(HWND hwnd) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;
+    // A note "beep 0x30" in the transcript.
+    void beep(UINT type) override;
 
     // The notification area: present unless told otherwise (a desktop without one refuses
     // icons, as Shell_NotifyIconA then reports).

@@ -175,6 +175,7 @@ public:
     using CPropertySheet::CPropertySheet;
     int inits = 0;
     ui::CPropertyPage* activeAtInit = nullptr;
+    ui::WindowState centred;
 
 protected:
     BOOL OnInitDialog() override {
@@ -182,6 +183,7 @@ protected:
         ++inits;
         activeAtInit = GetActivePage();
         CenterWindow();
+        ui::describe(m_hWnd, centred);
         SetTitle("Renamed");
         return result;
     }
@@ -205,6 +207,9 @@ TEST_F(FrameworkDialogs, SheetOfPagesAppliesThroughThePages) {
     ui::AfxSetResourceHandle(nullptr);
     EXPECT_EQ(sheet.inits, 1);
     EXPECT_EQ(sheet.activeAtInit, &beta) << "the sheet initialises once its start page is there";
+    // The 1920 x 1080 screen in the default font's dialog units is 1280 x 664.
+    EXPECT_EQ(sheet.centred.x, (1280 - sheet.centred.cx) / 2);
+    EXPECT_EQ(sheet.centred.y, (664 - sheet.centred.cy) / 2);
     EXPECT_EQ(alpha.text, "hello") << "leaving the page saved its field";
     EXPECT_EQ(alpha.applies, 2);
     EXPECT_EQ(beta.applies, 2);
