@@ -235,6 +235,42 @@ TEST_F(FrameworkDialogs, CancelResetsThePagesMadeAndARefusedApplyKeepsTheSheet) 
     EXPECT_NE(ui.frontend.transcriptText().find("sheet [Properties for Doc] shown"), std::string::npos);
 }
 
+// Posts three messages to itself and a control; eats the first two before dispatch.
+class FilterDialog : public ui::CDialog {
+public:
+    FilterDialog() : CDialog(kExchange) {}
+    std::vector<UINT> filtered, handled;
+
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message < WM_APP || msg->message > WM_APP + 2) return FALSE;
+        filtered.push_back(msg->message);
+        return msg->message != WM_APP + 2;
+    }
+
+protected:
+    BOOL OnInitDialog() override {
+        PostMessage(WM_APP);
+        PostMessageA(GetDlgItem(1000), WM_APP + 1, 0, 0);
+        PostMessage(WM_APP + 2);
+        return TRUE;
+    }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg >= WM_APP && msg <= WM_APP + 2) {
+            handled.push_back(msg);
+            EndDialog(IDOK);
+            return 0;
+        }
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+};
+
+TEST_F(FrameworkDialogs, ModalLoopsOfferMessagesToPreTranslateMessage) {
+    FilterDialog dialog;
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.filtered, (std::vector<UINT>{WM_APP, WM_APP + 1, WM_APP + 2})) << "a child's message too";
+    EXPECT_EQ(dialog.handled, (std::vector<UINT>{WM_APP + 2}));
+}
+
 TEST(LoadString, CopiesWhatFitsAndReportsMissingStrings) {
     ui::registerString(testModule(), 4000, "Hello");
     char buffer[4] = "xx";
