@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "applet/resources.h"
+#include "applet/applet_app.h"
 #include "shared/algorithm_word.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
@@ -23,8 +23,6 @@ bool equalIgnoringCase(const std::string& a, const std::string& b) {
         if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
     return true;
 }
-
-void plainMessage(HWND owner, const char* text) { MessageBoxA(owner, text, kModuleName, MB_OK | MB_ICONEXCLAMATION); }
 
 bool hasValue(RegistryKey& profile, const char* name) {
     return RegQueryValueExA(profile.Handle(), name, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
@@ -82,10 +80,10 @@ bool providerPass(Provider provider, AlgorithmLists& lists, HWND owner) {
     const HCRYPTPROV prov = acquireContainer(provider);
     if (prov == 0) {
         if (provider == Provider::Enhanced) {
-            plainMessage(owner, kEnhancedMissingText);
+            appletMessageBox(owner, kEnhancedMissingText);
             return true;
         }
-        plainMessage(owner, kDefaultCspErrorText);
+        appletMessageBox(owner, kDefaultCspErrorText);
         return false;  // the enumeration on no context fails at once
     }
     if (!enumerate(prov, provider, lists)) return false;  // context and container are left
