@@ -1,7 +1,10 @@
 #include "applet/templates.h"
 
+#include "applet/new_name_dialog.h"
 #include "applet/pictures.h"
 #include "applet/resources.h"
+#include "applet/settings_page.h"
+#include "applet/store_page.h"
 
 namespace vlt::applet {
 namespace {
@@ -113,6 +116,10 @@ void registerAppletResources(HINSTANCE module) {
     ui::registerString(module, kSheetCaptionString, "Vaultine Properties.");
     registerAppletPictures(module);
     // The pages of the other half of the applet.
+    ui::registerDialog(module, storePageTemplate(StoreKind::Personal));
+    ui::registerDialog(module, storePageTemplate(StoreKind::System));
+    ui::registerDialog(module, settingsPageTemplate());
+    ui::registerDialog(module, newNameTemplate());
 }
 
 }  // namespace vlt::applet

@@ -1,5 +1,6 @@
 #include "shared/backup_file.h"
 
+#include "shared/certificate_store.h"
 #include "shared/file_header.h"
 #include "shared/file_io.h"
 #include "shared/profile_keys.h"
@@ -34,9 +35,9 @@ void appendStore(Bytes& out, const std::vector<StoreItem>& items) {
 }
 
 // Every value of a store key, or nothing when the key cannot be created or opened.
-std::optional<std::vector<StoreItem>> collectStore(HKEY hive, LPCSTR path) {
+std::optional<std::vector<StoreItem>> collectStore(CertificateStore store) {
     RegistryKey key;
-    if (key.Create(hive, path) != ERROR_SUCCESS) return std::nullopt;
+    if (openStoreForReading(key, store, true) != ERROR_SUCCESS) return std::nullopt;
     std::vector<StoreItem> items;
     if (key.BeginValueEnumeration() != ERROR_SUCCESS || key.ValueCount() == 0) return items;
     RegistryValue value;
@@ -108,8 +109,8 @@ Result<BackupFile> collectBackup() {
         profile.QueryDword(backup.initUser, layout::kInitUser);
         profile.QueryDword(backup.timeOutPeriod, layout::kTimeOutPeriod);
     }
-    backup.personalStore = collectStore(HKEY_CURRENT_USER, layout::kCertificateKey);
-    backup.systemStore = collectStore(HKEY_LOCAL_MACHINE, layout::kCertificateKey);
+    backup.personalStore = collectStore(CertificateStore::Personal);
+    backup.systemStore = collectStore(CertificateStore::System);
     return backup;
 }
 

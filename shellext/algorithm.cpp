@@ -1,6 +1,7 @@
 #include "shellext/algorithm.h"
 
 #include "base/byte_codec.h"
+#include "shared/certificate_store.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 
@@ -20,12 +21,8 @@ bool chooseAlgorithm(CryptoState& state, const std::string& recipient, DWORD sto
         settings.Create(HKEY_CURRENT_USER, layout::kSettingsKey);
         if (settings.QueryDword(word, layout::kEncrypt) != ERROR_SUCCESS) return false;
     } else {
-        RegistryKey store;
-        store.Create(storeFlag == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, layout::kCertificateKey);
-        LONG rc = 0;
-        DWORD length = 0;
-        auto entry = store.QueryBinary(rc, recipient.c_str(), length);
-        if (!entry || rc != ERROR_SUCCESS || entry->size() < 4) return false;
+        auto entry = readStoreEntry(storeOfFlag(storeFlag), recipient);
+        if (!entry || entry->size() < 4) return false;
         word = loadLE<DWORD>(entry->data());
     }
     applyAlgorithmWord(state, word);

@@ -1,6 +1,7 @@
 #include "shellext/session_unlock.h"
 
 #include "shared/certificate_record.h"
+#include "shared/certificate_store.h"
 #include "shared/container_names.h"
 #include "shared/profile_keys.h"
 #include "shared/registry_key.h"
@@ -21,13 +22,8 @@ bool acquireWorkContainer(CryptoState& state) {
 
 bool loadRecipientPublicKey(CryptoState& state, const std::string& recipient, DWORD storeFlag) {
     if (!acquireWorkContainer(state)) return false;
-    RegistryKey store;
-    if (store.Open(storeFlag == 1 ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE, layout::kCertificateKey) != ERROR_SUCCESS)
-        return false;
-    LONG rc = 0;
-    DWORD length = 0;
-    auto data = store.QueryBinary(rc, recipient.c_str(), length);
-    if (!data || rc != ERROR_SUCCESS) return false;
+    auto data = readStoreEntry(storeOfFlag(storeFlag), recipient);
+    if (!data) return false;
     auto entry = parseCertificateStoreEntry(*data);
     if (!entry) return false;
     const auto& record = state.enhanced() ? entry->enhancedRecord : entry->baseRecord;

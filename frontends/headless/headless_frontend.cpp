@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "ui/file_choice.h"
 #include "ui/input.h"
 #include "win32/prsht.h"
 #include "win32/commctrl.h"
@@ -357,6 +358,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
     std::chrono::milliseconds watchdog{30000};
     std::deque<int> buttons;
     std::deque<std::optional<std::string>> saves;
+    std::deque<std::optional<std::string>> opens;
     std::deque<UINT> menus;
     std::map<int, std::deque<std::vector<DialogAction>>> scripts;
     std::deque<std::vector<DialogAction>> sheetScripts;
@@ -586,6 +588,11 @@ void HeadlessFrontend::answerSaveDialog(std::optional<std::string> path) {
     m_core->saves.push_back(std::move(path));
 }
 
+void HeadlessFrontend::answerOpenDialog(std::optional<std::string> path) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->opens.push_back(std::move(path));
+}
+
 void HeadlessFrontend::answerMenu(UINT command) {
     std::lock_guard lock(m_core->mutex);
     m_core->menus.push_back(command);
@@ -631,6 +638,8 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
             answerMessageBox(buttonFromName(arg));
         } else if (verb == "save" && !arg.empty()) {
             answerSaveDialog(arg == "cancel" ? std::nullopt : std::optional<std::string>(arg));
+        } else if (verb == "open" && !arg.empty()) {
+            answerOpenDialog(arg == "cancel" ? std::nullopt : std::optional<std::string>(arg));
         } else if (verb == "menu" && !arg.empty()) {
             if (arg == "none") {
                 answerMenu(0);
@@ -694,27 +703,50 @@ int HeadlessFrontend::messageBox(const ui::MessageBoxRequest& request) {
     return answer;
 }
 
-ui::SaveDialogAnswer HeadlessFrontend::saveDialog(const ui::SaveDialogRequest& request) {
-    std::lock_guard lock(m_core->mutex);
-    ui::SaveDialogAnswer answer;
-    if (!m_core->saves.empty()) {
-        if (m_core->saves.front()) {
-            answer.accepted = true;
-            answer.path = *m_core->saves.front();
-            if (answer.path.front() != '/') answer.path = request.initialDir + "/" + answer.path;
+namespace {
+
+// Takes queued answers until one the dialog accepts; refused ones are noted as the dialog's
+// complaint, as a user would see it before typing again.
+ui::FileDialogAnswer answerFileDialog(const ui::FileDialogRequest& request,
+                                      std::deque<std::optional<std::string>>& queue,
+                                      std::vector<TranscriptEntry>& transcript) {
+    ui::FileDialogAnswer answer;
+    while (!queue.empty()) {
+        const std::optional<std::string> typed = std::move(queue.front());
+        queue.pop_front();
+        if (!typed) break;
+        const ui::FileChoice choice = ui::chooseFile(request, *typed);
+        if (choice.problem.empty()) {
+            answer = {true, choice.path};
+            break;
         }
-        m_core->saves.pop_front();
+        TranscriptEntry refused;
+        refused.kind = TranscriptEntry::Kind::Note;
+        refused.text = choice.problem;
+        transcript.push_back(std::move(refused));
     }
     TranscriptEntry e;
-    e.kind = TranscriptEntry::Kind::SaveDialog;
+    e.kind = request.open ? TranscriptEntry::Kind::OpenDialog : TranscriptEntry::Kind::SaveDialog;
     e.caption = request.title;
     e.text = request.initialName;
     e.style = request.flags;
     e.folder = request.initialDir;
     e.answer = answer.accepted ? IDOK : IDCANCEL;
     e.path = answer.path;
-    m_core->transcript.push_back(std::move(e));
+    transcript.push_back(std::move(e));
     return answer;
+}
+
+}  // namespace
+
+ui::FileDialogAnswer HeadlessFrontend::saveDialog(const ui::FileDialogRequest& request) {
+    std::lock_guard lock(m_core->mutex);
+    return answerFileDialog(request, m_core->saves, m_core->transcript);
+}
+
+ui::FileDialogAnswer HeadlessFrontend::openDialog(const ui::FileDialogRequest& request) {
+    std::lock_guard lock(m_core->mutex);
+    return answerFileDialog(request, m_core->opens, m_core->transcript);
 }
 
 void HeadlessFrontend::windowShown(HWND hwnd) {
@@ -908,7 +940,8 @@ std::string HeadlessFrontend::transcriptText() const {
                        buttonName(e.answer) + "\n";
                 break;
             case TranscriptEntry::Kind::SaveDialog:
-                out += "save [" + escape(e.caption) + "] name=" + e.text + " folder=" + e.folder + " flags=" + style +
+            case TranscriptEntry::Kind::OpenDialog:
+                out += std::string(e.kind == TranscriptEntry::Kind::OpenDialog ? "open [" : "save [") + escape(e.caption) + "] name=" + e.text + " folder=" + e.folder + " flags=" + style +
                        " -> " + (e.answer == IDOK ? e.path : std::string("cancel")) + "\n";
                 break;
             case TranscriptEntry::Kind::DialogShown:
@@ -942,6 +975,7 @@ void HeadlessFrontend::clear() {
     m_core->transcript.clear();
     m_core->buttons.clear();
     m_core->saves.clear();
+    m_core->opens.clear();
     m_core->menus.clear();
     m_core->scripts.clear();
     m_core->sheetScripts.clear();

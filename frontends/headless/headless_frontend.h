@@ -4,6 +4,8 @@
 // Script lines (loadScript); blank lines and lines starting with '#' are ignored:
 //   message IDYES                 answers the next message box (any ID* name or a number)
 //   save PATH | save cancel       answers the next save dialog
+//   open PATH | open cancel       answers the next open dialog; a PATH the dialog refuses (a
+//                                 missing file) is noted and the next answer is taken
 //   menu 1039 | menu none         answers the next popup menu with that command, or dismisses it
 //   tray click left|right|middle|double
 //                                 clicks the notification-area icon once one is shown (in
@@ -72,15 +74,15 @@ struct ControlRecord {
 };
 
 struct TranscriptEntry {
-    enum class Kind { MessageBox, SaveDialog, DialogShown, DialogClosed, PopupMenu, Note, TrayIcon, Notification };
+    enum class Kind { MessageBox, SaveDialog, OpenDialog, DialogShown, DialogClosed, PopupMenu, Note, TrayIcon, Notification };
     Kind kind = Kind::MessageBox;
-    std::string caption;  // message box caption, save dialog title, dialog caption
-    std::string text;     // message box text, the save dialog's initial name, a note
-    UINT style = 0;       // message box style, or the save dialog's OFN_* flags
-    std::string folder;   // save dialog: initial folder
-    int answer = 0;       // button pressed; save dialog: IDOK or IDCANCEL; dialog closed: its
+    std::string caption;  // message box caption, file dialog title, dialog caption
+    std::string text;     // message box text, the file dialog's initial name, a note
+    UINT style = 0;       // message box style, or the file dialog's OFN_* flags
+    std::string folder;   // file dialog: initial folder
+    int answer = 0;       // button pressed; file dialog: IDOK or IDCANCEL; dialog closed: its
                           // result; popup menu: the command chosen (0 dismissed)
-    std::string path;     // save dialog: the chosen path
+    std::string path;     // file dialog: the chosen path
     int resourceId = 0;   // dialogs
     bool sheet = false;   // the dialog is a property sheet (its tab control lists the pages)
     std::vector<ControlRecord> controls;  // dialogs, in template order
@@ -132,9 +134,10 @@ public:
     HeadlessFrontend& operator=(const HeadlessFrontend&) = delete;
 
     // Queues answers, used in order. Without a queued answer a message box gets its default
-    // button, a save dialog is cancelled and a popup menu is dismissed.
+    // button, a file dialog is cancelled and a popup menu is dismissed.
     void answerMessageBox(int button);
     void answerSaveDialog(std::optional<std::string> path);  // nullopt = Cancel
+    void answerOpenDialog(std::optional<std::string> path);  // nullopt = Cancel
     void answerMenu(UINT command);                           // 0 = dismiss
     // Actions for the next showing of dialog `resourceId` (one call per showing).
     void onDialog(int resourceId, std::vector<DialogAction> actions);
@@ -150,7 +153,8 @@ public:
     void setWatchdog(std::chrono::milliseconds period);
 
     int messageBox(const ui::MessageBoxRequest& request) override;
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
+    ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
+    ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& request) override;
     void windowShown(HWND hwnd) override;
     void windowChanged(HWND hwnd, ui::Change what) override;
     void windowClosing(HWND hwnd) override;

@@ -40,6 +40,9 @@ constexpr DWORD kSsEtchedVert = 0x0011;   // SS_ETCHEDVERT
 constexpr int kSmallIcon = 16;            // SM_CXSMICON, SM_CYSMICON
 constexpr int kFrameWidth = 3;            // SM_CXDLGFRAME of a modal frame without caption
 const char* const kHwndProperty = "vlt_hwnd";
+// What the window manager shows for a window without caption text, rather than the host
+// program's name.
+const char* const kProductName = "VLT";
 
 HWND hwndOf(const QObject* object) {
     return reinterpret_cast<HWND>(object->property(kHwndProperty).value<quintptr>());
@@ -270,7 +273,7 @@ HINSTANCE DialogView::moduleOf(const ui::WindowState& state) const {
 
 void DialogView::updateWindow(const ui::WindowState& window) {
     m_state = window;
-    setWindowTitle(fromAnsi(window.text));
+    setWindowTitle(window.text.empty() ? QString::fromLatin1(kProductName) : fromAnsi(window.text));
     // A disabled owner (a modal dialog over it) takes no input
     m_client->setEnabled(window.enabled);
 }

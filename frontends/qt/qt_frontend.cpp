@@ -324,12 +324,14 @@ int QtFrontend::messageBox(const ui::MessageBoxRequest& request) {
     return m_impl->callOnGui(run);
 }
 
-ui::SaveDialogAnswer QtFrontend::saveDialog(const ui::SaveDialogRequest& request) {
+ui::FileDialogAnswer QtFrontend::saveDialog(const ui::FileDialogRequest& request) {
     return m_impl->callOnGui([this, &request] {
         m_impl->flush();
-        return qt::runSaveDialog(request, m_impl->ownerWidget(request.owner));
+        return qt::runFileDialog(request, m_impl->ownerWidget(request.owner));
     });
 }
+
+ui::FileDialogAnswer QtFrontend::openDialog(const ui::FileDialogRequest& request) { return saveDialog(request); }
 
 UINT QtFrontend::popupMenu(const ui::PopupMenuRequest& request) {
     auto run = [this, &request] {

@@ -54,7 +54,9 @@ public:
     QtFrontend& operator=(const QtFrontend&) = delete;
 
     int messageBox(const ui::MessageBoxRequest& request) override;
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
+    ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
+    // One Qt dialog serves both; the request says which.
+    ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& request) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;
     // QSystemTrayIcon; false where the desktop has no notification area.
     bool notifyIcon(const ui::NotifyIconRequest& request) override;

@@ -14,6 +14,7 @@
 #include <map>
 
 #include "frontends/qt/qt_text.h"
+#include "ui/file_choice.h"
 #include "win32/commdlg.h"
 
 namespace vlt::frontends::qt {
@@ -165,20 +166,36 @@ QStringList nameFilters(const std::vector<std::pair<std::string, std::string>>& 
     return out;
 }
 
-ui::SaveDialogAnswer runSaveDialog(const ui::SaveDialogRequest& request, QWidget* owner) {
-    const QString title = request.title.empty() ? QStringLiteral("Save As") : fromAnsi(request.title);
+ui::FileDialogAnswer runFileDialog(const ui::FileDialogRequest& request, QWidget* owner) {
+    const QString title = !request.title.empty() ? fromAnsi(request.title)
+                          : request.open         ? QStringLiteral("Open")
+                                                 : QStringLiteral("Save As");
     Owned<QFileDialog> dialog(new QFileDialog(owner, title));
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setFileMode(QFileDialog::AnyFile);
-    if (!(request.flags & OFN_OVERWRITEPROMPT)) dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (request.open) {
+        dialog->setAcceptMode(QFileDialog::AcceptOpen);
+        dialog->setFileMode((request.flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    } else {
+        dialog->setAcceptMode(QFileDialog::AcceptSave);
+        dialog->setFileMode(QFileDialog::AnyFile);
+        if (!(request.flags & OFN_OVERWRITEPROMPT)) dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+    }
+    if (!request.defaultExt.empty()) dialog->setDefaultSuffix(fromAnsi(request.defaultExt));
     const QStringList filters = nameFilters(request.filters);
     if (!filters.isEmpty()) dialog->setNameFilters(filters);
     if (!request.initialDir.empty()) dialog->setDirectory(fromPath(request.initialDir));
     if (!request.initialName.empty()) dialog->selectFile(fromPath(request.initialName));
-    if (dialog->exec() != QDialog::Accepted || !dialog.alive()) return {};
-    const QStringList chosen = dialog->selectedFiles();
-    if (chosen.isEmpty()) return {};
-    return {true, toPath(QDir::cleanPath(QFileInfo(chosen.front()).absoluteFilePath()))};
+    // Qt's own checks differ by platform theme: what the suite relies on is checked here, and
+    // the dialog comes back until the user picks a file it takes or cancels
+    for (;;) {
+        if (dialog->exec() != QDialog::Accepted || !dialog.alive()) return {};
+        const QStringList chosen = dialog->selectedFiles();
+        if (chosen.isEmpty()) return {};
+        const std::string path = toPath(QDir::cleanPath(QFileInfo(chosen.front()).absoluteFilePath()));
+        const ui::FileChoice choice = ui::chooseFile(request, path);
+        if (choice.problem.empty()) return {true, choice.path};
+        QMessageBox::warning(dialog.get(), title, fromAnsi(choice.problem));
+        if (!dialog.alive()) return {};
+    }
 }
 
 UINT runPopupMenu(const ui::PopupMenuRequest& request, QWidget* owner) {

@@ -1,4 +1,4 @@
-// Message boxes, the save dialog and popup menus with Qt's own dialogs. GUI thread only; the
+// Message boxes, the open and save dialogs and popup menus with Qt's own dialogs. GUI thread only; the
 // front end brings calls from other threads here.
 #pragma once
 
@@ -12,7 +12,7 @@ class QWidget;
 namespace vlt::frontends::qt {
 
 int runMessageBox(const ui::MessageBoxRequest& request, QWidget* owner);
-ui::SaveDialogAnswer runSaveDialog(const ui::SaveDialogRequest& request, QWidget* owner);
+ui::FileDialogAnswer runFileDialog(const ui::FileDialogRequest& request, QWidget* owner);
 UINT runPopupMenu(const ui::PopupMenuRequest& request, QWidget* owner);
 
 // The button Escape and the close box answer with, 0 when a message box has none (Yes/No,

@@ -16,6 +16,7 @@
 #include "base/codepage.h"
 #include "base/wipe.h"
 #include "frontends/tty/progress_bar.h"
+#include "ui/file_choice.h"
 #include "ui/input.h"
 #include "ui/state.h"
 #include "win32/winbase.h"
@@ -341,19 +342,34 @@ int TtyFrontend::messageBox(const ui::MessageBoxRequest& request) {
     }
 }
 
-ui::SaveDialogAnswer TtyFrontend::saveDialog(const ui::SaveDialogRequest& request) {
-    std::string name;
-    if (m_options.outputName) {
-        name = *m_options.outputName;
-    } else if (m_options.interactive) {
-        std::fprintf(m_out, "%s\nNew name in %s (empty to cancel) [%s]: ", request.title.c_str(),
+ui::FileDialogAnswer TtyFrontend::askForFile(const ui::FileDialogRequest& request,
+                                             const std::optional<std::string>& given) {
+    if (given) {
+        const ui::FileChoice choice = ui::chooseFile(request, *given);
+        if (choice.problem.empty()) return {true, choice.path};
+        std::fprintf(m_out, "%s\n", choice.problem.c_str());
+        return {};
+    }
+    if (!m_options.interactive) return {};
+    std::fprintf(m_out, "%s\n", request.title.empty() ? (request.open ? "Open" : "Save As") : request.title.c_str());
+    for (;;) {
+        std::fprintf(m_out, "%s in %s (empty to cancel) [%s]: ", request.open ? "File to open" : "New name",
                      request.initialDir.c_str(), request.initialName.c_str());
         std::fflush(m_out);
-        name = (m_options.readLine ? m_options.readLine() : readTerminalLine()).value_or("");
+        const std::string name = (m_options.readLine ? m_options.readLine() : readTerminalLine()).value_or("");
+        if (name.empty()) return {};
+        const ui::FileChoice choice = ui::chooseFile(request, name);
+        if (choice.problem.empty()) return {true, choice.path};
+        std::fprintf(m_out, "%s\n", choice.problem.c_str());
     }
-    if (name.empty()) return {};
-    if (name.front() != '/') name = request.initialDir + "/" + name;
-    return {true, name};
+}
+
+ui::FileDialogAnswer TtyFrontend::saveDialog(const ui::FileDialogRequest& request) {
+    return askForFile(request, m_options.outputName);
+}
+
+ui::FileDialogAnswer TtyFrontend::openDialog(const ui::FileDialogRequest& request) {
+    return askForFile(request, m_options.inputName);
 }
 
 void TtyFrontend::windowShown(HWND hwnd) {

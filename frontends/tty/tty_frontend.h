@@ -30,6 +30,7 @@ struct HiddenInput {
 struct TtyOptions {
     std::optional<bool> yes;                // --yes / --no
     std::optional<std::string> outputName;  // answers the save dialog
+    std::optional<std::string> inputName;   // answers the open dialog
     bool interactive = false;               // a person at the terminal can be asked
     // --password-stdin: answers a password dialog without asking (once; a dialog that stays
     // open after it is cancelled). Wiped when the front end is destroyed.
@@ -48,7 +49,8 @@ public:
     TtyFrontend& operator=(const TtyFrontend&) = delete;
 
     int messageBox(const ui::MessageBoxRequest& request) override;
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
+    ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
+    ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& request) override;
 
     void windowShown(HWND hwnd) override;
     void windowChanged(HWND hwnd, ui::Change change) override;
@@ -67,6 +69,9 @@ private:
     struct Dialogs;
     // Asks what a dialog of the calling thread wants and injects the answer.
     void converse(HWND hwnd);
+    // A name given on the command line, else asked for until the dialog takes one; empty
+    // cancels.
+    ui::FileDialogAnswer askForFile(const ui::FileDialogRequest& request, const std::optional<std::string>& given);
 
     TtyOptions m_options;
     std::FILE* m_out;

@@ -33,11 +33,19 @@ public:
         if (buttons.size() > 1 && answer == IDCANCEL) ++m_seen.declined;
         return answer;
     }
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& r) override {
+    ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& r) override {
         auto answer = m_inner.saveDialog(r);
         std::lock_guard lock(m_mutex);
         if (answer.accepted) m_seen.savedTo.push_back(answer.path);
         else ++m_seen.declined;
+        return answer;
+    }
+    ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& r) override {
+        auto answer = m_inner.openDialog(r);
+        if (!answer.accepted) {
+            std::lock_guard lock(m_mutex);
+            ++m_seen.declined;
+        }
         return answer;
     }
     void windowShown(HWND hwnd) override {

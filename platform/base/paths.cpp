@@ -23,14 +23,14 @@ std::string env(const char* name) {
     return v && *v ? std::string(v) : std::string();
 }
 
+}  // namespace
+
 std::string homeDir() {
     std::string home = env("HOME");
     if (!home.empty()) return home;
     if (const passwd* pw = getpwuid(getuid())) return pw->pw_dir;
     return "/";
 }
-
-}  // namespace
 
 std::string userDataDir() {
     if (auto v = env("VLT_HOME"); !v.empty()) return v;

@@ -9,6 +9,8 @@
 
 namespace vlt::base {
 
+// The user's home: $HOME, else the password database's, else "/".
+std::string homeDir();
 // Per-user hive: $VLT_HOME, else $XDG_DATA_HOME/vaultine, else ~/.local/share/vaultine.
 std::string userDataDir();
 // Volatile values (the unlock cache): $VLT_RUNTIME_DIR, else a folder on a memory file system

@@ -590,8 +590,8 @@ WNDPROC builtinClassProc(const std::string& name) {
     if (name == "syslistview32") return listViewProc;
     if (name == "msctls_progress32") return progressProc;
     if (name == "sysanimate32") return animationProc;
-    if (name == "tooltips_class32") return tooltipProc;
     if (name == "systabcontrol32") return tabControlProc;
+    if (name == "tooltips_class32") return tooltipProc;
     return nullptr;
 }
 
@@ -619,8 +619,8 @@ ControlKind controlKindFor(const std::string& name, DWORD style) {
     if (name == "combobox") return ControlKind::ComboBox;
     if (name == "syslistview32") return ControlKind::ListView;
     if (name == "msctls_progress32") return ControlKind::ProgressBar;
-    if (name == "sysanimate32") return ControlKind::Animation;
     if (name == "systabcontrol32") return ControlKind::Tab;
+    if (name == "sysanimate32") return ControlKind::Animation;
     return ControlKind::Static;  // tooltips: never shown as controls
 }
 

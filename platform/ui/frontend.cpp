@@ -4,6 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <strings.h>
+
+#include "ui/file_choice.h"
 #include "win32/commdlg.h"
 #include "win32/winuser.h"
 
@@ -46,10 +49,15 @@ int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType) {
     return vlt::ui::defaultButton(uType);
 }
 
-BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
+namespace {
+
+// OPENFILENAMEA in, the front end's answer out. A pattern given as the initial name ("*.Vtb")
+// only repeats the filter, so the dialog starts without a name.
+BOOL runFileDialog(LPOPENFILENAMEA ofn, bool open) {
     if (ofn == nullptr || ofn->lpstrFile == nullptr || ofn->nMaxFile == 0) return FALSE;
-    vlt::ui::SaveDialogRequest request;
+    vlt::ui::FileDialogRequest request;
     request.owner = ofn->hwndOwner;
+    request.open = open;
     request.title = ofn->lpstrTitle ? ofn->lpstrTitle : "";
     for (const char* p = ofn->lpstrFilter; p && *p;) {
         std::string description = p;
@@ -58,15 +66,34 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) {
         p += pattern.size() + 1;
         request.filters.emplace_back(std::move(description), std::move(pattern));
     }
-    request.initialDir = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : "";
+    request.initialDir = vlt::ui::dialogFolder(ofn->lpstrInitialDir ? ofn->lpstrInitialDir : "");
     request.initialName = ofn->lpstrFile;
+    if (request.initialName.find_first_of("*?") != std::string::npos) request.initialName.clear();
+    request.defaultExt = ofn->lpstrDefExt ? ofn->lpstrDefExt : "";
     request.flags = ofn->Flags;
     auto* f = vlt::ui::frontend();
     if (f == nullptr) return FALSE;
-    const auto answer = f->saveDialog(request);
-    if (!answer.accepted || answer.path.size() + 1 > ofn->nMaxFile) return FALSE;
-    std::memcpy(ofn->lpstrFile, answer.path.c_str(), answer.path.size() + 1);
-    const auto slash = answer.path.find_last_of('/');
+    const auto answer = open ? f->openDialog(request) : f->saveDialog(request);
+    if (!answer.accepted || answer.path.empty()) return FALSE;
+    // what a front end lets through is checked once more here
+    const auto chosen = vlt::ui::chooseFile(request, answer.path);
+    if (!chosen.problem.empty() || chosen.path.size() + 1 > ofn->nMaxFile) return FALSE;
+    const std::string& path = chosen.path;
+    std::memcpy(ofn->lpstrFile, path.c_str(), path.size() + 1);
+    const auto slash = path.find_last_of('/');
     ofn->nFileOffset = static_cast<WORD>(slash == std::string::npos ? 0 : slash + 1);
+    const auto dot = path.find_last_of('.');
+    const bool hasExt = dot != std::string::npos && dot > ofn->nFileOffset;
+    ofn->nFileExtension = static_cast<WORD>(hasExt ? dot + 1 : path.size());
+    const std::string ext = hasExt ? path.substr(dot + 1) : "";
+    if (!request.defaultExt.empty() && strcasecmp(ext.c_str(), request.defaultExt.c_str()) != 0)
+        ofn->Flags |= OFN_EXTENSIONDIFFERENT;
+    else
+        ofn->Flags &= ~static_cast<DWORD>(OFN_EXTENSIONDIFFERENT);
     return TRUE;
 }
+
+}  // namespace
+
+BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) { return runFileDialog(ofn, false); }
+BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn) { return runFileDialog(ofn, true); }

@@ -21,16 +21,19 @@ struct MessageBoxRequest {
     UINT style = 0;
 };
 
-struct SaveDialogRequest {
+// The common open and save dialogs (GetOpenFileNameA, GetSaveFileNameA) ask with this.
+struct FileDialogRequest {
     HWND owner = nullptr;
+    bool open = false;  // an open dialog: the file chosen is read, not written
     std::string title;
     std::vector<std::pair<std::string, std::string>> filters;  // description, pattern
-    std::string initialDir;
-    std::string initialName;
+    std::string initialDir;   // always a folder of this machine (ui/file_choice.h)
+    std::string initialName;  // never a pattern
+    std::string defaultExt;   // without the dot; added to a name typed without one
     DWORD flags = 0;
 };
 
-struct SaveDialogAnswer {
+struct FileDialogAnswer {
     bool accepted = false;
     std::string path;  // full path when accepted
 };
@@ -81,7 +84,9 @@ public:
     virtual ~Frontend() = default;
     // Returns IDOK, IDCANCEL, IDYES, IDNO, ...
     virtual int messageBox(const MessageBoxRequest& request) = 0;
-    virtual SaveDialogAnswer saveDialog(const SaveDialogRequest& request) = 0;
+    virtual FileDialogAnswer saveDialog(const FileDialogRequest& request) = 0;
+    // A front end that cannot ask for a file to open answers Cancel.
+    virtual FileDialogAnswer openDialog(const FileDialogRequest&) { return {}; }
 
     // A dialog (modal or not) or a visible top-level window appeared, after WM_INITDIALOG.
     virtual void windowShown(HWND) {}
@@ -113,7 +118,7 @@ public:
 };
 
 // The process's front end; without one installed, message boxes return their default button
-// and save dialogs are cancelled. The caller keeps ownership.
+// and file dialogs are cancelled. The caller keeps ownership.
 void setFrontend(Frontend* frontend);
 Frontend* frontend();
 // Whether an X or Wayland display is there for a windowed front end.

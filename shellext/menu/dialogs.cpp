@@ -4,8 +4,7 @@
 #include <cstring>
 
 #include "base/wipe.h"
-#include "shared/registry_key.h"
-#include "shared/registry_layout.h"
+#include "shared/certificate_store.h"
 #include "shellext/menu/launchers.h"
 #include "shellext/menu/pictures.h"
 #include "shellext/messages.h"
@@ -105,19 +104,10 @@ private:
 
 DialogProgress g_dialogProgress;
 
-void fillStoreList(HWND list, HKEY root) {
-    RegistryKey store;
-    if (store.Open(root, layout::kCertificateKey) != ERROR_SUCCESS) return;
-    DWORD maxName = 0;
-    if (RegQueryInfoKeyA(store.Handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
-                         nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return;
-    std::string name(maxName + 1, '\0');
-    for (DWORD index = 0;; ++index) {
-        DWORD length = maxName + 1;
-        if (RegEnumValueA(store.Handle(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+void fillStoreList(HWND list, CertificateStore store) {
+    const auto names = storeEntryNames(store);
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        std::string name = names[index];
         LVITEMA item{};
         item.mask = LVIF_TEXT | LVIF_IMAGE;
         item.iItem = static_cast<int>(index);
@@ -205,9 +195,9 @@ INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
             HWND personal = GetDlgItem(dialog, kPersonalList);
             HWND system = GetDlgItem(dialog, kSystemList);
             SendMessageA(personal, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
-            fillStoreList(personal, HKEY_CURRENT_USER);
+            fillStoreList(personal, CertificateStore::Personal);
             SendMessageA(system, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
-            fillStoreList(system, HKEY_LOCAL_MACHINE);
+            fillStoreList(system, CertificateStore::System);
             return TRUE;
         }
         case WM_COMMAND:

@@ -187,8 +187,8 @@ protected:
         ASSERT_TRUE(dir.isValid());
         std::ofstream(dir.filePath("exists.Vtb").toStdString()) << "old";
     }
-    ui::SaveDialogRequest request(const std::string& name, DWORD flags) {
-        ui::SaveDialogRequest r;
+    ui::FileDialogRequest request(const std::string& name, DWORD flags) {
+        ui::FileDialogRequest r;
         r.title = "Save Profile As";
         r.filters = {{"VLT Backup File (*.Vtb)", "*.Vtb"}};
         r.initialDir = dir.path().toStdString();
@@ -255,6 +255,28 @@ TEST_F(QtSaveDialogTest, OverwritePromptIsHonoured) {
     const auto answer = frontend.saveDialog(request("exists.Vtb", 0));
     EXPECT_TRUE(answer.accepted);
     EXPECT_EQ(QFileInfo(QString::fromStdString(answer.path)).fileName(), "exists.Vtb");
+}
+
+TEST_F(QtSaveDialogTest, OpenDialogTakesAnExistingFileOnly) {
+    auto timer = poll([&] {
+        auto* dialog = findTopLevel<QFileDialog>();
+        if (!dialog) return false;
+        EXPECT_EQ(dialog->windowTitle(), "Open the VLT profile File.");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+        EXPECT_EQ(dialog->defaultSuffix(), "Vtb");
+        dialog->selectFile("exists.Vtb");
+        static_cast<QDialog*>(dialog)->accept();
+        return true;
+    });
+    auto r = request("", OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST);
+    r.open = true;
+    r.title = "Open the VLT profile File.";
+    r.defaultExt = "Vtb";
+    const auto answer = frontend.openDialog(r);
+    ASSERT_TRUE(answer.accepted);
+    EXPECT_EQ(QFileInfo(QString::fromStdString(answer.path)).canonicalFilePath(),
+              QFileInfo(dir.filePath("exists.Vtb")).canonicalFilePath());
 }
 
 std::vector<ui::MenuItem> menuItems() {

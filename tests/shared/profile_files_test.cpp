@@ -176,16 +176,18 @@ TEST_F(ProfileFilesTest, EmptyStoreIsRestoredAsNothing) {
     EXPECT_TRUE(test::valueNames(HKEY_CURRENT_USER, layout::kCertificateKey).empty());
 }
 
-TEST_F(ProfileFilesTest, ReadOnlyMachineStoreIsLeftOutOfTheBackupAndSkippedOnRestore) {
+TEST_F(ProfileFilesTest, ReadOnlyMachineStoreIsBackedUpAndSkippedOnRestore) {
     ASSERT_EQ(restore(fixture("profile/owner.Vtb")), 1);
     ASSERT_EQ(putBinary(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey, "Shared", {5}), ERROR_SUCCESS);
     makeMachineHiveReadOnly();
-    const std::string path = sandbox.path("nosystem.Vtb");
+    const std::string path = sandbox.path("readonly-system.Vtb");
     ASSERT_EQ(writeBackup(path), 1);
     auto parsed = parseBackupFile(test::readFile(path));
     ASSERT_TRUE(parsed.ok());
     EXPECT_TRUE(parsed->personalStore.has_value());
-    EXPECT_FALSE(parsed->systemStore.has_value());
+    ASSERT_TRUE(parsed->systemStore.has_value());
+    ASSERT_EQ(parsed->systemStore->size(), 1u);
+    EXPECT_EQ(storeItemValueName((*parsed->systemStore)[0]), "Shared");
 
     BackupFile withSystem = *parsed;
     withSystem.systemStore = std::vector<StoreItem>{{"Other", {6}}};

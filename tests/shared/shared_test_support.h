@@ -93,7 +93,7 @@ public:
         boxes.push_back(request);
         return ui::defaultButton(request.style);
     }
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest&) override { return {}; }
+    ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest&) override { return {}; }
 
     std::vector<ui::MessageBoxRequest> boxes;
 };

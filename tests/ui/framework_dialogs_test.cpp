@@ -175,6 +175,7 @@ public:
     using CPropertySheet::CPropertySheet;
     int inits = 0;
     ui::CPropertyPage* activeAtInit = nullptr;
+    ui::WindowState centred;
 
 protected:
     BOOL OnInitDialog() override {
@@ -182,6 +183,7 @@ protected:
         ++inits;
         activeAtInit = GetActivePage();
         CenterWindow();
+        ui::describe(m_hWnd, centred);
         SetTitle("Renamed");
         return result;
     }
@@ -205,6 +207,9 @@ TEST_F(FrameworkDialogs, SheetOfPagesAppliesThroughThePages) {
     ui::AfxSetResourceHandle(nullptr);
     EXPECT_EQ(sheet.inits, 1);
     EXPECT_EQ(sheet.activeAtInit, &beta) << "the sheet initialises once its start page is there";
+    // The 1920 x 1080 screen in the default font's dialog units is 1280 x 664.
+    EXPECT_EQ(sheet.centred.x, (1280 - sheet.centred.cx) / 2);
+    EXPECT_EQ(sheet.centred.y, (664 - sheet.centred.cy) / 2);
     EXPECT_EQ(alpha.text, "hello") << "leaving the page saved its field";
     EXPECT_EQ(alpha.applies, 2);
     EXPECT_EQ(beta.applies, 2);
@@ -228,6 +233,42 @@ TEST_F(FrameworkDialogs, CancelResetsThePagesMadeAndARefusedApplyKeepsTheSheet) 
     EXPECT_EQ(alpha.resets, 1);
     EXPECT_EQ(beta.resets, 0) << "never made";
     EXPECT_NE(ui.frontend.transcriptText().find("sheet [Properties for Doc] shown"), std::string::npos);
+}
+
+// Posts three messages to itself and a control; eats the first two before dispatch.
+class FilterDialog : public ui::CDialog {
+public:
+    FilterDialog() : CDialog(kExchange) {}
+    std::vector<UINT> filtered, handled;
+
+    BOOL PreTranslateMessage(MSG* msg) override {
+        if (msg->message < WM_APP || msg->message > WM_APP + 2) return FALSE;
+        filtered.push_back(msg->message);
+        return msg->message != WM_APP + 2;
+    }
+
+protected:
+    BOOL OnInitDialog() override {
+        PostMessage(WM_APP);
+        PostMessageA(GetDlgItem(1000), WM_APP + 1, 0, 0);
+        PostMessage(WM_APP + 2);
+        return TRUE;
+    }
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg >= WM_APP && msg <= WM_APP + 2) {
+            handled.push_back(msg);
+            EndDialog(IDOK);
+            return 0;
+        }
+        return CDialog::WindowProc(msg, wParam, lParam);
+    }
+};
+
+TEST_F(FrameworkDialogs, ModalLoopsOfferMessagesToPreTranslateMessage) {
+    FilterDialog dialog;
+    EXPECT_EQ(dialog.DoModal(), IDOK);
+    EXPECT_EQ(dialog.filtered, (std::vector<UINT>{WM_APP, WM_APP + 1, WM_APP + 2})) << "a child's message too";
+    EXPECT_EQ(dialog.handled, (std::vector<UINT>{WM_APP + 2}));
 }
 
 TEST(LoadString, CopiesWhatFitsAndReportsMissingStrings) {

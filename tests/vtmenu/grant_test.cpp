@@ -2,9 +2,12 @@
 // clicks, cancelling, and the lock for the chosen person that follows.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <filesystem>
 
+#include "registry/hives.h"
 #include "session.h"
 #include "shared/locked_file.h"
 #include "shellext/menu/dialogs.h"
@@ -173,6 +176,26 @@ TEST(VtMenuGrant, SystemStoreWinsWhenBothListsHaveASelection) {
     EXPECT_FALSE(opensFor(s, personal + ".Vtf", "profile"));
     EXPECT_TRUE(opensFor(s, system + ".Vtf", "profile"));
     EXPECT_EQ(shellext::g_busy.load(), 0);
+}
+
+// An ordinary user may not change the machine's store but still lists it and grants from it.
+TEST(VtMenuGrant, AReadOnlySystemStoreIsListedAndUsed) {
+    Session s;
+    s.addToStore("Marta Okafor", "profile", kEnhancedRc2, 0);
+    registry::resetHives();
+    ASSERT_EQ(chmod(s.sandbox().machine().c_str(), 0555), 0);
+    const std::string file = s.path("m.txt");
+    test::writeFile(file, pattern(50));
+    ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "activate 1002 \"Marta Okafor\""));
+    HandlerRef h = s.handler({file});
+    EXPECT_EQ(s.invoke(h.menu, kGrant), S_OK);
+    const auto shown = s.shown(shellext::kGrantDialog);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(itemTexts(control(shown[0], 1002)), std::vector<std::string>{"Marta Okafor"});
+    EXPECT_TRUE(s.messageBoxes().empty()) << s.transcript();
+    ASSERT_TRUE(test::fileExists(file + ".Vtf")) << s.transcript();
+    chmod(s.sandbox().machine().c_str(), 0755);
+    EXPECT_TRUE(opensFor(s, file + ".Vtf", "profile"));
 }
 
 TEST(VtMenuGrant, DoubleClickOnANameLocksAtOnce) {

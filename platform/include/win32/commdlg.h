@@ -1,4 +1,4 @@
-// The common save-file dialog, as far as the suite fills OPENFILENAMEA.
+// The common open and save dialogs, as far as the suite fills OPENFILENAMEA.
 #pragma once
 
 #include "win32/windef.h"
@@ -8,6 +8,7 @@
 #define OFN_HIDEREADONLY 0x00000004
 #define OFN_NOCHANGEDIR 0x00000008
 #define OFN_NOREADONLYRETURN 0x00008000
+#define OFN_EXTENSIONDIFFERENT 0x00000400  // out: the chosen name's extension is not lpstrDefExt
 #define OFN_PATHMUSTEXIST 0x00000800
 #define OFN_FILEMUSTEXIST 0x00001000
 
@@ -36,4 +37,8 @@ struct OPENFILENAMEA {
 using LPOPENFILENAMEA = OPENFILENAMEA*;
 
 // FALSE when the user cancelled (CommDlgExtendedError would then be 0) or the dialog failed.
+// On TRUE lpstrFile holds the full path, nFileOffset and nFileExtension index its name and
+// extension. lpstrInitialDir "C:\\" (any drive) opens in the user's home; lpstrDefExt is added
+// to a name typed without extension; OFN_FILEMUSTEXIST (open) and OFN_PATHMUSTEXIST are kept.
 BOOL GetSaveFileNameA(LPOPENFILENAMEA lpofn);
+BOOL GetOpenFileNameA(LPOPENFILENAMEA lpofn);

@@ -28,8 +28,12 @@ int SpyFrontend::messageBox(const ui::MessageBoxRequest& request) {
     return headless.messageBox(request);
 }
 
-ui::SaveDialogAnswer SpyFrontend::saveDialog(const ui::SaveDialogRequest& request) {
+ui::FileDialogAnswer SpyFrontend::saveDialog(const ui::FileDialogRequest& request) {
     return headless.saveDialog(request);
+}
+
+ui::FileDialogAnswer SpyFrontend::openDialog(const ui::FileDialogRequest& request) {
+    return headless.openDialog(request);
 }
 
 void SpyFrontend::windowShown(HWND hwnd) {

@@ -31,7 +31,8 @@ public:
     std::function<void(HWND dialog, int resourceId)> onClosing;
 
     int messageBox(const ui::MessageBoxRequest& request) override;
-    ui::SaveDialogAnswer saveDialog(const ui::SaveDialogRequest& request) override;
+    ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
+    ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& request) override;
     void windowShown(HWND hwnd) override;
     void windowChanged(HWND hwnd, ui::Change what) override;
     void windowClosing(HWND hwnd) override;
