@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "applet/resources.h"
 #include "shared/registry_layout.h"
 #include "shared/tray_messages.h"
 #include "shell/execute.h"
@@ -128,12 +129,14 @@ TEST_F(Menu, SettingsStartTheAppletThroughTheControlPanelRunner) {
     Launches launches;
     writeFile(m_system + "/vlt-control", std::string("#!/bin/sh\n"));
     fs::permissions(m_system + "/vlt-control", fs::perms::owner_all);
+    writeFile(m_system + "/" + applet::kAppletFileName, std::string("ELF"));  // as installed beside it
     ASSERT_TRUE(start());
     choose(tray::kSettingsCommand);
     EXPECT_TRUE(messageBoxes().empty());
     ASSERT_EQ(launches.list().size(), 1u);
     EXPECT_EQ(launches.list()[0].program, m_system + "/vlt-control");
-    EXPECT_EQ(launches.list()[0].args, std::vector<std::string>{m_system + "/VTCert32.Cpl"});
+    ASSERT_EQ(launches.list()[0].args.size(), 1u);
+    EXPECT_TRUE(fs::equivalent(launches.list()[0].args[0], m_system + "/" + applet::kAppletFileName));
 }
 
 TEST_F(Menu, HelpOpensTheHtmlGuideOrSaysItIsMissing) {
