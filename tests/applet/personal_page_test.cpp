@@ -169,8 +169,6 @@ TEST_F(PersonalPageTest, BackupWritesTheChosenFileAndCancelWritesNothing) {
         if (e.kind == TranscriptEntry::Kind::SaveDialog) saves.push_back(e);
     ASSERT_EQ(saves.size(), 2u);
     EXPECT_EQ(saves[0].caption, "Backup VLT Settings.");
-    EXPECT_EQ(saves[0].text, "*.Vtb");
-    EXPECT_EQ(saves[0].folder, "C:\\");
     EXPECT_EQ(saves[0].style, 0x9C06u);
     EXPECT_TRUE(world.boxes().empty());
     EXPECT_EQ(test::namesIn(world.sandbox().files()), (std::vector<std::string>{"mine.Vtb"}));

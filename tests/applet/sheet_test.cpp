@@ -69,16 +69,32 @@ std::vector<std::string> tabs(const Entry& sheet) {
     return out;
 }
 
+int selectedTab(const Entry& sheet) {
+    for (const auto& c : sheet.controls)
+        if (c.kind == ui::ControlKind::Tab)
+            for (std::size_t i = 0; i < c.items.size(); ++i)
+                if (c.items[i].selected) return static_cast<int>(i);
+    return -1;
+}
+
 TEST(ContainerSheet, OpensTitledWithThePagesInTheOrderOfTheSettings) {
-    for (const bool saved : {true, false}) {
+    // Only whether Encrypt exists counts, not its value.
+    for (const std::optional<DWORD> encrypt : {std::optional<DWORD>(test::kEnhancedRc2), std::optional<DWORD>(0),
+                                               std::optional<DWORD>()}) {
+        const bool saved = encrypt.has_value();
         AppletWorld world;
-        if (!saved) world.deleteSetting(layout::kEncrypt);
+        if (saved) world.setSetting(layout::kEncrypt, *encrypt);
+        else world.deleteSetting(layout::kEncrypt);
         CPLINFO unused{};
         ASSERT_TRUE(world.ui().loadScript("sheet click 2").ok());
         EXPECT_EQ(cplApplet(nullptr, CPL_DBLCLK, 0, reinterpret_cast<LPARAM>(&unused)), 0);
         const Entry sheet = shownSheet(world);
         EXPECT_EQ(sheet.caption, "VLT Certificate Settings.");
-        EXPECT_EQ(tabs(sheet), (std::vector<std::string>{"Personal"})) << saved;
+        const std::vector<std::string> first =
+            saved ? std::vector<std::string>{"Personal", "VLT Settings"} : std::vector<std::string>{"VLT Settings", "Personal"};
+        EXPECT_EQ(tabs(sheet), (std::vector<std::string>{first[0], first[1], "Personal Certificate Store",
+                                                        "System Certificate Store"}));
+        EXPECT_EQ(selectedTab(sheet), 0);
     }
 }
 
