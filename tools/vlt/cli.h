@@ -54,5 +54,7 @@ int cmdShred(const std::vector<std::string>& words);
 int cmdReg(const std::vector<std::string>& words);
 int cmdDesktop(const std::vector<std::string>& words);
 int cmdTray(const std::vector<std::string>& words);
+int cmdCert(const std::vector<std::string>& words);
+int cmdSettings(const std::vector<std::string>& words);
 
 }  // namespace vlt::cli
