@@ -26,10 +26,9 @@ BOOL CStorePage::OnInitDialog() {
     HIMAGELIST images = ImageList_Create(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), ILC_MASK, 1, 1);
     ImageList_AddIcon(images, LoadIconA(ui::AfxGetResourceHandle(), MAKEINTRESOURCEA(kCertificateIcon)));
     m_list.SendMessage(LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(images));
-    for (const std::string& name : listStore(m_store).names) {
-        // Listed in enumeration order, each at the top: the list shows the reverse.
-        insertItem(name);
-    }
+    // Each entry in the registry's order goes to the top, so the list shows the reverse.
+    const auto names = listStore(m_store).names;
+    for (auto name = names.rbegin(); name != names.rend(); ++name) insertItem(*name);
     return TRUE;
 }
 

@@ -58,7 +58,7 @@ protected:
     }
 };
 
-TEST_F(StorePageTest, ListsTheStoreInReverseOrderWithTheCertificateIcon) {
+TEST_F(StorePageTest, ListsTheStoreInReverseOrder) {
     world.addToStore("Ana", "contact", kEnhancedRc2, 1);
     world.addToStore(kZoe, "contact", kEnhancedRc2, 1);
     world.addToStore("Bo", "contact", kEnhancedRc2, 1);

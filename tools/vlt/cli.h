@@ -55,5 +55,7 @@ int cmdReg(const std::vector<std::string>& words);
 int cmdDesktop(const std::vector<std::string>& words);
 int cmdTray(const std::vector<std::string>& words);
 int cmdControl(const std::vector<std::string>& words);
+int cmdCert(const std::vector<std::string>& words);
+int cmdSettings(const std::vector<std::string>& words);
 
 }  // namespace vlt::cli

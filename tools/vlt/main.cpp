@@ -32,6 +32,10 @@ const char* kHelp =
     "  desktop install | desktop uninstall\n"
     "                      add VLT to your file managers' context menus and start the tray\n"
     "                      program at login, or remove it\n"
+    "  cert list|import|show|delete [--system] ...\n"
+    "                      the certificates of other people in your personal (or the system) store\n"
+    "  settings [set NAME=VALUE...]\n"
+    "                      show or change the algorithms, delete options and automatic locking\n"
     "  tray status         whether the running tray program has the profile locked, and for how long\n"
     "                      it stays unlocked\n"
     "\n"
@@ -67,6 +71,8 @@ int run(std::vector<std::string> words) {
     if (command == "desktop") return vlt::cli::cmdDesktop(words);
     if (command == "tray") return vlt::cli::cmdTray(words);
     if (command == "control") return vlt::cli::cmdControl(words);
+    if (command == "cert") return vlt::cli::cmdCert(words);
+    if (command == "settings") return vlt::cli::cmdSettings(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
 }
