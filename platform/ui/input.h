@@ -13,7 +13,8 @@
 namespace vlt::ui::input {
 
 // Push button: WM_COMMAND(BN_CLICKED) to the parent. Check box and radio button: toggle or
-// select first, then the same notification. The button takes the focus.
+// select first, then the same notification. The button takes the focus. A static with
+// SS_NOTIFY: WM_COMMAND(STN_CLICKED) to its parent (other statics ignore clicks).
 void click(HWND button);
 // Replaces an edit control's text as typing would: its text changes, then EN_CHANGE. Typing
 // stops at the control's limit (EM_LIMITTEXT); an ES_NUMBER edit takes digits only; an
