@@ -63,6 +63,12 @@ struct ControlRecord {
     int iconId = 0;
     int animationId = 0;
     bool playing = false;
+    std::string tip;         // the tooltip over it
+    bool hasTextColor = false;
+    COLORREF textColor = 0;
+    bool transparent = false;
+    bool underline = false;
+    int cursorId = 0;        // the cursor it set on WM_SETCURSOR (0: the arrow)
 };
 
 struct TranscriptEntry {
@@ -77,6 +83,7 @@ struct TranscriptEntry {
     std::string path;     // file dialog: the chosen path
     int resourceId = 0;   // dialogs
     std::vector<ControlRecord> controls;  // dialogs, in template order
+    std::vector<ui::PaintOp> paint;       // dialogs: what their last WM_PAINT drew
     std::vector<ui::MenuItem> menu;       // popup menu
     // TrayIcon: caption "add", "modify" or "delete", text the tip, resourceId the picture's
     // resource number, style the icon's id, answer 1 when shown (0: the desktop has no tray).

@@ -50,8 +50,22 @@ bool parentEnabledLocked(const Window& w) {
 
 // ---- Static ---------------------------------------------------------------------------------
 
+// Painting a static is asking its parent for its colours (WM_CTLCOLORSTATIC).
 LRESULT staticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
+    switch (msg) {
+        case WM_SETTEXT: {
+            const LRESULT r = DefWindowProcA(hwnd, msg, wParam, lParam);
+            if (r) refreshStaticColors(hwnd);
+            return r;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT ps{};
+            if (BeginPaint(hwnd, &ps)) EndPaint(hwnd, &ps);
+            refreshStaticColors(hwnd);
+            return 0;
+        }
+        default: return DefWindowProcA(hwnd, msg, wParam, lParam);
+    }
 }
 
 // ---- Button ---------------------------------------------------------------------------------
@@ -577,6 +591,7 @@ WNDPROC builtinClassProc(const std::string& name) {
     if (name == "msctls_progress32") return progressProc;
     if (name == "sysanimate32") return animationProc;
     if (name == "systabcontrol32") return tabControlProc;
+    if (name == "tooltips_class32") return tooltipProc;
     return nullptr;
 }
 
@@ -605,7 +620,8 @@ ControlKind controlKindFor(const std::string& name, DWORD style) {
     if (name == "syslistview32") return ControlKind::ListView;
     if (name == "msctls_progress32") return ControlKind::ProgressBar;
     if (name == "systabcontrol32") return ControlKind::Tab;
-    return ControlKind::Animation;
+    if (name == "sysanimate32") return ControlKind::Animation;
+    return ControlKind::Static;  // tooltips: never shown as controls
 }
 
 void notifyParentCommand(HWND control, WORD code) {
@@ -635,6 +651,10 @@ bool clickNow(HWND control) {
         kind = w->control;
         type = w->style & BS_TYPEMASK;
         switch (kind) {
+            case ControlKind::Static:
+                // Only SS_NOTIFY statics hear clicks; they tell their parent and keep no focus.
+                if (!(w->style & SS_NOTIFY)) return false;
+                break;
             case ControlKind::PushButton:
             case ControlKind::DefPushButton: break;
             case ControlKind::CheckBox:
@@ -673,6 +693,10 @@ bool clickNow(HWND control) {
                 break;
             default: return false;
         }
+    }
+    if (kind == ControlKind::Static) {
+        notifyParentCommand(control, STN_CLICKED);
+        return true;
     }
     SetFocus(control);
     for (HWND h : uncheck) changed(h, Change::Check);

@@ -116,12 +116,16 @@ HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc
     p.module = module;
     p.dlgProc = proc;
     const std::vector<ControlTemplate> controls = t->controls;  // the template may be re-registered meanwhile
+    const HFONT font = dialogFont(t->font, t->pointSize);
     HWND dialog = createWindow(p);
     if (dialog == nullptr) return nullptr;
     {
         auto& s = state();
         std::lock_guard lock(s.mutex);
-        if (auto d = findLocked(dialog)) d->modal = modal;
+        if (auto d = findLocked(dialog)) {
+            d->modal = modal;
+            d->font = font;
+        }
     }
     for (const auto& c : controls) {
         CreateParams cp;
@@ -168,6 +172,7 @@ void showDialog(HWND dialog) {
         if (!d->shown) tell = d->shown = true;
         if (d->style & DS_SETFOREGROUND) s.foreground = dialog;
     }
+    if (tell) firstPaint(dialog);
     if (tell)
         if (auto* f = fe()) f->windowShown(dialog);
 }

@@ -73,7 +73,9 @@ struct NotificationRequest {
     std::string body;
 };
 
-enum class Change { Text, Enabled, Visible, Check, Progress, Items, Animation, Focus };
+// Style: colours, underline, tooltip or cursor; Paint: the paint records; Geometry: moved or
+// resized.
+enum class Change { Text, Enabled, Visible, Check, Progress, Items, Animation, Focus, Style, Paint, Geometry };
 
 // Every method may be called from any thread (workers show message boxes); each front end
 // brings calls to where its own toolkit needs them.
@@ -101,6 +103,8 @@ public:
     virtual bool notifyIcon(const NotifyIconRequest&) { return false; }
     // Shows a desktop notification; false when there is no one to show it.
     virtual bool showNotification(const NotificationRequest&) { return false; }
+    // MessageBeep: a sound, or a note of it (type is the MB_ICON* value).
+    virtual void beep(UINT /*type*/) {}
     // Where the pointer is, in screen coordinates; false when the front end cannot tell.
     virtual bool cursorPos(POINT&) { return false; }
 

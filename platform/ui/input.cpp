@@ -53,6 +53,9 @@ void selectItem(HWND list, int index) {
 void activateItem(HWND list, int index) {
     run(list, [list, index] { now::activateItem(list, index); });
 }
+void hover(HWND control) {
+    run(control, [control] { now::hover(control); });
+}
 void close(HWND window) {
     run(window, [window] { now::close(window); });
 }
@@ -99,6 +102,18 @@ bool selectItem(HWND list, int index) {
 }
 
 bool activateItem(HWND list, int index) { return reachable(list) && listClickNow(list, index, true); }
+
+bool hover(HWND control) {
+    {
+        auto& s = state();
+        std::lock_guard lock(s.mutex);
+        auto w = findLocked(control);
+        if (!w || w->queue->threadId != GetCurrentThreadId()) return false;
+        for (auto p = w; p; p = (p->style & WS_CHILD) ? findLocked(p->parent) : nullptr)
+            if (!(p->style & WS_VISIBLE)) return false;  // disabled windows still get WM_SETCURSOR
+    }
+    return hoverNow(control);
+}
 
 bool close(HWND window) {
     WindowKind kind{};

@@ -28,6 +28,9 @@ void selectItem(HWND list, int index);
 // Double click on a list-view item: the click above, then NM_DBLCLK and LVN_ITEMACTIVATE.
 // index -1 double-clicks an empty area (NM_CLICK and NM_DBLCLK with item -1 only).
 void activateItem(HWND list, int index);
+// The pointer rests over a control: WM_SETCURSOR(control, HTCLIENT, WM_MOUSEMOVE) to it; the
+// cursor it sets is recorded on it (WindowState::cursorId). Hidden windows are not hovered.
+void hover(HWND control);
 // Escape in a dialog: WM_COMMAND(IDCANCEL) with the Cancel button's handle (if any); the close
 // box of another top-level window: WM_CLOSE.
 void close(HWND window);
@@ -47,6 +50,7 @@ bool click(HWND button);
 bool type(HWND edit, const std::string& text);
 bool selectItem(HWND list, int index);
 bool activateItem(HWND list, int index);
+bool hover(HWND control);
 bool close(HWND window);
 bool pressEnter(HWND dialog);
 }  // namespace now

@@ -61,6 +61,16 @@ struct Item {
     UINT state = 0;  // LVIS_*
 };
 
+// A tooltip's tool: the control it was found to cover when it was added (nullptr: none).
+struct Tool {
+    HWND owner = nullptr;  // TTTOOLINFOA::hwnd
+    UINT_PTR id = 0;
+    UINT flags = 0;
+    RECT rect{};
+    std::string text;
+    HWND covers = nullptr;
+};
+
 struct Window {
     HWND hwnd = nullptr;
     std::shared_ptr<Queue> queue;
@@ -98,6 +108,20 @@ struct Window {
     int animationId = 0;
     bool playing = false;
     int textLimit = 32767;
+    // Drawing state (gdi.cpp, tooltips.cpp)
+    std::string tip;
+    bool hasTextColor = false;
+    COLORREF textColor = 0;
+    bool transparent = false;
+    bool underline = false;
+    int cursorId = 0;
+    HFONT font = nullptr;             // WM_SETFONT; controls of a dialog start with the dialog's
+    bool invalid = false;             // needs WM_PAINT
+    std::vector<PaintOp> paint;       // what the last WM_PAINT drew
+    std::vector<PaintOp> painting;    // being drawn between BeginPaint and EndPaint
+    // Tooltip windows: never shown themselves, their tools give controls their tips
+    bool tooltip = false;
+    std::vector<Tool> tools;
 };
 
 struct Timer {
@@ -208,6 +232,24 @@ INT_PTR runModal(HWND dialog, const std::function<void()>& afterShow = {});
 WNDPROC builtinClassProc(const std::string& lowerName);
 ControlKind controlKindFor(const std::string& lowerName, DWORD style);
 LRESULT dialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Drawing (gdi.cpp, tooltips.cpp).
+LRESULT tooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The tooltip's tools go: the controls they covered lose their tips (no lock held).
+void dropTools(HWND tooltip);
+// A static control asks its parent for its colours (WM_CTLCOLORSTATIC) and keeps the answer.
+void refreshStaticColors(HWND control);
+// Marks a window for painting: statics ask for their colours at once, other windows get a
+// WM_PAINT posted (once until painted).
+void invalidate(HWND hwnd);
+// WM_SETCURSOR to a control under the pointer; the cursor it set is kept on it.
+bool hoverNow(HWND control);
+// A window appears: its statics ask for their colours, then it gets WM_PAINT.
+void firstPaint(HWND window);
+// The window's origin on the screen, in the runtime's units; false when it is gone.
+bool originLocked(const Window& w, POINT& out);
+// A font for a dialog template's face and point size (shared, never freed).
+HFONT dialogFont(const std::string& face, int pointSize);
 
 // Sends WM_COMMAND(id, code) from a control to its parent.
 void notifyParentCommand(HWND control, WORD code);

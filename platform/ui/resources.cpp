@@ -22,6 +22,8 @@ struct Registry {
     std::map<Key, std::unique_ptr<Image>> icons;
     std::map<Key, std::unique_ptr<AnimationClip>> clips;
     std::map<Key, std::unique_ptr<std::string>> strings;
+    std::map<Key, std::unique_ptr<Image>> bitmaps;
+    std::map<Key, std::unique_ptr<Image>> cursors;
 };
 
 Registry& registry() {
@@ -58,6 +60,10 @@ std::map<std::uintptr_t, IconRecord>& icons() {
 }
 std::map<Key, HICON>& sharedIcons() {
     static auto* m = new std::map<Key, HICON>;
+    return *m;
+}
+std::map<Key, HCURSOR>& sharedCursors() {
+    static auto* m = new std::map<Key, HCURSOR>;
     return *m;
 }
 std::map<std::uintptr_t, ImageListRecord>& imageLists() {
@@ -104,6 +110,30 @@ const std::string* findString(HINSTANCE module, int id) {
     return get(r.strings, Key{module, id});
 }
 
+void registerBitmap(HINSTANCE module, int id, Image image) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    put(r.bitmaps, Key{module, id}, std::move(image));
+}
+
+void registerCursor(HINSTANCE module, int id, Image image) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    put(r.cursors, Key{module, id}, std::move(image));
+}
+
+const Image* findBitmap(HINSTANCE module, int id) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    return get(r.bitmaps, Key{module, id});
+}
+
+const Image* findCursor(HINSTANCE module, int id) {
+    auto& r = registry();
+    std::lock_guard lock(r.mutex);
+    return get(r.cursors, Key{module, id});
+}
+
 const DialogTemplate* findDialog(HINSTANCE module, int id) {
     auto& r = registry();
     std::lock_guard lock(r.mutex);
@@ -139,6 +169,8 @@ bool describeIcon(HICON icon, IconInfo& out) {
     return true;
 }
 
+bool describeCursor(HCURSOR cursor, IconInfo& out) { return describeIcon(cursor, out); }
+
 bool describeImageList(HIMAGELIST list, ImageListInfo& out) {
     auto& s = detail::state();
     std::lock_guard lock(s.mutex);
@@ -155,6 +187,23 @@ bool describeImageList(HIMAGELIST list, ImageListInfo& out) {
 using namespace vlt::ui;
 namespace detail = vlt::ui::detail;
 
+namespace {
+
+// LoadIcon and LoadCursor hand out one shared handle per resource.
+HICON sharedHandle(std::map<Key, HICON>& shared, HINSTANCE module, int id, Image image) {
+    auto& s = detail::state();
+    std::lock_guard lock(s.mutex);
+    auto& handle = shared[Key{module, id}];
+    if (handle == nullptr) {
+        const auto value = detail::newHandleLocked();
+        icons()[value] = IconRecord{IconInfo{module, id, std::move(image)}};
+        handle = reinterpret_cast<HICON>(value);
+    }
+    return handle;
+}
+
+}  // namespace
+
 HICON LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
     if (lpIconName == nullptr || !IS_INTRESOURCE(lpIconName)) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);  // icons named by string are not kept
@@ -170,16 +219,25 @@ HICON LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
-    auto& s = detail::state();
-    std::lock_guard lock(s.mutex);
-    // LoadIcon hands out one shared handle per resource.
-    auto& shared = sharedIcons()[Key{hInstance, id}];
-    if (shared == nullptr) {
-        const auto handle = detail::newHandleLocked();
-        icons()[handle] = IconRecord{IconInfo{hInstance, id, std::move(image)}};
-        shared = reinterpret_cast<HICON>(handle);
+    return sharedHandle(sharedIcons(), hInstance, id, std::move(image));
+}
+
+HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName) {
+    if (lpCursorName == nullptr || !IS_INTRESOURCE(lpCursorName)) {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
     }
-    return shared;
+    const int id = static_cast<int>(reinterpret_cast<std::uintptr_t>(lpCursorName));
+    Image image;
+    if (const Image* found = findCursor(hInstance, id)) {
+        image = *found;
+    } else if (hInstance == nullptr && ((id >= 32512 && id <= 32516) || id == 32649)) {
+        image.width = image.height = 32;  // a stock cursor: the front end shows its own
+    } else {
+        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    return sharedHandle(sharedCursors(), hInstance, id, std::move(image));
 }
 
 BOOL DestroyIcon(HICON hIcon) {

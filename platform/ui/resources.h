@@ -71,11 +71,15 @@ void registerIcon(HINSTANCE module, int id, Image image);
 void registerAnimation(HINSTANCE module, int id, AnimationClip clip);
 // An entry of the module's string table (LoadStringA), in the ANSI code page.
 void registerString(HINSTANCE module, int id, std::string text);
+void registerBitmap(HINSTANCE module, int id, Image image);
+void registerCursor(HINSTANCE module, int id, Image image);
 
 const DialogTemplate* findDialog(HINSTANCE module, int id);
 const Image* findIcon(HINSTANCE module, int id);
 const AnimationClip* findAnimation(HINSTANCE module, int id);
 const std::string* findString(HINSTANCE module, int id);
+const Image* findBitmap(HINSTANCE module, int id);
+const Image* findCursor(HINSTANCE module, int id);
 
 // What LoadIconA and the image lists hold, for front ends that draw them.
 struct IconInfo {
@@ -84,6 +88,9 @@ struct IconInfo {
     Image image;
 };
 bool describeIcon(HICON icon, IconInfo& out);
+// LoadCursorA's handles: a module's cursor (id its number) or a stock one (module NULL, id the
+// IDC_* number).
+bool describeCursor(HCURSOR cursor, IconInfo& out);
 
 struct ImageListInfo {
     int cx = 0;

@@ -54,6 +54,13 @@ bool describe(HWND hwnd, WindowState& out) {
     out.modal = w->modal;
     out.ended = w->ended;
     out.result = w->result;
+    out.tip = w->tip;
+    out.hasTextColor = w->hasTextColor;
+    out.textColor = w->textColor;
+    out.transparent = w->transparent;
+    out.underline = w->underline;
+    out.cursorId = w->cursorId;
+    out.paint = w->paint;
     return true;
 }
 
@@ -69,7 +76,7 @@ std::vector<HWND> topLevelWindows() {
     std::lock_guard lock(s.mutex);
     std::vector<HWND> out;
     for (HWND h : s.topLevel)
-        if (auto w = detail::findLocked(h); w && !w->destroying) out.push_back(h);
+        if (auto w = detail::findLocked(h); w && !w->destroying && !w->tooltip) out.push_back(h);
     return out;
 }
 

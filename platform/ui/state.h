@@ -20,6 +20,15 @@ struct ListItem {
     bool focused = false;
 };
 
+// A picture drawn on a window when it was last painted (StretchBlt/BitBlt of a bitmap), in the
+// same units as the window's controls (dialog units for dialogs).
+struct PaintOp {
+    HINSTANCE module = nullptr;
+    int bitmapId = 0;
+    Image image;
+    int x = 0, y = 0, cx = 0, cy = 0;
+};
+
 struct WindowState {
     HWND hwnd = nullptr;
     HWND parent = nullptr;
@@ -49,6 +58,14 @@ struct WindowState {
     bool modal = false;                // dialog shown by DialogBoxParamA
     bool ended = false;                // dialog: EndDialog was called
     INT_PTR result = 0;                // dialog: the EndDialog result
+    // Drawing state, as the parent's WM_CTLCOLORSTATIC and the tooltips left it
+    std::string tip;                   // text of the tooltip tool that covers the control
+    bool hasTextColor = false;
+    COLORREF textColor = 0;
+    bool transparent = false;          // SetBkMode(TRANSPARENT)
+    bool underline = false;            // the selected font is underlined
+    int cursorId = 0;                  // cursor set on WM_SETCURSOR; 0 = the default arrow
+    std::vector<PaintOp> paint;        // what the last WM_PAINT drew, in order
 };
 
 // false when hwnd is not a window.

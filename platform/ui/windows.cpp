@@ -89,6 +89,10 @@ HWND createWindow(const CreateParams& p) {
         w->cy = p.cy;
         w->extra.assign(static_cast<std::size_t>(std::max(wndExtra, 0)), 0);
         w->iconId = p.iconId;
+        w->tooltip = lowerName == "tooltips_class32" && !p.dialog;
+        // Controls take the dialog's font, as its template gives it.
+        if (auto owner = findLocked(parent); owner && (p.style & WS_CHILD) && owner->kind == WindowKind::Dialog)
+            w->font = owner->font;
         s.windows[reinterpret_cast<std::uintptr_t>(w->hwnd)] = w;
         if (p.style & WS_CHILD) {
             findLocked(parent)->children.push_back(w->hwnd);
@@ -121,11 +125,12 @@ HWND createWindow(const CreateParams& p) {
         std::lock_guard lock(s.mutex);
         if (auto d = findLocked(hwnd)) d->dlgProc = p.dlgProc;
     }
+    if (p.style & WS_CHILD) refreshStaticColors(hwnd);  // only once the window it is in is shown
     if (!p.dialog && !(p.style & WS_CHILD) && (p.style & WS_VISIBLE)) {
         bool tell = false;
         {
             std::lock_guard lock(s.mutex);
-            if (auto d = findLocked(hwnd); d && !d->shown && !d->messageOnly) tell = d->shown = true;
+            if (auto d = findLocked(hwnd); d && !d->shown && !d->messageOnly && !d->tooltip) tell = d->shown = true;
         }
         if (tell)
             if (Frontend* f = fe()) f->windowShown(hwnd);
@@ -154,6 +159,7 @@ void destroyTree(HWND hwnd) {
         destroyTree(child);
     }
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
+    dropTools(hwnd);
     bool reported = false;
     {
         auto& s = state();
@@ -336,6 +342,33 @@ LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
             return w ? static_cast<LRESULT>(w->text.size()) : 0;
         }
         case WM_CLOSE: DestroyWindow(hWnd); return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT ps{};
+            if (BeginPaint(hWnd, &ps)) EndPaint(hWnd, &ps);
+            return 0;
+        }
+        case WM_SETFONT: {
+            std::lock_guard lock(s.mutex);
+            if (auto w = findLocked(hWnd)) w->font = reinterpret_cast<HFONT>(wParam);
+            return 0;
+        }
+        case WM_GETFONT: {
+            std::lock_guard lock(s.mutex);
+            auto w = findLocked(hWnd);
+            return w ? reinterpret_cast<LRESULT>(w->font) : 0;
+        }
+        case WM_SETCURSOR: {
+            // The parent may decide first; otherwise the arrow.
+            HWND parent = nullptr;
+            {
+                std::lock_guard lock(s.mutex);
+                auto w = findLocked(hWnd);
+                if (w && (w->style & WS_CHILD)) parent = w->parent;
+            }
+            if (parent && SendMessageA(parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
+            SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+            return FALSE;
+        }
         case WM_SYSCOMMAND:
             if ((wParam & 0xFFF0) == 0xF060) SendMessageA(hWnd, WM_CLOSE, 0, 0);  // SC_CLOSE
             return 0;
@@ -505,6 +538,7 @@ BOOL IsWindowEnabled(HWND hWnd) {
 BOOL ShowWindow(HWND hWnd, int nCmdShow) {
     bool wasVisible = false;
     bool tellShown = false;
+    bool paintFirst = false;
     const bool show = nCmdShow != SW_HIDE;
     {
         auto& s = state();
@@ -514,18 +548,19 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
         wasVisible = (w->style & WS_VISIBLE) != 0;
         if (show) w->style |= WS_VISIBLE;
         else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
-        if (show && !w->shown && !(w->style & WS_CHILD) && !w->messageOnly && !w->destroying) tellShown = w->shown = true;
+        if (show && !w->shown && !(w->style & WS_CHILD) && !w->messageOnly && !w->tooltip && !w->destroying)
+            tellShown = w->shown = true;
+        paintFirst = tellShown && w->kind == WindowKind::Dialog;
     }
     if (wasVisible != show) {
         SendMessageA(hWnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
         changed(hWnd, vlt::ui::Change::Visible);
     }
+    if (paintFirst) firstPaint(hWnd);
     if (tellShown)
         if (auto* f = fe()) f->windowShown(hWnd);
     return wasVisible ? TRUE : FALSE;
 }
-
-BOOL UpdateWindow(HWND hWnd) { return IsWindow(hWnd); }
 
 BOOL IsWindowVisible(HWND hWnd) {
     auto& s = state();

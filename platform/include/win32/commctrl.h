@@ -6,6 +6,7 @@
 #define PROGRESS_CLASSA "msctls_progress32"
 #define ANIMATE_CLASSA "SysAnimate32"
 #define WC_LISTVIEWA "SysListView32"
+#define TOOLTIPS_CLASSA "tooltips_class32"
 
 // Progress bar
 #define PBM_SETRANGE (WM_USER + 1)
@@ -149,6 +150,37 @@ struct TCITEMA {
 #define TCN_FIRST (0U - 550U)
 #define TCN_SELCHANGE (TCN_FIRST - 1)
 #define TCN_SELCHANGING (TCN_FIRST - 2)
+
+// Tooltips. A tool that covers a whole control (by handle with TTF_IDISHWND, or a rectangle of
+// the control equal to its client area) shows its text as that control's tip; front ends show
+// the tips themselves, so TTM_RELAYEVENT is accepted and does nothing.
+#define TTS_ALWAYSTIP 0x01
+#define TTS_NOPREFIX 0x02
+#define TTF_IDISHWND 0x0001
+#define TTF_CENTERTIP 0x0002
+#define TTF_SUBCLASS 0x0010
+#define TTM_ACTIVATE (WM_USER + 1)
+#define TTM_ADDTOOLA (WM_USER + 4)
+#define TTM_DELTOOLA (WM_USER + 5)
+#define TTM_NEWTOOLRECTA (WM_USER + 6)
+#define TTM_RELAYEVENT (WM_USER + 7)
+#define TTM_GETTOOLINFOA (WM_USER + 8)
+#define TTM_UPDATETIPTEXTA (WM_USER + 12)
+#define TTM_GETTOOLCOUNT (WM_USER + 13)
+
+struct TTTOOLINFOA {
+    UINT cbSize;
+    UINT uFlags;
+    HWND hwnd;
+    UINT_PTR uId;
+    RECT rect;
+    HINSTANCE hinst;
+    LPSTR lpszText;
+    LPARAM lParam;
+    void* lpReserved;
+};
+using LPTTTOOLINFOA = TTTOOLINFOA*;
+using TOOLINFOA = TTTOOLINFOA;
 
 // Image lists
 struct IMAGELIST_;

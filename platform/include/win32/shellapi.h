@@ -82,6 +82,11 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* pExecInfo);
 HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
                         INT nShowCmd);
 
+// Runs a command line (program and arguments split as the shell would); above 31 when it
+// started, else 0 (out of resources), ERROR_FILE_NOT_FOUND (2), ERROR_PATH_NOT_FOUND (3) or
+// ERROR_BAD_FORMAT (11).
+UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow);
+
 // ---- Notification-area icons (platform/ui) ------------------------------------------------
 
 #define NIM_ADD 0x00000000

@@ -21,6 +21,7 @@ using UINT_PTR = std::uintptr_t;
 using DWORD_PTR = std::uintptr_t;
 using SIZE_T = std::size_t;
 using HRESULT = std::int32_t;
+using COLORREF = DWORD;
 
 using LPSTR = char*;
 using LPCSTR = const char*;

@@ -59,6 +59,12 @@ using HICON = HICON__*;
 using HCURSOR = HICON;
 struct HBRUSH__;
 using HBRUSH = HBRUSH__*;
+struct HDC__;
+using HDC = HDC__*;
+struct HBITMAP__;
+using HBITMAP = HBITMAP__*;
+struct HFONT__;
+using HFONT = HFONT__*;
 using ATOM = WORD;
 using INT_PTR = std::intptr_t;
 
@@ -90,6 +96,16 @@ struct MSG {
     POINT pt;
 };
 using LPMSG = MSG*;
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+    BOOL fRestore;
+    BOOL fIncUpdate;
+    BYTE rgbReserved[32];
+};
+using LPPAINTSTRUCT = PAINTSTRUCT*;
 
 struct WNDCLASSA {
     UINT style;
@@ -151,7 +167,11 @@ using LPNMHDR = NMHDR*;
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_SHOWWINDOW 0x0018
+#define WM_ERASEBKGND 0x0014
+#define WM_SETCURSOR 0x0020
 #define WM_SETFONT 0x0030
+#define WM_GETFONT 0x0031
+#define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NOTIFY 0x004E
 #define WM_GETDLGCODE 0x0087
 #define WM_KEYDOWN 0x0100
@@ -165,6 +185,13 @@ using LPNMHDR = NMHDR*;
 #define WM_TIMER 0x0113
 #define WM_INITMENU 0x0116
 #define WM_INITMENUPOPUP 0x0117
+#define WM_CTLCOLORMSGBOX 0x0132
+#define WM_CTLCOLOREDIT 0x0133
+#define WM_CTLCOLORLISTBOX 0x0134
+#define WM_CTLCOLORBTN 0x0135
+#define WM_CTLCOLORDLG 0x0136
+#define WM_CTLCOLORSCROLLBAR 0x0137
+#define WM_CTLCOLORSTATIC 0x0138
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
 #define WM_LBUTTONUP 0x0202
@@ -214,6 +241,7 @@ using LPNMHDR = NMHDR*;
 #define BS_GROUPBOX 0x00000007L
 #define BS_AUTORADIOBUTTON 0x00000009L
 #define BS_TYPEMASK 0x0000000FL
+#define BS_FLAT 0x00008000L
 #define ES_LEFT 0x0000L
 #define ES_MULTILINE 0x0004L
 #define ES_PASSWORD 0x0020L
@@ -222,6 +250,11 @@ using LPNMHDR = NMHDR*;
 #define ES_NUMBER 0x2000L
 #define SS_LEFT 0x00000000L
 #define SS_CENTER 0x00000001L
+#define SS_RIGHT 0x00000002L
+#define SS_BLACKFRAME 0x00000007L
+#define SS_TYPEMASK 0x0000001FL
+#define SS_NOTIFY 0x00000100L
+#define SS_CENTERIMAGE 0x00000200L
 #define SS_ICON 0x00000003L
 #define SS_ETCHEDHORZ 0x00000010L
 #define SS_SUNKEN 0x00001000L
@@ -240,6 +273,8 @@ using LPNMHDR = NMHDR*;
 #define EM_SETLIMITTEXT EM_LIMITTEXT
 #define EM_GETLIMITTEXT 0x00D5
 #define EN_CHANGE 0x0300
+#define STN_CLICKED 0
+#define STN_DBLCLK 1
 
 // Combo box (CBS_DROPDOWNLIST), messages and notifications
 #define CBS_DROPDOWN 0x0002L
@@ -281,6 +316,27 @@ using LPNMHDR = NMHDR*;
 #define DWLP_USER 16
 #define DLGWINDOWEXTRA 48
 
+// SetWindowPos
+#define HWND_TOP ((HWND)0)
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOREDRAW 0x0008
+#define SWP_NOACTIVATE 0x0010
+#define SWP_SHOWWINDOW 0x0040
+#define SWP_HIDEWINDOW 0x0080
+#define SWP_NOOWNERZORDER 0x0200
+
+// RedrawWindow
+#define RDW_INVALIDATE 0x0001
+#define RDW_ERASE 0x0004
+#define RDW_UPDATENOW 0x0100
+#define RDW_ERASENOW 0x0200
+#define RDW_ALLCHILDREN 0x0080
+
+// Hit tests (WM_SETCURSOR's low word)
+#define HTCLIENT 1
+
 // PeekMessage
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
@@ -311,6 +367,12 @@ using LPNMHDR = NMHDR*;
 #define IDI_QUESTION MAKEINTRESOURCEA(32514)
 #define IDI_EXCLAMATION MAKEINTRESOURCEA(32515)
 #define IDI_ASTERISK MAKEINTRESOURCEA(32516)
+
+// Stock cursors (LoadCursorA with no module)
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+#define IDC_IBEAM MAKEINTRESOURCEA(32513)
+#define IDC_WAIT MAKEINTRESOURCEA(32514)
+#define IDC_HAND MAKEINTRESOURCEA(32649)
 
 // System metrics the suite asks for
 #define SM_CXSCREEN 0
@@ -395,6 +457,30 @@ UINT EnableMenuItem(HMENU hMenu, UINT uIDEnableItem, UINT uEnable);
 BOOL TrackPopupMenu(HMENU hMenu, UINT uFlags, int x, int y, int nReserved, HWND hWnd, const RECT* prcRect);
 
 HICON LoadIconA(HINSTANCE hInstance, LPCSTR lpIconName);
+HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR lpCursorName);
+// The cursor the calling thread shows now; returns the previous one.
+HCURSOR SetCursor(HCURSOR hCursor);
+HBITMAP LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName);
+
+// Painting and geometry: a window's rectangles are in the runtime's units (dialog units for
+// dialogs and their controls); a child's window rectangle is relative to its parent's client
+// area, which starts at the dialog's own origin.
+HDC GetDC(HWND hWnd);
+int ReleaseDC(HWND hWnd, HDC hDC);
+HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint);
+BOOL EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+BOOL InvalidateRect(HWND hWnd, const RECT* lpRect, BOOL bErase);
+BOOL RedrawWindow(HWND hWnd, const RECT* lprcUpdate, void* hrgnUpdate, UINT flags);
+BOOL GetClientRect(HWND hWnd, RECT* lpRect);
+BOOL GetWindowRect(HWND hWnd, RECT* lpRect);
+BOOL SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy, UINT uFlags);
+BOOL MoveWindow(HWND hWnd, int X, int Y, int nWidth, int nHeight, BOOL bRepaint);
+BOOL ScreenToClient(HWND hWnd, POINT* lpPoint);
+BOOL ClientToScreen(HWND hWnd, POINT* lpPoint);
+int MapWindowPoints(HWND hWndFrom, HWND hWndTo, POINT* lpPoints, UINT cPoints);
+
+// Sounds nothing; the front end may note it (the headless transcript does).
+BOOL MessageBeep(UINT uType);
 BOOL DestroyIcon(HICON hIcon);
 
 // Shows a message box through the process's front end and returns the button pressed.
