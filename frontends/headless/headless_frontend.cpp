@@ -10,11 +10,15 @@
 
 #include "ui/file_choice.h"
 #include "ui/input.h"
+#include "win32/prsht.h"
 #include "win32/commctrl.h"
 #include "win32/winuser.h"
 
 namespace vlt::frontends {
 namespace {
+
+// The tab control of a property sheet: a dialog that has one is a sheet.
+constexpr int kSheetTab = 0x3020;
 
 const std::pair<const char*, int> kButtons[] = {{"IDOK", IDOK},       {"IDCANCEL", IDCANCEL}, {"IDABORT", IDABORT},
                                                 {"IDRETRY", IDRETRY}, {"IDIGNORE", IDIGNORE}, {"IDYES", IDYES},
@@ -125,6 +129,12 @@ Result<std::vector<DialogAction>> parseActions(const std::vector<Token>& tokens,
             else
                 return fail(verb + " needs an item number or a \"quoted\" text");
             i += 2;
+        } else if (verb == "tab") {
+            if (!need(1)) return fail("tab needs a page number or a \"quoted\" caption");
+            if (parseNumber(tokens[i], n)) actions.push_back(DialogAction::tab(n));
+            else if (tokens[i].quoted) actions.push_back(DialogAction::tab(tokens[i].text));
+            else return fail("tab needs a page number or a \"quoted\" caption");
+            i += 1;
         } else if (verb == "enter") {
             actions.push_back(DialogAction::enter());
         } else if (verb == "cancel") {
@@ -154,6 +164,7 @@ std::string describeAction(const DialogAction& a) {
         case DialogAction::Kind::Enter: return "enter";
         case DialogAction::Kind::Cancel: return "cancel";
         case DialogAction::Kind::WaitSteps: return "wait-steps " + std::to_string(a.count);
+        case DialogAction::Kind::Tab: return "tab " + (a.byText ? quote(a.text) : std::to_string(a.index));
     }
     return "?";
 }
@@ -185,7 +196,7 @@ std::string controlLine(const ControlRecord& c) {
     if (c.focused) out += " focused";
     if (c.kind == ui::ControlKind::CheckBox || c.kind == ui::ControlKind::RadioButton)
         out += c.check == BST_CHECKED ? " checked" : (c.check == BST_INDETERMINATE ? " indeterminate" : " unchecked");
-    if (c.kind == ui::ControlKind::ListView || c.kind == ui::ControlKind::ComboBox) {
+    if (c.kind == ui::ControlKind::ListView || c.kind == ui::ControlKind::ComboBox || c.kind == ui::ControlKind::Tab) {
         out += " items=[";
         for (std::size_t i = 0; i < c.items.size(); ++i) {
             if (i) out += ", ";
@@ -279,6 +290,19 @@ DialogAction DialogAction::cancel() {
     a.kind = Kind::Cancel;
     return a;
 }
+DialogAction DialogAction::tab(int index) {
+    DialogAction a;
+    a.kind = Kind::Tab;
+    a.control = kSheetTab;
+    a.index = index;
+    return a;
+}
+DialogAction DialogAction::tab(std::string caption) {
+    DialogAction a = tab(-1);
+    a.text = std::move(caption);
+    a.byText = true;
+    return a;
+}
 DialogAction DialogAction::waitSteps(int count) {
     DialogAction a;
     a.kind = Kind::WaitSteps;
@@ -292,6 +316,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
     struct Open {
         int resourceId = 0;
         bool modal = false;
+        bool sheet = false;
         std::deque<DialogAction> pending;
         std::uint64_t activity = 0;
         std::chrono::steady_clock::time_point since;
@@ -307,6 +332,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
     std::deque<std::optional<std::string>> opens;
     std::deque<UINT> menus;
     std::map<int, std::deque<std::vector<DialogAction>>> scripts;
+    std::deque<std::vector<DialogAction>> sheetScripts;
     std::map<HWND, Open> open;
     std::vector<TranscriptEntry> transcript;
     bool trayAvailable = true;
@@ -335,6 +361,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
         ui::WindowState d;
         if (!ui::describe(dialog, d)) return e;
         e.resourceId = d.id;
+        e.sheet = isSheet(dialog);
         e.caption = d.text;
         e.answer = static_cast<int>(d.result);
         for (HWND h : ui::children(dialog)) {
@@ -342,6 +369,12 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
             if (ui::describe(h, c) && c.kind == ui::WindowKind::Control) e.controls.push_back(recordControl(c));
         }
         return e;
+    }
+
+    static bool isSheet(HWND dialog) {
+        ui::WindowState tab;
+        const HWND h = GetDlgItem(dialog, kSheetTab);
+        return h != nullptr && ui::describe(h, tab) && tab.control == ui::ControlKind::Tab;
     }
 
     // The progress bar steps of a dialog (the sum over its bars).
@@ -357,12 +390,18 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
     // Queues the dialog's next actions up to a wait that is not satisfied yet.
     void advance(HWND dialog) {
         std::vector<DialogAction> ready;
+        bool sheet = false;
         {
             std::lock_guard lock(mutex);
             auto it = open.find(dialog);
             if (it == open.end()) return;
             auto& pending = it->second.pending;
-            while (!pending.empty()) {
+            sheet = it->second.sheet;
+            if (sheet && !pending.empty()) {
+                ready.push_back(pending.front());
+                pending.pop_front();
+            }
+            while (!sheet && !pending.empty()) {
                 if (pending.front().kind == DialogAction::Kind::WaitSteps) {
                     if (steps(dialog) < pending.front().count) break;
                     pending.pop_front();
@@ -373,6 +412,20 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
             }
         }
         std::weak_ptr<Core> self = weak_from_this();
+        if (sheet) {
+            // A sheet's actions go one at a time, each after what the pages shown by the one
+            // before asked for (the start page's actions come before the first).
+            for (auto& action : ready)
+                ui::input::run(dialog, [self, dialog, action] {
+                    ui::input::run(dialog, [self, dialog, action] {
+                        if (auto core = self.lock()) {
+                            core->perform(dialog, action);
+                            core->advance(dialog);
+                        }
+                    });
+                });
+            return;
+        }
         for (auto& action : ready)
             ui::input::run(dialog, [self, dialog, action] {
                 if (auto core = self.lock()) core->perform(dialog, action);
@@ -403,6 +456,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
                 case DialogAction::Kind::Activate: ok = ui::input::now::activateItem(target, index); break;
                 case DialogAction::Kind::Enter: ok = ui::input::now::pressEnter(dialog); break;
                 case DialogAction::Kind::Cancel: ok = ui::input::now::close(dialog); break;
+                case DialogAction::Kind::Tab: ok = ui::input::now::selectItem(target, index); break;
                 case DialogAction::Kind::WaitSteps: break;
             }
         }
@@ -515,6 +569,11 @@ void HeadlessFrontend::onDialog(int resourceId, std::vector<DialogAction> action
     m_core->scripts[resourceId].push_back(std::move(actions));
 }
 
+void HeadlessFrontend::onSheet(std::vector<DialogAction> actions) {
+    std::lock_guard lock(m_core->mutex);
+    m_core->sheetScripts.push_back(std::move(actions));
+}
+
 Result<void> HeadlessFrontend::scriptDialog(int resourceId, const std::string& actions) {
     auto tokens = tokenize(actions);
     if (!tokens) return tokens.error();
@@ -572,6 +631,12 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
                 else shown = m_core->trayIcons.back();
             }
             if (shown) Core::click(*shown, {click});
+        } else if (verb == "sheet") {
+            auto tokens = tokenize(arg);
+            if (!tokens) return fail(where + ": " + tokens.error().message);
+            auto actions = parseActions(*tokens, 0);
+            if (!actions) return fail(where + ": " + actions.error().message);
+            onSheet(std::move(*actions));
         } else if (verb == "dialog") {
             auto tokens = tokenize(arg);
             if (!tokens) return fail(where + ": " + tokens.error().message);
@@ -655,16 +720,23 @@ void HeadlessFrontend::windowShown(HWND hwnd) {
     if (!ui::describe(hwnd, d) || d.kind != ui::WindowKind::Dialog) return;
     TranscriptEntry shown = Core::snapshot(hwnd, TranscriptEntry::Kind::DialogShown);
     shown.answer = 0;
+    const bool shownSheet = shown.sheet;
     {
         std::lock_guard lock(m_core->mutex);
         m_core->transcript.push_back(std::move(shown));
         Core::Open o;
         o.resourceId = d.id;
         o.modal = d.modal;
+        o.sheet = shownSheet;
         o.activity = d.activity;
         o.since = std::chrono::steady_clock::now();
         auto script = m_core->scripts.find(d.id);
-        if (script != m_core->scripts.end() && !script->second.empty()) {
+        if (o.sheet) {
+            if (!m_core->sheetScripts.empty()) {
+                o.pending.assign(m_core->sheetScripts.front().begin(), m_core->sheetScripts.front().end());
+                m_core->sheetScripts.pop_front();
+            }
+        } else if (script != m_core->scripts.end() && !script->second.empty()) {
             o.pending.assign(script->second.front().begin(), script->second.front().end());
             script->second.pop_front();
         }
@@ -834,7 +906,8 @@ std::string HeadlessFrontend::transcriptText() const {
                 break;
             case TranscriptEntry::Kind::DialogShown:
             case TranscriptEntry::Kind::DialogClosed:
-                out += "dialog " + std::to_string(e.resourceId) + " [" + escape(e.caption) + "] " +
+                out += (e.sheet ? std::string("sheet") : "dialog " + std::to_string(e.resourceId)) + " [" +
+                       escape(e.caption) + "] " +
                        (e.kind == TranscriptEntry::Kind::DialogShown ? std::string("shown")
                                                                      : "closed -> " + buttonName(e.answer)) +
                        "\n";
@@ -864,6 +937,7 @@ void HeadlessFrontend::clear() {
     m_core->opens.clear();
     m_core->menus.clear();
     m_core->scripts.clear();
+    m_core->sheetScripts.clear();
     m_core->trayClicks.clear();
 }
 

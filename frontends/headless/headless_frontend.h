@@ -82,6 +82,7 @@ struct TranscriptEntry {
                           // result; popup menu: the command chosen (0 dismissed)
     std::string path;     // file dialog: the chosen path
     int resourceId = 0;   // dialogs
+    bool sheet = false;   // the dialog is a property sheet (its tab control lists the pages)
     std::vector<ControlRecord> controls;  // dialogs, in template order
     std::vector<ui::PaintOp> paint;       // dialogs: what their last WM_PAINT drew
     std::vector<ui::MenuItem> menu;       // popup menu

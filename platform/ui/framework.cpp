@@ -1,17 +1,21 @@
 #include "ui/framework.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <map>
 #include <mutex>
 #include <set>
 
+#include "ui/internal.h"
+#include "ui/loop.h"
 #include "win32/winbase.h"
 
 namespace vlt::ui {
 namespace {
 
 std::atomic<CWinApp*> g_app{nullptr};
+std::atomic<HINSTANCE> g_resources{nullptr};
 
 struct Handlers {
     std::mutex mutex;
@@ -46,7 +50,20 @@ void detach(HWND hwnd) {
     h.byWindow.erase(hwnd);
 }
 
+// The framework's PreTranslateMessage for the runtime's modal loops: the window the message
+// is for, then its parents up to its top-level window.
+bool preTranslate(MSG* msg) {
+    for (HWND h = msg->hwnd; h != nullptr;) {
+        if (CWnd* wnd = lookup(h); wnd && wnd->PreTranslateMessage(msg)) return true;
+        if (!(static_cast<DWORD>(GetWindowLongPtrA(h, GWL_STYLE)) & WS_CHILD)) break;
+        h = ::GetParent(h);
+    }
+    return false;
+}
+
 }  // namespace
+
+void installMessageFilter() { setMessageFilter(&preTranslate); }
 
 bool CRuntimeClass::IsDerivedFrom(const CRuntimeClass* base) const {
     for (const CRuntimeClass* c = this; c != nullptr; c = c->m_pBaseClass)
@@ -67,8 +84,9 @@ VLT_IMPLEMENT_DYNAMIC(CWnd, CObject)
 CWnd::~CWnd() {
     if (m_hWnd == nullptr) return;
     // What is left of the object cannot handle messages any more: the window ends with the
-    // default handling.
+    // default handling (its own procedure, for a subclassed window).
     const HWND hwnd = m_hWnd;
+    if (m_pfnSuper != nullptr) SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
     detach(hwnd);
     m_hWnd = nullptr;
     if (auto* app = AfxGetApp(); app && app->m_pMainWnd == this) app->m_pMainWnd = nullptr;
@@ -103,9 +121,105 @@ int CWnd::MessageBox(LPCSTR text, LPCSTR caption, UINT type) {
     return MessageBoxA(m_hWnd, text, caption, type);
 }
 
-LRESULT CWnd::WindowProc(UINT, WPARAM, LPARAM) { return Default(); }
+std::string CWnd::GetDlgItemText(int id) const {
+    const HWND item = ::GetDlgItem(m_hWnd, id);
+    if (item == nullptr) return {};
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(item)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(item, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
 
-LRESULT CWnd::Default() { return DefWindowProcA(m_hWnd, m_current.msg, m_current.wParam, m_current.lParam); }
+std::string CWnd::GetWindowText() const {
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(m_hWnd)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(m_hWnd, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+CWnd* CWnd::GetParent() const { return m_hWnd ? lookup(::GetParent(m_hWnd)) : nullptr; }
+
+// Positions are in the units the window has (dialog units for dialogs); the screen is
+// converted to dialog units with the default font's base units.
+void CWnd::CenterWindow(CWnd* alternate) {
+    if (m_hWnd == nullptr) return;
+    const DialogUnits units;
+    const int screenCx = GetSystemMetrics(SM_CXSCREEN) * 4 / units.baseX;
+    const int screenCy = GetSystemMetrics(SM_CYSCREEN) * 8 / units.baseY;
+    HWND around = alternate ? alternate->m_hWnd : nullptr;
+    if (around == nullptr && !(static_cast<DWORD>(GetWindowLongPtrA(m_hWnd, GWL_STYLE)) & WS_CHILD))
+        around = ::GetParent(m_hWnd);
+    WindowState me, other;
+    if (!describe(m_hWnd, me)) return;
+    int x0 = 0, y0 = 0, cx = screenCx, cy = screenCy;
+    if (around != nullptr && IsWindowVisible(around) && describe(around, other)) {
+        x0 = other.x;
+        y0 = other.y;
+        cx = other.cx;
+        cy = other.cy;
+    }
+    const int x = std::clamp(x0 + (cx - me.cx) / 2, 0, std::max(0, screenCx - me.cx));
+    const int y = std::clamp(y0 + (cy - me.cy) / 2, 0, std::max(0, screenCy - me.cy));
+    {
+        auto& st = detail::state();
+        std::lock_guard lock(st.mutex);
+        if (auto w = detail::findLocked(m_hWnd)) {
+            w->x = x;
+            w->y = y;
+        }
+    }
+}
+
+BOOL CWnd::SubclassWindow(HWND hwnd) {
+    if (m_hWnd != nullptr || hwnd == nullptr || !IsWindow(hwnd) || lookup(hwnd) != nullptr) return FALSE;
+    m_hWnd = hwnd;
+    attach(hwnd, this);
+    m_pfnSuper = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWnd::WndProc)));
+    return TRUE;
+}
+
+BOOL CWnd::SubclassDlgItem(int id, CWnd* parentDialog) {
+    if (parentDialog == nullptr) return FALSE;
+    return SubclassWindow(::GetDlgItem(parentDialog->m_hWnd, id));
+}
+
+HWND CWnd::UnsubclassWindow() {
+    const HWND hwnd = m_hWnd;
+    if (hwnd == nullptr || m_pfnSuper == nullptr) return nullptr;
+    SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_pfnSuper));
+    m_pfnSuper = nullptr;
+    detach(hwnd);
+    m_hWnd = nullptr;
+    return hwnd;
+}
+
+BOOL CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT*) { return FALSE; }
+
+BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+
+BOOL CWnd::ReflectToChild(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    HWND child = nullptr;
+    if (msg == WM_COMMAND || (msg >= 0x0132 && msg <= 0x0138))  // WM_CTLCOLOR*
+        child = reinterpret_cast<HWND>(lParam);
+    else if (msg == WM_NOTIFY && lParam != 0)
+        child = reinterpret_cast<const NMHDR*>(lParam)->hwndFrom;
+    if (child == nullptr || child == m_hWnd) return FALSE;
+    CWnd* wnd = lookup(child);
+    if (wnd == nullptr) return FALSE;
+    LRESULT answer = 0;
+    if (!wnd->OnChildNotify(msg, wParam, lParam, &answer)) return FALSE;
+    if (result) *result = answer;
+    return TRUE;
+}
+
+LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (ReflectToChild(msg, wParam, lParam, &result)) return result;
+    return Default();
+}
+
+LRESULT CWnd::Default() {
+    if (m_pfnSuper != nullptr) return CallWindowProcA(m_pfnSuper, m_hWnd, m_current.msg, m_current.wParam, m_current.lParam);
+    return DefWindowProcA(m_hWnd, m_current.msg, m_current.wParam, m_current.lParam);
+}
 
 LRESULT CWnd::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     CWnd* wnd = lookup(hwnd);
@@ -124,6 +238,7 @@ LRESULT CWnd::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NCDESTROY) {
         detach(hwnd);
         wnd->m_hWnd = nullptr;
+        wnd->m_pfnSuper = nullptr;
         // The main window is gone: so is the program's reason to run.
         if (auto* app = AfxGetApp(); app && app->m_pMainWnd == wnd) {
             app->m_pMainWnd = nullptr;
@@ -159,6 +274,7 @@ int CWinApp::Run() {
             m_exitCode = 1;
             break;
         }
+        if (preTranslate(&msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
     }
@@ -176,6 +292,14 @@ int CWinApp::Main() {
 }
 
 CWinApp* AfxGetApp() { return g_app.load(); }
+
+HINSTANCE AfxGetResourceHandle() {
+    if (HINSTANCE module = g_resources.load()) return module;
+    CWinApp* app = AfxGetApp();
+    return app ? app->m_hInstance : nullptr;
+}
+
+void AfxSetResourceHandle(HINSTANCE module) { g_resources.store(module); }
 
 int AfxMessageBox(LPCSTR text, UINT type) {
     CWinApp* app = AfxGetApp();

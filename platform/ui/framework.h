@@ -179,6 +179,9 @@ CWinApp* AfxGetApp();
 // application's.
 HINSTANCE AfxGetResourceHandle();
 void AfxSetResourceHandle(HINSTANCE module);
+// Makes the window runtime's modal loops (dialogs, property sheets) offer each message to
+// PreTranslateMessage; the framework's DoModal calls it.
+void installMessageFilter();
 // A message box captioned with the application's name.
 int AfxMessageBox(LPCSTR text, UINT type = MB_OK);
 // Registers (once) a window class with the framework's procedure and these attributes, and

@@ -138,6 +138,10 @@ public:
     std::string m_strCaption;
     CWnd* m_pParentWnd = nullptr;
 
+protected:
+    // WM_INITDIALOG (sent once the sheet has its start page) to OnInitDialog.
+    LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
 private:
     static int SheetCallback(HWND hwnd, UINT msg, LPARAM lParam);
     std::vector<CPropertyPage*> m_pages;

@@ -39,7 +39,8 @@ bool describe(HWND hwnd, WindowState& out) {
         li.text = item.text;
         li.image = item.image;
         li.selected = (item.state & LVIS_SELECTED) != 0 ||
-                      (w->control == ControlKind::ComboBox && static_cast<int>(i) == w->selection);
+                      ((w->control == ControlKind::ComboBox || w->control == ControlKind::Tab) &&
+                                static_cast<int>(i) == w->selection);
         li.focused = (item.state & LVIS_FOCUSED) != 0;
         out.items.push_back(std::move(li));
     }
