@@ -12,6 +12,7 @@
 #include "ui/input.h"
 #include "win32/prsht.h"
 #include "win32/commctrl.h"
+#include "win32/wingdi.h"
 #include "win32/winuser.h"
 
 namespace vlt::frontends {
@@ -186,6 +187,12 @@ ControlRecord recordControl(const ui::WindowState& c) {
     r.iconId = c.iconId;
     r.animationId = c.animationId;
     r.playing = c.playing;
+    r.tip = c.tip;
+    r.hasTextColor = c.hasTextColor;
+    r.textColor = c.textColor;
+    r.transparent = c.transparent;
+    r.underline = c.underline;
+    r.cursorId = c.cursorId;
     return r;
 }
 
@@ -211,7 +218,22 @@ std::string controlLine(const ControlRecord& c) {
     if (c.kind == ui::ControlKind::Icon) out += " icon=" + std::to_string(c.iconId);
     if (c.kind == ui::ControlKind::Animation)
         out += " clip=" + std::to_string(c.animationId) + (c.playing ? " playing" : "");
+    if (c.hasTextColor) {
+        char colour[16];
+        std::snprintf(colour, sizeof colour, " color=#%02X%02X%02X", GetRValue(c.textColor), GetGValue(c.textColor),
+                      GetBValue(c.textColor));
+        out += colour;
+    }
+    if (c.transparent) out += " transparent";
+    if (c.underline) out += " underline";
+    if (c.cursorId) out += " cursor=" + std::to_string(c.cursorId);
+    if (!c.tip.empty()) out += " tip=" + quote(escape(c.tip));
     return out + "\n";
+}
+
+std::string paintLine(const ui::PaintOp& p) {
+    return "  paint bitmap " + std::to_string(p.bitmapId) + " -> " + std::to_string(p.x) + "," + std::to_string(p.y) +
+           " " + std::to_string(p.cx) + "x" + std::to_string(p.cy) + "\n";
 }
 
 std::string menuText(const std::vector<ui::MenuItem>& items) {
@@ -367,6 +389,10 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
         for (HWND h : ui::children(dialog)) {
             ui::WindowState c;
             if (ui::describe(h, c) && c.kind == ui::WindowKind::Control) e.controls.push_back(recordControl(c));
+        }
+        for (auto& p : d.paint) {
+            p.image.pixels.clear();  // the transcript names the picture; its size stays
+            e.paint.push_back(std::move(p));
         }
         return e;
     }
@@ -760,6 +786,12 @@ void HeadlessFrontend::windowChanged(HWND hwnd, ui::Change what) {
     m_core->advance(dialog);
 }
 
+void HeadlessFrontend::beep(UINT type) {
+    char text[24];
+    std::snprintf(text, sizeof text, "beep 0x%X", type);
+    m_core->note(text);
+}
+
 void HeadlessFrontend::windowClosing(HWND hwnd) {
     {
         std::lock_guard lock(m_core->mutex);
@@ -912,6 +944,7 @@ std::string HeadlessFrontend::transcriptText() const {
                                                                      : "closed -> " + buttonName(e.answer)) +
                        "\n";
                 for (const auto& c : e.controls) out += controlLine(c);
+                for (const auto& p : e.paint) out += paintLine(p);
                 break;
             case TranscriptEntry::Kind::PopupMenu:
                 out += "menu [" + menuText(e.menu) + "] -> " + (e.answer ? std::to_string(e.answer) : "none") + "\n";

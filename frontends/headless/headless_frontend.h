@@ -156,6 +156,8 @@ public:
     void windowChanged(HWND hwnd, ui::Change what) override;
     void windowClosing(HWND hwnd) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;
+    // A note "beep 0x30" in the transcript.
+    void beep(UINT type) override;
 
     // The notification area: present unless told otherwise (a desktop without one refuses
     // icons, as Shell_NotifyIconA then reports).

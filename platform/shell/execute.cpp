@@ -1,12 +1,16 @@
 #include "shell/execute.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -114,6 +118,7 @@ struct Plan {
     DWORD error = ERROR_SUCCESS;  // when not ERROR_SUCCESS, nothing is started
     int seError = 0;
     bool viaOpener = false;  // xdg-open: its absence means "no association"
+    bool waitForOpener = false;  // a link: how xdg-open ends is the answer
 };
 
 Plan refuse(DWORD error, int seError) {
@@ -178,8 +183,11 @@ Plan plan(const SHELLEXECUTEINFOA& info) {
     const std::string directory = info.lpDirectory && *info.lpDirectory ? nativePath(info.lpDirectory) : "";
     const std::string workingDir = !directory.empty() && isDirectory(directory) ? directory : "";
 
-    if (istartsWith(file, "mailto:") || istartsWith(file, "http:") || istartsWith(file, "https:"))
-        return opener(file, workingDir);
+    if (istartsWith(file, "mailto:") || istartsWith(file, "http:") || istartsWith(file, "https:")) {
+        Plan p = opener(file, workingDir);
+        p.waitForOpener = true;
+        return p;
+    }
 
     std::string path = nativePath(file);
     const std::string name = nameOf(path);
@@ -236,7 +244,12 @@ Spawner setSpawner(Spawner spawner) {
     return spawner;
 }
 
-int spawnDetached(const Launch& launch) {
+namespace {
+
+// posix_spawn (posix_spawnp for a bare name) in the launch's folder, in a session of its own,
+// away from our terminal's signals, with the default signal mask; stderr goes to errFd when
+// it is not -1. 0 or an errno value.
+int startProcess(const Launch& launch, int errFd, pid_t& pid) {
     std::vector<std::string> argvText;
     argvText.push_back(launch.program);
     argvText.insert(argvText.end(), launch.args.begin(), launch.args.end());
@@ -247,28 +260,124 @@ int spawnDetached(const Launch& launch) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     if (!launch.workingDir.empty()) posix_spawn_file_actions_addchdir_np(&actions, launch.workingDir.c_str());
+    if (errFd != -1) posix_spawn_file_actions_adddup2(&actions, errFd, 2);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
-    // The child starts in a session of its own, away from our terminal's signals, with the
-    // default signal mask.
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK);
 
-    pid_t pid = 0;
     const bool searchPath = launch.program.find('/') == std::string::npos;
     const int rc = searchPath ? posix_spawnp(&pid, launch.program.c_str(), &actions, &attributes, argv.data(), environ)
                               : posix_spawn(&pid, launch.program.c_str(), &actions, &attributes, argv.data(), environ);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    return rc;
+}
+
+void reap(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+bool mentionsNoHandler(std::string text) {
+    for (char& c : text) c = lowerAscii(c);
+    for (const char* phrase : {"no method available", "no application", "no handler"})
+        if (text.find(phrase) != std::string::npos) return true;
+    return false;
+}
+
+}  // namespace
+
+int spawnDetached(const Launch& launch) {
+    pid_t pid = 0;
+    const int rc = startProcess(launch, -1, pid);
     if (rc != 0) return rc;
-    std::thread([pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    std::thread([pid] { reap(pid); }).detach();
     return 0;
+}
+
+Finished spawnAndWait(const Launch& launch, int waitMs) {
+    Finished out;
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) {
+        out.spawnError = errno;
+        return out;
+    }
+    pid_t pid = 0;
+    out.spawnError = startProcess(launch, fds[1], pid);
+    close(fds[1]);
+    if (out.spawnError != 0) {
+        close(fds[0]);
+        return out;
+    }
+    constexpr std::size_t kKept = 4096;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+    bool open = true;
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            out.exited = WIFEXITED(status);
+            out.exitCode = out.exited ? WEXITSTATUS(status) : -1;
+            break;
+        }
+        if (done < 0 && errno != EINTR) break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            out.timedOut = true;
+            break;
+        }
+        pollfd p{fds[0], POLLIN, 0};
+        const int ready = open ? poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 50))) : 0;
+        if (!open) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (ready > 0) {
+            char buffer[512];
+            const ssize_t n = read(fds[0], buffer, sizeof buffer);
+            if (n > 0 && out.errorText.size() < kKept)
+                out.errorText.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), kKept - out.errorText.size()));
+            if (n == 0) open = false;
+        }
+    }
+    if (out.timedOut) {
+        // Whatever it started may keep writing to the pipe: drain it until it closes.
+        const int fd = fds[0];
+        std::thread([pid, fd] {
+            char buffer[512];
+            while (read(fd, buffer, sizeof buffer) > 0 || errno == EINTR) {
+            }
+            close(fd);
+            reap(pid);
+        }).detach();
+        return out;
+    }
+    // What it wrote just before it ended.
+    fcntl(fds[0], F_SETFL, O_NONBLOCK);
+    char buffer[512];
+    ssize_t n = 0;
+    while (out.errorText.size() < kKept && (n = read(fds[0], buffer, sizeof buffer)) > 0)
+        out.errorText.append(buffer, std::min<std::size_t>(static_cast<std::size_t>(n), kKept - out.errorText.size()));
+    close(fds[0]);
+    return out;
+}
+
+int openerResult(const Finished& f) {
+    if (f.spawnError == ENOENT) return SE_ERR_NOASSOC;
+    if (f.spawnError == EACCES || f.spawnError == EPERM || f.spawnError == ENOEXEC) return SE_ERR_ACCESSDENIED;
+    if (f.spawnError == ENOMEM || f.spawnError == EAGAIN) return SE_ERR_OOM;
+    if (f.spawnError != 0) return SE_ERR_NOASSOC;
+    if (f.timedOut || (f.exited && f.exitCode == 0)) return 42;
+    if (!f.exited) return SE_ERR_ASSOCINCOMPLETE;
+    switch (f.exitCode) {
+        case 2: return SE_ERR_FNF;
+        case 3:
+        case 127: return SE_ERR_NOASSOC;
+        case 4: return mentionsNoHandler(f.errorText) ? SE_ERR_NOASSOC : SE_ERR_ASSOCINCOMPLETE;
+        case 126: return SE_ERR_ACCESSDENIED;
+        default: return SE_ERR_ASSOCINCOMPLETE;
+    }
 }
 
 std::vector<std::string> splitParameters(const std::string& s) {
@@ -323,6 +432,15 @@ std::vector<std::string> splitParameters(const std::string& s) {
 
 namespace {
 
+DWORD lastErrorFor(int seError) {
+    switch (seError) {
+        case SE_ERR_FNF: return ERROR_FILE_NOT_FOUND;
+        case SE_ERR_ACCESSDENIED: return ERROR_ACCESS_DENIED;
+        case SE_ERR_OOM: return ERROR_NOT_ENOUGH_MEMORY;
+        default: return ERROR_NO_ASSOCIATION;
+    }
+}
+
 BOOL finish(SHELLEXECUTEINFOA* info, DWORD error, int seError) {
     info->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(seError));
     SetLastError(error);
@@ -348,6 +466,14 @@ BOOL ShellExecuteExA(SHELLEXECUTEINFOA* pExecInfo) {
     {
         std::lock_guard lock(g_spawnerMutex);
         spawner = currentSpawner();
+    }
+    if (p.waitForOpener && !spawner) {
+        const int result = openerResult(spawnAndWait(p.launch, kOpenerWaitMs));
+        if (result > 32) {
+            pExecInfo->hInstApp = reinterpret_cast<HINSTANCE>(static_cast<std::uintptr_t>(result));
+            return TRUE;
+        }
+        return finish(pExecInfo, lastErrorFor(result), result);
     }
     const int rc = spawner ? spawner(p.launch) : spawnDetached(p.launch);
     if (rc != 0) {
@@ -375,4 +501,33 @@ HINSTANCE ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpP
     info.nShow = nShowCmd;
     ShellExecuteExA(&info);
     return info.hInstApp;
+}
+
+UINT WinExec(LPCSTR lpCmdLine, UINT uCmdShow) {
+    using namespace vlt::shell;
+    const std::vector<std::string> words = splitParameters(lpCmdLine ? lpCmdLine : "");
+    if (words.empty() || words[0].empty()) return ERROR_FILE_NOT_FOUND;
+    Launch launch;
+    launch.program = nativePath(words[0]);
+    launch.args.assign(words.begin() + 1, words.end());
+    launch.show = static_cast<int>(uCmdShow);
+    Spawner spawner;
+    {
+        std::lock_guard lock(g_spawnerMutex);
+        spawner = currentSpawner();
+    }
+    const int rc = spawner ? spawner(launch) : spawnDetached(launch);
+    switch (rc) {
+        case 0: return 33;
+        case ENOENT:
+        case ENOTDIR: {
+            const auto slash = launch.program.find_last_of('/');
+            const bool folderMissing = slash != std::string::npos && slash > 0 &&
+                                       !isDirectory(launch.program.substr(0, slash));
+            return folderMissing ? ERROR_PATH_NOT_FOUND : ERROR_FILE_NOT_FOUND;
+        }
+        case ENOMEM:
+        case EAGAIN: return 0;
+        default: return ERROR_BAD_FORMAT;  // not a program we can run
+    }
 }

@@ -7,7 +7,13 @@
 //    <system directory>/vlt-control with the .cpl path as its argument (and what followed the
 //    comma as a second one). Windows separators in the path become '/' ("<dir>\VTCert32.Cpl"
 //    names "<dir>/VTCert32.Cpl").
-//  - "mailto:", "http:" and "https:" links: xdg-open <link>.
+//  - "mailto:", "http:" and "https:" links: xdg-open <link>, waited for (it returns once the
+//    handler has started; after kOpenerWait it counts as started). Its end maps onto the
+//    shell's codes: exit 0 → success; exit 2 (no such target) → SE_ERR_FNF; no xdg-open,
+//    exit 3 (a tool it needs is missing), exit 127, or exit 4 saying that nothing handles the
+//    link ("no method available", "no application", "no handler") → SE_ERR_NOASSOC; not
+//    executable or exit 126 → SE_ERR_ACCESSDENIED; any other failure → SE_ERR_ASSOCINCOMPLETE
+//    (a handler is configured but did not start).
 //  - A file name is taken relative to lpDirectory (else the current folder) and looked up
 //    without regard to case, as on Windows. A name ending in ".exe" or without extension names
 //    a program: found there or in the system directory under the name without ".exe"
@@ -49,6 +55,26 @@ Spawner setSpawner(Spawner spawner);
 // The real spawner: posix_spawn (posix_spawnp for a bare name), working folder, reaped by a
 // detached thread.
 int spawnDetached(const Launch& launch);
+
+// How a waited-for program ended.
+struct Finished {
+    int spawnError = 0;     // errno from starting it; 0 when it started
+    bool timedOut = false;  // still running when the wait ended (reaped later)
+    bool exited = false;    // ended normally, with exitCode
+    int exitCode = 0;
+    std::string errorText;  // the start of what it wrote to stderr
+};
+
+// How long a link's opener is waited for.
+inline constexpr int kOpenerWaitMs = 10000;
+
+// Starts a program (as spawnDetached does) and waits for it at most waitMs, keeping the first
+// few KiB of its standard error.
+Finished spawnAndWait(const Launch& launch, int waitMs);
+
+// The shell's result for an opener that ended so: > 32 when it started the handler, else an
+// SE_ERR_* code.
+int openerResult(const Finished& finished);
 
 // lpParameters split as Windows splits a command line (blanks separate, double quotes group,
 // backslashes escape only before a quote).

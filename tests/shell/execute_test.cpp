@@ -263,5 +263,87 @@ TEST_F(ShellExecuteSpawn, StartsTheProgramWithoutWaitingForIt) {
     EXPECT_EQ(std::string(out.begin(), out.end()), sandbox.files() + "\ntwo words\n");
 }
 
+// Links wait for xdg-open and map how it ended; a fake one stands first on PATH.
+class LinkOpener : public ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        m_savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        bin = sandbox.path("bin");
+        ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
+        setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
+    }
+    void TearDown() override {
+        setenv("PATH", m_savedPath.c_str(), 1);
+        ShellTest::TearDown();
+    }
+    std::uintptr_t open(const char* link) {
+        return reinterpret_cast<std::uintptr_t>(ShellExecuteA(nullptr, "open", link, nullptr, nullptr, SW_SHOW));
+    }
+    std::string bin;
+
+private:
+    std::string m_savedPath;
+};
+
+TEST_F(LinkOpener, HowTheOpenerEndsIsTheShellsAnswer) {
+    struct Case {
+        const char* script;  // nullptr: no xdg-open at all
+        mode_t mode;
+        std::uintptr_t result;
+        DWORD lastError;
+    };
+    const Case cases[] = {
+        {"echo \"$1\" > \"$(dirname \"$0\")/asked\"; exit 0\n", 0755, 42, ERROR_SUCCESS},
+        {"exit 2\n", 0755, SE_ERR_FNF, ERROR_FILE_NOT_FOUND},
+        {"exit 3\n", 0755, SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION},
+        {"echo 'xdg-open: no method available for opening mailto:jo' >&2; exit 4\n", 0755, SE_ERR_NOASSOC,
+         ERROR_NO_ASSOCIATION},
+        {"echo 'gio: Operation not supported' >&2; exit 4\n", 0755, SE_ERR_ASSOCINCOMPLETE, ERROR_NO_ASSOCIATION},
+        {"exit 0\n", 0644, SE_ERR_ACCESSDENIED, ERROR_ACCESS_DENIED},
+        {nullptr, 0, SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION},
+    };
+    for (const auto& c : cases) {
+        const std::string opener = bin + "/xdg-open";
+        unlink(opener.c_str());
+        if (c.script) {
+            writeFile(opener, std::string("#!/bin/sh\n") + c.script);
+            ASSERT_EQ(chmod(opener.c_str(), c.mode), 0);
+        }
+        SetLastError(ERROR_SUCCESS);
+        const std::uintptr_t r = open("mailto:jo@example.org");
+        if (c.result > 32) {
+            EXPECT_GT(r, 32u) << (c.script ? c.script : "none");
+        } else {
+            EXPECT_EQ(r, c.result) << (c.script ? c.script : "none");
+            EXPECT_EQ(GetLastError(), c.lastError) << (c.script ? c.script : "none");
+        }
+    }
+    const auto asked = readFile(bin + "/asked");
+    EXPECT_EQ(std::string(asked.begin(), asked.end()), "mailto:jo@example.org\n") << "waited for: already written";
+}
+
+TEST_F(ShellExecute, WinExecSplitsTheCommandLine) {
+    EXPECT_GT(WinExec("\"/opt/my browser/b\" -- mailto:jo@example.org", SW_SHOW), 31u);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].program, "/opt/my browser/b");
+    EXPECT_EQ(launches[0].args, (std::vector<std::string>{"--", "mailto:jo@example.org"}));
+    EXPECT_EQ(launches[0].show, SW_SHOW);
+    EXPECT_EQ(WinExec("", SW_SHOW), static_cast<UINT>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(ShellExecuteSpawn, WinExecFailuresAreNamed) {
+    makeProgram(systemDir() + "/browser");
+    writeFile(systemDir() + "/notes", std::string("not a program"));
+    struct Case {
+        std::string commandLine;
+        UINT result;
+    };
+    for (const auto& c : {Case{systemDir() + "/browser mailto:jo", 33}, Case{systemDir() + "/none x", ERROR_FILE_NOT_FOUND},
+                          Case{sandbox.path("nowhere") + "/browser x", ERROR_PATH_NOT_FOUND},
+                          Case{systemDir() + "/notes", ERROR_BAD_FORMAT}})
+        EXPECT_EQ(WinExec(c.commandLine.c_str(), SW_SHOW), c.result) << c.commandLine;
+}
+
 }  // namespace
 }  // namespace vlt::test

@@ -263,5 +263,23 @@ TEST_F(Drawing, OnlyNotifyingStaticsHearClicksAndCursorsAreKeptPerControl) {
     EXPECT_EQ(LoadCursorA(testModule(), MAKEINTRESOURCEA(999)), nullptr);
 }
 
+TEST_F(Drawing, TranscriptShowsColoursTipsPaintAndBeeps) {
+    HWND tip = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP, 0, 0, 0, 0, dlg, nullptr, testModule(), nullptr);
+    TTTOOLINFOA ti{};
+    ti.cbSize = sizeof ti;
+    ti.uFlags = TTF_IDISHWND;
+    ti.hwnd = dlg;
+    ti.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dlg, kLink));
+    ti.lpszText = const_cast<char*>("mailto:jo@example.org");
+    SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    ShowWindow(dlg, SW_SHOW);
+    MessageBeep(MB_ICONEXCLAMATION);
+    const std::string text = headless.frontend.transcriptText();
+    for (const char* line : {"  1005 Static \"Name:\" color=#FF0000 transparent\n",
+                             "  1001 Static \"jo@example.org\" color=#0000EE transparent tip=\"mailto:jo@example.org\"\n",
+                             "  1002 Static \"x\"\n", "  paint bitmap 148 -> 0,0 212x139\n", "note beep 0x30\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "in\n" << text;
+}
+
 }  // namespace
 }  // namespace vlt::uitest
