@@ -7,8 +7,8 @@
 #include <mutex>
 #include <set>
 
-#include "ui/internal.h"
 #include "ui/loop.h"
+#include "ui/state.h"
 #include "win32/winbase.h"
 
 namespace vlt::ui {
@@ -158,15 +158,10 @@ void CWnd::CenterWindow(CWnd* alternate) {
     }
     const int x = std::clamp(x0 + (cx - me.cx) / 2, 0, std::max(0, screenCx - me.cx));
     const int y = std::clamp(y0 + (cy - me.cy) / 2, 0, std::max(0, screenCy - me.cy));
-    {
-        auto& st = detail::state();
-        std::lock_guard lock(st.mutex);
-        if (auto w = detail::findLocked(m_hWnd)) {
-            w->x = x;
-            w->y = y;
-        }
-    }
+    SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
+
+void CWnd::Invalidate(BOOL erase) { InvalidateRect(m_hWnd, nullptr, erase); }
 
 BOOL CWnd::SubclassWindow(HWND hwnd) {
     if (m_hWnd != nullptr || hwnd == nullptr || !IsWindow(hwnd) || lookup(hwnd) != nullptr) return FALSE;

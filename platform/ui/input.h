@@ -31,6 +31,7 @@ void activateItem(HWND list, int index);
 // The pointer rests over a control: WM_SETCURSOR(control, HTCLIENT, WM_MOUSEMOVE) to it; the
 // cursor it sets is recorded on it (WindowState::cursorId). Hidden windows are not hovered.
 void hover(HWND control);
+// Escape and Enter in a property page act on its sheet.
 // Escape in a dialog: WM_COMMAND(IDCANCEL) with the Cancel button's handle (if any); the close
 // box of another top-level window: WM_CLOSE.
 void close(HWND window);
