@@ -115,9 +115,9 @@ Result<std::vector<DialogAction>> parseActions(const std::vector<Token>& tokens,
             if (!need(2) || !parseNumber(tokens[i], control)) return fail("type needs a control id and a text");
             actions.push_back(DialogAction::type(control, tokens[i + 1].text));
             i += 2;
-        } else if (verb == "click") {
-            if (!need(1) || !parseNumber(tokens[i], control)) return fail("click needs a control id");
-            actions.push_back(DialogAction::click(control));
+        } else if (verb == "click" || verb == "hover") {
+            if (!need(1) || !parseNumber(tokens[i], control)) return fail(verb + " needs a control id");
+            actions.push_back(verb == "click" ? DialogAction::click(control) : DialogAction::hover(control));
             i += 1;
         } else if (verb == "select" || verb == "activate") {
             if (!need(2) || !parseNumber(tokens[i], control)) return fail(verb + " needs a control id and an item");
@@ -158,6 +158,7 @@ std::string describeAction(const DialogAction& a) {
     switch (a.kind) {
         case DialogAction::Kind::Type: return "type " + std::to_string(a.control) + " " + quote(a.text);
         case DialogAction::Kind::Click: return "click " + std::to_string(a.control);
+        case DialogAction::Kind::Hover: return "hover " + std::to_string(a.control);
         case DialogAction::Kind::Select:
         case DialogAction::Kind::Activate:
             return std::string(a.kind == DialogAction::Kind::Select ? "select " : "activate ") +
@@ -277,6 +278,12 @@ DialogAction DialogAction::click(int control) {
     DialogAction a;
     a.kind = Kind::Click;
     a.control = control;
+    return a;
+}
+
+DialogAction DialogAction::hover(int control) {
+    DialogAction a = click(control);
+    a.kind = Kind::Hover;
     return a;
 }
 DialogAction DialogAction::select(int control, int index) {
@@ -478,6 +485,7 @@ struct HeadlessFrontend::Core : std::enable_shared_from_this<HeadlessFrontend::C
             switch (a.kind) {
                 case DialogAction::Kind::Type: ok = ui::input::now::type(target, a.text); break;
                 case DialogAction::Kind::Click: ok = ui::input::now::click(target); break;
+                case DialogAction::Kind::Hover: ok = ui::input::now::hover(target); break;
                 case DialogAction::Kind::Select: ok = ui::input::now::selectItem(target, index); break;
                 case DialogAction::Kind::Activate: ok = ui::input::now::activateItem(target, index); break;
                 case DialogAction::Kind::Enter: ok = ui::input::now::pressEnter(dialog); break;

@@ -16,7 +16,9 @@
 //   sheet ACTION; ACTION...       acts on the next property sheet shown
 // Dialog actions (CTL is a control id; TEXT is one word or "quoted", with \" \\ \n \t):
 //   type CTL TEXT                 types TEXT into an edit control (replacing its text)
-//   click CTL                     clicks a button (check boxes toggle, radio buttons select)
+//   click CTL                     clicks a button (check boxes toggle, radio buttons select) or
+//                                 an SS_NOTIFY static
+//   hover CTL                     rests the pointer on a control (WM_SETCURSOR)
 //   select CTL N | select CTL "TEXT"      clicks list item N (or the item with that text);
 //                                          on a combo box, selects it; N -1 clicks empty space
 //   activate CTL N | activate CTL "TEXT"  double-clicks a list item
@@ -102,7 +104,7 @@ struct TrayIconRecord {
 };
 
 struct DialogAction {
-    enum class Kind { Type, Click, Select, Activate, Enter, Cancel, WaitSteps, Tab };
+    enum class Kind { Type, Click, Hover, Select, Activate, Enter, Cancel, WaitSteps, Tab };
     Kind kind = Kind::Click;
     int control = 0;
     std::string text;     // Type: what to type; Select/Activate/Tab: the item's text when byText
@@ -112,6 +114,7 @@ struct DialogAction {
 
     static DialogAction type(int control, std::string text);
     static DialogAction click(int control);
+    static DialogAction hover(int control);
     static DialogAction select(int control, int index);
     static DialogAction select(int control, std::string itemText);
     static DialogAction activate(int control, int index);

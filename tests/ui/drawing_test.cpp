@@ -272,8 +272,11 @@ TEST_F(Drawing, TranscriptShowsColoursTipsPaintAndBeeps) {
     ti.uId = reinterpret_cast<UINT_PTR>(GetDlgItem(dlg, kLink));
     ti.lpszText = const_cast<char*>("mailto:jo@example.org");
     SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&ti));
+    ASSERT_TRUE(headless.frontend.scriptDialog(kCard, "hover 1001").ok());
     ShowWindow(dlg, SW_SHOW);
     MessageBeep(MB_ICONEXCLAMATION);
+    ui::pumpMessages();
+    EXPECT_EQ(stateOf(kLink).cursorId, kHand) << "the script's hover";
     const std::string text = headless.frontend.transcriptText();
     for (const char* line : {"  1005 Static \"Name:\" color=#FF0000 transparent\n",
                              "  1001 Static \"jo@example.org\" color=#0000EE transparent tip=\"mailto:jo@example.org\"\n",
