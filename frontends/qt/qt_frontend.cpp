@@ -346,6 +346,10 @@ ui::FileDialogAnswer QtFrontend::saveDialog(const ui::FileDialogRequest& request
     });
 }
 
+void QtFrontend::beep(UINT) {
+    m_impl->callOnGui([] { QApplication::beep(); });
+}
+
 ui::FileDialogAnswer QtFrontend::openDialog(const ui::FileDialogRequest& request) { return saveDialog(request); }
 
 UINT QtFrontend::popupMenu(const ui::PopupMenuRequest& request) {
