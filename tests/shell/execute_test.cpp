@@ -271,7 +271,7 @@ protected:
         m_savedPath = std::getenv("PATH") ? std::getenv("PATH") : "";
         bin = sandbox.path("bin");
         ASSERT_EQ(mkdir(bin.c_str(), 0755), 0);
-        setenv("PATH", (bin + ":/usr/bin:/bin").c_str(), 1);
+        setenv("PATH", bin.c_str(), 1);  // no real xdg-open may stand in for a missing one
     }
     void TearDown() override {
         setenv("PATH", m_savedPath.c_str(), 1);
@@ -294,7 +294,7 @@ TEST_F(LinkOpener, HowTheOpenerEndsIsTheShellsAnswer) {
         DWORD lastError;
     };
     const Case cases[] = {
-        {"echo \"$1\" > \"$(dirname \"$0\")/asked\"; exit 0\n", 0755, 42, ERROR_SUCCESS},
+        {"echo \"$1\" > \"${0%/*}/asked\"; exit 0\n", 0755, 42, ERROR_SUCCESS},
         {"exit 2\n", 0755, SE_ERR_FNF, ERROR_FILE_NOT_FOUND},
         {"exit 3\n", 0755, SE_ERR_NOASSOC, ERROR_NO_ASSOCIATION},
         {"echo 'xdg-open: no method available for opening mailto:jo' >&2; exit 4\n", 0755, SE_ERR_NOASSOC,
