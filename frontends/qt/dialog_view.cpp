@@ -121,6 +121,9 @@ public:
         m_bar->setObjectName("vlt_tabs");
         m_bar->setDrawBase(false);
         m_bar->setExpanding(false);
+        // a sheet's tabs all show, shortened if they must (Windows would wrap them into rows)
+        m_bar->setUsesScrollButtons(false);
+        m_bar->setElideMode(Qt::ElideRight);
         m_body->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
         m_body->lower();
     }
@@ -344,6 +347,7 @@ DialogView::DialogView(const WindowModel& model, InputSink& input)
     } else {
         flags |= Qt::FramelessWindowHint;
         if (m_state.style & (DS_MODALFRAME | WS_DLGFRAME)) m_frame = kFrameWidth;
+        else if (m_state.style & WS_BORDER) m_frame = 1;  // a thin line
     }
     if (m_state.exStyle & WS_EX_TOOLWINDOW) flags |= Qt::Tool;
     setWindowFlags(flags);
@@ -861,7 +865,11 @@ void DialogView::reject() { m_input.close(hwnd()); }
 
 void DialogView::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
-    if (m_frame > 0) {
+    if (m_frame == 1) {
+        QPainter painter(this);
+        painter.setPen(palette().color(QPalette::Shadow));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    } else if (m_frame > 0) {
         QPainter painter(this);
         qDrawWinPanel(&painter, rect(), palette(), false);
     }

@@ -383,6 +383,11 @@ TEST(QtDialogWidgets, CardLooksAndLinksAsTheRuntimeSays) {
     EXPECT_EQ(a->toolTip(), "mailto:ann@example.org");
     EXPECT_EQ(a->cursor().shape(), Qt::PointingHandCursor);
     EXPECT_NE(l->cursor().shape(), Qt::PointingHandCursor);
+    ui::registerCursor(testModule(), 7193, ui::Image{2, 2, {0xFF000000u, 0xFF000000u, 0xFF000000u, 0xFF000000u}});
+    link.cursorId = 7193;  // the cursor the control asked for when the pointer came onto it
+    view.updateControl(link);
+    EXPECT_EQ(a->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(a->cursor().pixmap().size(), QSize(2, 2));
 
     QTest::mouseClick(a, Qt::LeftButton);
     QTest::mouseClick(l, Qt::LeftButton);  // without SS_NOTIFY a static reports nothing

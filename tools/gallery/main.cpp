@@ -45,7 +45,7 @@ INT_PTR galleryPageProc(HWND page, UINT message, WPARAM, LPARAM) {
     return TRUE;
 }
 
-// "libVTMenu32.so" -> "VTMenu32"; the program by its own name.
+// "libVTMenu32.so" -> "VTMenu32", "VTCert32.Cpl" -> "VTCert32"; the program by its own name.
 std::string moduleName(HINSTANCE module) {
     Dl_info info{};
     std::string path;
@@ -54,6 +54,7 @@ std::string moduleName(HINSTANCE module) {
     std::string name = std::filesystem::path(path).filename().string();
     if (name.empty()) return "module";
     if (auto so = name.find(".so"); so != std::string::npos) name.erase(so);
+    else if (auto dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.erase(dot);  // "VTCert32.Cpl"
     if (name.rfind("lib", 0) == 0 && name.size() > 3) name.erase(0, 3);
     return name;
 }
