@@ -74,7 +74,7 @@ BOOL CCertificateDialog::OnInitDialog() {
     show(m_street, fields.street, "Street of the person to whome the certificate is issued.");
     show(m_city, fields.city, "City of the person to whome the certificate is issued.");
     show(m_state, fields.state, "State of the person to whome the certificate is issued.");
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
     return TRUE;
 }
 

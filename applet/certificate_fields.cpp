@@ -1,6 +1,7 @@
 #include "applet/certificate_fields.h"
 
 #include "shared/certificate_record.h"
+#include "shared/certificate_store.h"
 #include "shared/registry_binary.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
@@ -21,27 +22,14 @@ CertificateFields certificateFields(ByteView record) {
 }
 
 std::optional<Bytes> readCardRecord(CardMode mode, const std::string& entryName) {
-    RegistryKey key;
-    switch (mode) {
-        case CardMode::PersonalStore:
-            if (key.Open(HKEY_CURRENT_USER, layout::kCertificateKey) != ERROR_SUCCESS) return std::nullopt;
-            break;
-        case CardMode::SystemStore: {
-            const LONG full = key.Open(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey);
-            if (full == ERROR_ACCESS_DENIED) {
-                if (key.Open(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey, KEY_READ) != ERROR_SUCCESS)
-                    return std::nullopt;
-            } else if (full != ERROR_SUCCESS) {
-                return std::nullopt;
-            }
-            break;
-        }
-        case CardMode::Own:
-            if (key.Open(HKEY_CURRENT_USER, layout::kProfileKeyUpper) != ERROR_SUCCESS) return std::nullopt;
-            break;
+    if (mode == CardMode::Own) {
+        RegistryKey profile;
+        if (profile.Open(HKEY_CURRENT_USER, layout::kProfileKeyUpper) != ERROR_SUCCESS) return std::nullopt;
+        return readBinaryValue(profile, layout::kExchangeBlob1);
     }
-    auto value = readBinaryValue(key, mode == CardMode::Own ? layout::kExchangeBlob1 : entryName.c_str());
-    if (!value || mode == CardMode::Own) return value;
+    const auto value = readStoreEntry(
+        mode == CardMode::PersonalStore ? CertificateStore::Personal : CertificateStore::System, entryName);
+    if (!value) return std::nullopt;
     // A store entry: the algorithm word and the Enhanced record come before the Base record.
     auto entry = parseCertificateStoreEntry(*value);
     if (!entry) return std::nullopt;

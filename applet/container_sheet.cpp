@@ -18,10 +18,15 @@ void CContainerSheet::addPages() {
     // Settings never saved: the sheet opens on the settings page so that they are.
     DWORD encrypt = 0;
     const bool saved = settings.QueryDword(encrypt, layout::kEncrypt) == ERROR_SUCCESS;
-    // The settings page goes before the personal page when unsaved, after it when saved; the
-    // two store pages follow.
-    (void)saved;
-    AddPage(&m_personalPage);
+    if (saved) {
+        AddPage(&m_personalPage);
+        AddPage(&m_settingsPage);
+    } else {
+        AddPage(&m_settingsPage);
+        AddPage(&m_personalPage);
+    }
+    AddPage(&m_personalStorePage);
+    AddPage(&m_systemStorePage);
 }
 
 BOOL CContainerSheet::OnInitDialog() {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "applet/personal_page.h"
+#include "applet/settings_page.h"
+#include "applet/store_page.h"
 #include "ui/framework_dialogs.h"
 
 namespace vlt::applet {
@@ -17,7 +19,9 @@ public:
 
     // Members in this order; the sheet destroys them in reverse.
     CPersonalPage m_personalPage;
-    // --- the store pages and the settings page join here ---
+    CPersonalStorePage m_personalStorePage;
+    CSettingsPage m_settingsPage;
+    CSystemStorePage m_systemStorePage;
 
 private:
     void addPages();

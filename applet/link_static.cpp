@@ -54,17 +54,17 @@ void CLinkStatic::SetTarget(const std::string& target) {
 void CLinkStatic::SetColours(COLORREF link, COLORREF visited) {
     m_linkColour = link;
     m_visitedColour = visited;
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CLinkStatic::SetVisited(BOOL visited) {
     m_visited = visited != FALSE;
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CLinkStatic::SetUnderline(BOOL underline) {
     m_underline = underline != FALSE;
-    Invalidate(TRUE);
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
 void CLinkStatic::SetAutoSize(BOOL autoSize) {
@@ -96,6 +96,14 @@ void CLinkStatic::fitToText() {
         r.right = r.left + extent.cx;
     }
     SetWindowPos(m_hWnd, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER);
+    // The tip keeps covering the whole control as it changes size.
+    if (m_tooltip == nullptr) return;
+    TTTOOLINFOA tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = m_hWnd;
+    tool.uId = kTool;
+    GetClientRect(m_hWnd, &tool.rect);
+    ::SendMessageA(m_tooltip, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 BOOL CLinkStatic::PreTranslateMessage(MSG* msg) {

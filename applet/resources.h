@@ -5,6 +5,8 @@
 namespace vlt::applet {
 
 inline constexpr const char* kModuleName = "VTCert32";
+// Its file in the system directory, which the control-panel runner opens.
+inline constexpr const char* kAppletFileName = "VTCert32.Cpl";
 
 // Dialog templates.
 inline constexpr int kCertificateDialog = 102;    // the certificate card

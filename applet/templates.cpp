@@ -1,6 +1,7 @@
 #include "applet/templates.h"
 
 #include "applet/new_name_dialog.h"
+#include "applet/pictures.h"
 #include "applet/resources.h"
 #include "applet/settings_page.h"
 #include "applet/store_page.h"
@@ -113,6 +114,7 @@ void registerAppletResources(HINSTANCE module) {
     ui::registerString(module, kAppletNameString, "Vaultine Poperties.");
     ui::registerString(module, kAppletInfoString, "Change the properties of Vaultine.");
     ui::registerString(module, kSheetCaptionString, "Vaultine Properties.");
+    registerAppletPictures(module);
     // The pages of the other half of the applet.
     ui::registerDialog(module, storePageTemplate(StoreKind::Personal));
     ui::registerDialog(module, storePageTemplate(StoreKind::System));

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCursor>
+#include <QEnterEvent>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
@@ -19,7 +21,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
 #include <QScreen>
+#include <QTabBar>
 #include <QTimer>
 #include <QWindow>
 #include <algorithm>
@@ -29,6 +33,7 @@
 #include "frontends/qt/qt_text.h"
 #include "ui/input.h"
 #include "win32/commctrl.h"
+#include "win32/wingdi.h"
 
 namespace vlt::frontends::qt {
 namespace {
@@ -108,9 +113,111 @@ private:
     InputSink& m_input;
 };
 
+// A tab control: the tab bar at its top over a framed body; the pages lie on the body. A click
+// asks the runtime, which may refuse the change (the page being left keeps it).
+class TabControl final : public QWidget {
+public:
+    TabControl(QWidget* parent, InputSink& input) : QWidget(parent), m_bar(new Bar(this, input)), m_body(new QFrame(this)) {
+        m_bar->setObjectName("vlt_tabs");
+        m_bar->setDrawBase(false);
+        m_bar->setExpanding(false);
+        m_body->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+        m_body->lower();
+    }
+    QTabBar* bar() const { return m_bar; }
+
+protected:
+    void resizeEvent(QResizeEvent*) override {
+        const int h = m_bar->sizeHint().height();
+        m_bar->setGeometry(0, 0, width(), h);
+        m_body->setGeometry(0, h - 1, width(), std::max(0, height() - h + 1));
+    }
+
+private:
+    class Bar final : public QTabBar {
+    public:
+        Bar(QWidget* parent, InputSink& input) : QTabBar(parent), m_input(input) {}
+
+    protected:
+        void mousePressEvent(QMouseEvent* event) override {
+            if (event->button() != Qt::LeftButton) return;
+            const int index = tabAt(event->position().toPoint());
+            if (index >= 0) m_input.selectItem(hwndOf(parentWidget()), index);
+        }
+        void mouseReleaseEvent(QMouseEvent*) override {}
+        void keyPressEvent(QKeyEvent* event) override {
+            const int step = event->key() == Qt::Key_Left ? -1 : event->key() == Qt::Key_Right ? 1 : 0;
+            if (step == 0 || count() == 0) {
+                event->ignore();
+                return;
+            }
+            m_input.selectItem(hwndOf(parentWidget()), (currentIndex() + step + count()) % count());
+        }
+
+    private:
+        InputSink& m_input;
+    };
+    Bar* m_bar;
+    QFrame* m_body;
+};
+
+// A static text; with SS_NOTIFY it reports clicks (STN_CLICKED) and asks for its cursor when
+// the pointer comes onto it.
+class RuntimeLabel final : public QLabel {
+public:
+    RuntimeLabel(QWidget* parent, InputSink& input) : QLabel(parent), m_input(input) {}
+    bool notify = false;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (notify && event->button() == Qt::LeftButton) m_input.click(hwndOf(this));
+        else QLabel::mousePressEvent(event);
+    }
+    void enterEvent(QEnterEvent* event) override {
+        if (notify) m_input.hover(hwndOf(this));
+        QLabel::enterEvent(event);
+    }
+
+private:
+    InputSink& m_input;
+};
+
+QColor fromColorRef(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
 QString controlText(const ui::WindowState& state) { return fromAnsi(state.text); }
 
 }  // namespace
+
+// ---- the client area ----------------------------------------------------------------------
+
+class Surface final : public QWidget {
+public:
+    Surface(QWidget* parent, const ui::DialogUnits& units) : QWidget(parent), m_units(units) {}
+    void setPaint(const std::vector<ui::PaintOp>& ops) {
+        std::vector<std::pair<QRect, QImage>> pictures;
+        for (const auto& op : ops) {
+            const int left = m_units.toPixelsX(op.x), top = m_units.toPixelsY(op.y);
+            pictures.emplace_back(QRect(left, top, m_units.toPixelsX(op.x + op.cx) - left,
+                                        m_units.toPixelsY(op.y + op.cy) - top),
+                                  toQImage(op.image));
+        }
+        m_pictures = std::move(pictures);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (m_pictures.empty()) return;
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        for (const auto& [rect, image] : m_pictures)
+            if (!image.isNull()) painter.drawImage(rect, image);
+    }
+
+private:
+    ui::DialogUnits m_units;
+    std::vector<std::pair<QRect, QImage>> m_pictures;
+};
 
 // ---- ui::input --------------------------------------------------------------------------
 
@@ -120,6 +227,7 @@ void RuntimeInput::selectItem(HWND list, int index) { ui::input::selectItem(list
 void RuntimeInput::activateItem(HWND list, int index) { ui::input::activateItem(list, index); }
 void RuntimeInput::close(HWND window) { ui::input::close(window); }
 void RuntimeInput::pressEnter(HWND dialog) { ui::input::pressEnter(dialog); }
+void RuntimeInput::hover(HWND control) { ui::input::hover(control); }
 
 // ---- fonts and units --------------------------------------------------------------------
 
@@ -208,7 +316,14 @@ bool describeWindow(HWND hwnd, WindowModel& out) {
     }
     for (HWND child : ui::children(hwnd)) {
         ui::WindowState s;
-        if (ui::describe(child, s)) out.controls.push_back(std::move(s));
+        if (!ui::describe(child, s)) continue;
+        const bool page = s.kind == ui::WindowKind::Dialog;
+        out.controls.push_back(std::move(s));
+        if (!page) continue;
+        for (HWND grandchild : ui::children(child)) {
+            ui::WindowState g;
+            if (ui::describe(grandchild, g)) out.controls.push_back(std::move(g));
+        }
     }
     return true;
 }
@@ -238,7 +353,7 @@ DialogView::DialogView(const WindowModel& model, InputSink& input)
     m_units = isDialog ? dialogUnits(m_font) : ui::DialogUnits{4, 8};
     setFont(m_font);
 
-    m_client = new QWidget(this);
+    m_client = new Surface(this, m_units);
     m_client->setObjectName("vlt_client");
     const QRect client = toPixels(0, 0, m_state.cx, m_state.cy);
     m_client->setGeometry(m_frame, m_frame, client.width(), client.height());
@@ -276,6 +391,7 @@ void DialogView::updateWindow(const ui::WindowState& window) {
     setWindowTitle(window.text.empty() ? QString::fromLatin1(kProductName) : fromAnsi(window.text));
     // A disabled owner (a modal dialog over it) takes no input
     m_client->setEnabled(window.enabled);
+    m_client->setPaint(window.paint);
 }
 
 QWidget* DialogView::controlWidget(HWND control) const {
@@ -310,16 +426,30 @@ void DialogView::updateControl(const ui::WindowState& state) {
 void DialogView::removeControl(HWND hwnd) {
     auto it = m_controls.find(hwnd);
     if (it == m_controls.end()) return;
-    delete it->second.widget;  // also deletes its timer
+    delete it->second.widget;  // also deletes its timer, and a page's controls
     m_controls.erase(it);
+    for (auto c = m_controls.begin(); c != m_controls.end();)
+        c = c->second.state.parent == hwnd ? m_controls.erase(c) : std::next(c);
+}
+
+QWidget* DialogView::parentFor(const ui::WindowState& state) const {
+    auto it = m_controls.find(state.parent);
+    if (it != m_controls.end() && it->second.state.kind == ui::WindowKind::Dialog) return it->second.widget;
+    return m_client;
 }
 
 QWidget* DialogView::makeWidget(const ui::WindowState& s) {
-    QWidget* parent = m_client;
+    QWidget* parent = parentFor(s);
     const HWND hwnd = s.hwnd;
+    if (s.kind == ui::WindowKind::Dialog) return new Surface(parent, m_units);  // a page
     switch (s.control) {
+        case ui::ControlKind::Tab: {
+            auto* tabs = new TabControl(parent, m_input);
+            tabs->lower();  // under the pages that lie on it
+            return tabs;
+        }
         case ui::ControlKind::Static: {
-            auto* label = new QLabel(parent);
+            auto* label = new RuntimeLabel(parent, m_input);
             label->setTextFormat(Qt::PlainText);
             label->setWordWrap(true);  // SS_LEFT and SS_CENTER break lines at words
             Qt::Alignment align = Qt::AlignTop;
@@ -422,7 +552,6 @@ QWidget* DialogView::makeWidget(const ui::WindowState& s) {
             bar->setTextVisible(false);
             return bar;
         }
-        case ui::ControlKind::Tab: break;  // a plain area until tabs are drawn
         case ui::ControlKind::Separator: {
             auto* line = new QFrame(parent);
             line->setFrameShadow(QFrame::Sunken);
@@ -469,10 +598,36 @@ void DialogView::placeControl(Control& control) {
 void DialogView::apply(Control& control, const ui::WindowState& s, bool initial) {
     QWidget* w = control.widget;
     const QString text = controlText(s);
+    if (s.kind == ui::WindowKind::Dialog) {
+        // a page: where it lies, what it painted, whether it is the current one
+        static_cast<Surface*>(w)->setPaint(s.paint);
+        control.state = s;
+        placeControl(control);
+        w->setEnabled(s.enabled);
+        w->setVisible(s.visible);
+        w->raise();
+        return;
+    }
     switch (s.control) {
+        case ui::ControlKind::Tab: {
+            QTabBar* bar = static_cast<TabControl*>(w)->bar();
+            const QSignalBlocker block(bar);
+            bool same = bar->count() == static_cast<int>(s.items.size());
+            for (int i = 0; same && i < bar->count(); ++i)
+                same = bar->tabText(i) == withoutMnemonics(fromAnsi(s.items[static_cast<size_t>(i)].text));
+            if (!same) {
+                while (bar->count() > 0) bar->removeTab(0);
+                for (const auto& item : s.items) bar->addTab(withoutMnemonics(fromAnsi(item.text)));
+            }
+            bar->setCurrentIndex(s.selection);
+            break;
+        }
         case ui::ControlKind::Static: {
-            auto* label = static_cast<QLabel*>(w);
+            auto* label = static_cast<RuntimeLabel*>(w);
             label->setText((s.style & kSsNoPrefix) ? text : withoutMnemonics(text));
+            label->notify = (s.style & SS_NOTIFY) != 0;
+            // SS_CENTERIMAGE: the text in the middle of the control's height
+            if (s.style & SS_CENTERIMAGE) label->setAlignment((label->alignment() & ~Qt::AlignVertical_Mask) | Qt::AlignVCenter);
             break;
         }
         case ui::ControlKind::Icon: {
@@ -498,7 +653,10 @@ void DialogView::apply(Control& control, const ui::WindowState& s, bool initial)
             }
             break;
         case ui::ControlKind::PushButton:
-        case ui::ControlKind::DefPushButton: static_cast<QPushButton*>(w)->setText(text); break;
+        case ui::ControlKind::DefPushButton:
+            static_cast<QPushButton*>(w)->setText(text);
+            static_cast<QPushButton*>(w)->setFlat((s.style & BS_FLAT) != 0);
+            break;
         case ui::ControlKind::CheckBox: {
             auto* box = static_cast<QCheckBox*>(w);
             box->setText(text);
@@ -573,9 +731,9 @@ void DialogView::apply(Control& control, const ui::WindowState& s, bool initial)
             break;
         }
         case ui::ControlKind::Animation: applyAnimation(control, s); break;
-        case ui::ControlKind::Separator:
-        case ui::ControlKind::Tab: break;
+        case ui::ControlKind::Separator: break;
     }
+    applyLook(control, s);
     const bool moved = initial || s.x != control.state.x || s.y != control.state.y || s.cx != control.state.cx ||
                        s.cy != control.state.cy || s.iconId != control.state.iconId;
     control.state = s;
@@ -583,11 +741,37 @@ void DialogView::apply(Control& control, const ui::WindowState& s, bool initial)
     w->setEnabled(s.enabled);
     if (!initial) w->setVisible(s.visible);
     w->setFocusPolicy((s.style & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
-    if (s.control == ui::ControlKind::Static || s.control == ui::ControlKind::Icon ||
+    if (s.control == ui::ControlKind::Static && (s.style & SS_NOTIFY)) w->setFocusPolicy(Qt::NoFocus);
+    else if (s.control == ui::ControlKind::Static || s.control == ui::ControlKind::Icon ||
         s.control == ui::ControlKind::GroupBox || s.control == ui::ControlKind::Separator ||
         s.control == ui::ControlKind::Animation || s.control == ui::ControlKind::ProgressBar)
         w->setFocusPolicy(Qt::NoFocus);
     if (s.focused && !w->hasFocus()) w->setFocus(Qt::OtherFocusReason);
+}
+
+// Tooltip, text colour, underline and cursor, as the dialog's colour answers and the control's
+// cursor answer left them. A link (SS_NOTIFY, underlined) shows the hand unless it asked for
+// a cursor of its own.
+void DialogView::applyLook(Control& control, const ui::WindowState& s) {
+    QWidget* w = control.widget;
+    w->setToolTip(fromAnsi(s.tip));
+    if (s.control != ui::ControlKind::Static) return;
+    QPalette palette = w->palette();
+    palette.setColor(QPalette::WindowText, s.hasTextColor ? fromColorRef(s.textColor) : this->palette().color(QPalette::WindowText));
+    w->setPalette(palette);
+    QFont font = w->font();
+    font.setUnderline(s.underline);
+    w->setFont(font);
+    if (s.cursorId != 0) {
+        const ui::Image* image = ui::findCursor(moduleOf(s), s.cursorId);
+        const QImage picture = image ? toQImage(*image) : QImage();
+        if (!picture.isNull()) w->setCursor(QCursor(QPixmap::fromImage(picture), 0, 0));
+        else w->setCursor(Qt::PointingHandCursor);
+    } else if ((s.style & SS_NOTIFY) && s.underline) {
+        w->setCursor(Qt::PointingHandCursor);
+    } else {
+        w->unsetCursor();
+    }
 }
 
 void DialogView::applyAnimation(Control& control, const ui::WindowState& s) {

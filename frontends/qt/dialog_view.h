@@ -17,6 +17,9 @@ class QTimer;
 
 namespace vlt::frontends::qt {
 
+// A client area that draws its window's paint records under the controls.
+class Surface;
+
 // Where a user's actions go: the window runtime in programs, a recorder in some tests.
 class InputSink {
 public:
@@ -27,6 +30,8 @@ public:
     virtual void activateItem(HWND list, int index) = 0;
     virtual void close(HWND window) = 0;
     virtual void pressEnter(HWND dialog) = 0;
+    // The pointer came to rest on a control: it says which cursor it wants (WM_SETCURSOR).
+    virtual void hover(HWND) {}
 };
 
 // ui::input.
@@ -38,6 +43,7 @@ public:
     void activateItem(HWND list, int index) override;
     void close(HWND window) override;
     void pressEnter(HWND dialog) override;
+    void hover(HWND control) override;
 };
 
 // The template's face when it is installed, else the system's sans font, at its point size.
@@ -59,7 +65,8 @@ struct WindowModel {
 // What the runtime shows for a template right after creation, without running a dialog
 // procedure; handles are made up (1 for the dialog, 2... for the controls in order).
 WindowModel modelFromTemplate(HINSTANCE module, const ui::DialogTemplate& dialog);
-// The current state of a window and its children; false when hwnd is no longer a window.
+// The current state of a window and its children, with the controls of child dialogs (the
+// pages of a property sheet) after each page; false when hwnd is no longer a window.
 bool describeWindow(HWND hwnd, WindowModel& out);
 
 class DialogView final : public QDialog {
@@ -70,11 +77,14 @@ public:
     HWND hwnd() const { return m_state.hwnd; }
     const ui::DialogUnits& units() const { return m_units; }
 
-    // The window's own state (caption, enabled, visible); controls are updated one by one.
+    // The window's own state (caption, enabled, visible, what it painted); controls are
+    // updated one by one. A child dialog (a page) is one of the controls: a surface at its
+    // rectangle that holds its own controls and is hidden with them.
     void updateWindow(const ui::WindowState& window);
     void addControl(const ui::WindowState& control);
     bool hasControl(HWND control) const { return m_controls.count(control) != 0; }
     void updateControl(const ui::WindowState& control);
+    // A page goes with its controls.
     void removeControl(HWND control);
     QWidget* controlWidget(HWND control) const;
     // Dialog units of the view's font to pixels of its client area.
@@ -102,6 +112,8 @@ private:
     };
 
     QWidget* makeWidget(const ui::WindowState& state);
+    QWidget* parentFor(const ui::WindowState& state) const;
+    void applyLook(Control& control, const ui::WindowState& state);
     void apply(Control& control, const ui::WindowState& state, bool initial);
     void applyAnimation(Control& control, const ui::WindowState& state);
     void placeControl(Control& control);
@@ -112,7 +124,7 @@ private:
     QFont m_font;
     ui::DialogUnits m_units;
     int m_frame = 0;  // pixels of our own frame around the client area (dialogs without caption)
-    QWidget* m_client = nullptr;
+    Surface* m_client = nullptr;
     std::map<HWND, Control> m_controls;
 };
 

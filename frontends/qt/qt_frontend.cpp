@@ -173,6 +173,14 @@ struct QtFrontend::Impl {
             changed(hwnd);
             return;
         }
+        if ((model.window.style & WS_CHILD) && model.window.parent != nullptr) {
+            // a page: drawn inside the view of its sheet, which picks it up when it is shown
+            if (auto* sheet = viewOf(model.window.parent)) {
+                addTo(*sheet, model.window);
+                for (const auto& control : model.controls) addTo(*sheet, control);
+            }
+            return;
+        }
         if (auto it = views.find(hwnd); it != views.end()) {
             refresh(*it->second, model);
             return;
@@ -191,6 +199,11 @@ struct QtFrontend::Impl {
         views[hwnd] = std::move(view);
         raw->setVisible(model.window.visible);
         if (model.window.visible && (model.window.style & DS_SETFOREGROUND)) bringToFront(*raw);
+    }
+
+    void addTo(qt::DialogView& view, const ui::WindowState& state) {
+        view.addControl(state);
+        controlOwner[state.hwnd] = view.hwnd();
     }
 
     // A window shown again: bring the view up to date control by control.
@@ -229,11 +242,8 @@ struct QtFrontend::Impl {
             return;
         }
         if (state.kind == ui::WindowKind::Control) {
-            // a control made after its window was shown
-            if (auto vit = views.find(state.parent); vit != views.end()) {
-                vit->second->addControl(state);
-                controlOwner[hwnd] = state.parent;
-            }
+            // a control made after its window (or its page) was shown
+            if (auto* view = viewOf(state.parent)) addTo(*view, state);
         } else if (state.visible) {
             shown(hwnd);  // a window made visible after it was created hidden
         }
@@ -248,8 +258,13 @@ struct QtFrontend::Impl {
             return;
         }
         if (auto it = controlOwner.find(hwnd); it != controlOwner.end()) {
-            if (auto vit = views.find(it->second); vit != views.end()) vit->second->removeControl(hwnd);
+            const HWND owner = it->second;
             controlOwner.erase(it);
+            auto vit = views.find(owner);
+            if (vit == views.end()) return;
+            vit->second->removeControl(hwnd);  // a page takes its controls along
+            for (auto c = controlOwner.begin(); c != controlOwner.end();)
+                c = c->second == owner && !vit->second->hasControl(c->first) ? controlOwner.erase(c) : std::next(c);
         }
     }
 
@@ -329,6 +344,10 @@ ui::FileDialogAnswer QtFrontend::saveDialog(const ui::FileDialogRequest& request
         m_impl->flush();
         return qt::runFileDialog(request, m_impl->ownerWidget(request.owner));
     });
+}
+
+void QtFrontend::beep(UINT) {
+    m_impl->callOnGui([] { QApplication::beep(); });
 }
 
 ui::FileDialogAnswer QtFrontend::openDialog(const ui::FileDialogRequest& request) { return saveDialog(request); }

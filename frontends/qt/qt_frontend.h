@@ -55,6 +55,8 @@ public:
 
     int messageBox(const ui::MessageBoxRequest& request) override;
     ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
+    // The desktop's bell, whatever the type.
+    void beep(UINT type) override;
     // One Qt dialog serves both; the request says which.
     ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& request) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;

@@ -15,7 +15,9 @@
 
 #include "base/codepage.h"
 #include "base/wipe.h"
+#include "frontends/tty/dialog_layout.h"
 #include "frontends/tty/progress_bar.h"
+#include "frontends/tty/sheet_prompt.h"
 #include "ui/file_choice.h"
 #include "ui/input.h"
 #include "ui/state.h"
@@ -23,6 +25,12 @@
 #include "win32/winuser.h"
 
 namespace vlt::frontends {
+
+using tty::describeDialog;
+using tty::encloses;
+using tty::labelFor;
+using tty::Layout;
+using tty::plain;
 namespace {
 
 bool isAffirmative(int button) { return button == IDOK || button == IDYES || button == IDRETRY; }
@@ -67,49 +75,6 @@ constexpr std::chrono::milliseconds kInterruptPoll{50};
 // ---- dialogs in the terminal ----------------------------------------------------------------
 
 namespace {
-
-struct Layout {
-    ui::WindowState dialog;
-    std::vector<ui::WindowState> controls;
-};
-
-bool describeDialog(HWND hwnd, Layout& out) {
-    if (!ui::describe(hwnd, out.dialog)) return false;
-    out.controls.clear();
-    for (HWND child : ui::children(hwnd)) {
-        ui::WindowState s;
-        if (ui::describe(child, s)) out.controls.push_back(std::move(s));
-    }
-    return true;
-}
-
-std::string plain(const std::string& ansi) {
-    // '&' marks a mnemonic in labels and buttons
-    std::string out;
-    const std::string utf8 = base::ansiToUtf8(ansi);
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        if (utf8[i] == '&' && i + 1 < utf8.size()) ++i;
-        out += utf8[i];
-    }
-    return out;
-}
-
-// The text a control is introduced by: the nearest static text before it in template order
-// that starts above its middle (a label to its left or above it).
-std::string labelFor(const Layout& layout, size_t index) {
-    const auto& target = layout.controls[index];
-    for (size_t i = index; i-- > 0;) {
-        const auto& s = layout.controls[i];
-        if (s.control == ui::ControlKind::Static && !s.text.empty() && s.visible && s.y <= target.y + target.cy / 2)
-            return plain(s.text);
-    }
-    return {};
-}
-
-bool encloses(const ui::WindowState& outer, const ui::WindowState& inner) {
-    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.cx <= outer.x + outer.cx &&
-           inner.y + inner.cy <= outer.y + outer.cy;
-}
 
 bool askPassword(const TtyOptions& options, std::FILE* out, const Layout& layout, int round) {
     size_t editIndex = 0;
@@ -230,7 +195,7 @@ bool askChoice(const TtyOptions& options, std::FILE* out, const Layout& layout) 
 }  // namespace
 
 struct TtyFrontend::Dialogs {
-    enum class Kind { Password, Lists, Progress };
+    enum class Kind { Password, Lists, Progress, Sheet };
 
     struct Dialog {
         Kind kind = Kind::Password;
@@ -376,8 +341,14 @@ ui::FileDialogAnswer TtyFrontend::openDialog(const ui::FileDialogRequest& reques
 void TtyFrontend::windowShown(HWND hwnd) {
     Layout layout;
     if (!describeDialog(hwnd, layout) || layout.dialog.kind != ui::WindowKind::Dialog) return;
+    // a sheet's page is asked about through its sheet
+    if (layout.dialog.style & WS_CHILD) return;
     Dialogs::Dialog d;
     bool known = false;
+    if (tty::isSheet(layout)) {
+        d.kind = Dialogs::Kind::Sheet;
+        known = true;
+    }
     for (const auto& c : layout.controls) {
         d.controls[c.hwnd] = c.control;
         if (c.control == ui::ControlKind::ProgressBar) {
@@ -398,7 +369,7 @@ void TtyFrontend::windowShown(HWND hwnd) {
             }
         for (const auto& c : layout.controls)
             if (c.control == ui::ControlKind::ProgressBar) d.showProgress(c);
-    } else {
+    } else if (!known) {
         for (const auto& c : layout.controls) {
             if (c.control == ui::ControlKind::Edit && (c.style & ES_PASSWORD)) {
                 d.kind = Dialogs::Kind::Password;
@@ -489,7 +460,8 @@ void TtyFrontend::processEvents(std::chrono::steady_clock::time_point until, con
         {
             std::lock_guard lock(m_dialogs->mutex);
             for (auto& [hwnd, d] : m_dialogs->open)
-                if (d.thread == self && d.kind != Dialogs::Kind::Progress && !d.gaveUp) {
+                // a dialog disabled under a modal one of its own waits for that one
+                if (d.thread == self && d.kind != Dialogs::Kind::Progress && !d.gaveUp && IsWindowEnabled(hwnd)) {
                     ask = hwnd;
                     break;
                 }
@@ -524,6 +496,7 @@ void TtyFrontend::converse(HWND hwnd) {
         return;
     }
     const bool cancel = kind == Dialogs::Kind::Password ? askPassword(m_options, m_out, layout, round)
+                        : kind == Dialogs::Kind::Sheet  ? tty::askSheet(m_options, m_out, layout)
                                                         : askChoice(m_options, m_out, layout);
     if (!cancel) return;
     {

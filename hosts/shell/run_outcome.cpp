@@ -1,11 +1,28 @@
 #include "hosts/shell/run_outcome.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 
 namespace vlt::host {
+
+std::vector<std::string> absolutePaths(const std::vector<std::string>& paths) {
+    char cwd[PATH_MAX] = {};
+    const std::string here = getcwd(cwd, sizeof cwd) ? cwd : ".";
+    std::vector<std::string> out;
+    for (std::string p : paths) {
+        if (p.empty() || p.front() != '/') {
+            while (p.rfind("./", 0) == 0) p = p.substr(2);
+            p = here + "/" + p;
+        }
+        out.push_back(p);
+    }
+    return out;
+}
+
 namespace {
 
 bool isFolder(const std::string& path) {

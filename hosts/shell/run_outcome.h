@@ -10,9 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "hosts/shell/host_frontend.h"
+#include "frontends/choice/frontend_choice.h"
 
 namespace vlt::host {
+
+using frontends::Observed;
+
+// Relative paths made absolute against the working directory (leading "./" dropped).
+std::vector<std::string> absolutePaths(const std::vector<std::string>& paths);
 
 // The shell extension's command offsets.
 enum FileCommand : unsigned { kLockCommand = 0, kGrantCommand = 1, kUnlockCommand = 2, kShredCommand = 3 };

@@ -12,14 +12,15 @@
 #include <vector>
 
 #include "base/harden.h"
-#include "hosts/shell/host_frontend.h"
+#include "frontends/choice/frontend_choice.h"
 #include "hosts/shell/password_stdin.h"
 #include "hosts/shell/run_outcome.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
+#include "shellext/resources.h"
 #include "sys/stop_signals.h"
 #ifdef VLT_HAVE_QT
-#include "frontends/qt/qt_frontend.h"
+#include "frontends/qt/program_windows.h"
 #endif
 
 namespace {
@@ -35,22 +36,8 @@ const char* kHelp =
     "--popup   show the menu at the pointer and run the chosen command\n"
     "--verb N  run command N of the handler (the first handler, or --handler NAME); for VLT:\n"
     "          0 lock, 1 grant, 2 unlock, 3 secure delete, 4 about\n"
-    "front ends: --qt (windows; the default with a display), --tty (the terminal),\n"
-    "            --answers FILE [--transcript FILE] (scripted, for tests)\n"
+    VLT_FRONTEND_OPTIONS_HELP
     "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
-
-#ifdef VLT_HAVE_QT
-// Real windows: the Qt application on this (the main) thread, and its front end.
-class QtWindows final : public vlt::host::ProgramFrontend {
-public:
-    QtWindows(int& argc, char** argv) : m_app(argc, argv) {}
-    vlt::ui::Frontend& frontend() override { return m_frontend; }
-
-private:
-    vlt::frontends::QtApplication m_app;
-    vlt::frontends::QtFrontend m_frontend;
-};
-#endif
 
 int usage(const std::string& message) {
     std::fprintf(stderr, "vlt-shell: %s\n\n%s", message.c_str(), kHelp);
@@ -71,7 +58,7 @@ int run(int argc, char** argv) {
         return 0;
     }
 
-    vlt::host::FrontendChoice choice;
+    vlt::frontends::FrontendChoice choice;
     std::string action, handler;
     unsigned verb = 0;
     std::vector<std::string> files;
@@ -96,7 +83,7 @@ int run(int argc, char** argv) {
                 return 1;
             }
             choice.password = std::move(*line);
-        } else if (vlt::host::parseFrontendOption(args, i, choice)) continue;
+        } else if (vlt::frontends::parseFrontendOption(args, i, choice)) continue;
         else if (a.size() > 1 && a[0] == '-' && a != "-") return usage("unknown option " + a);
         else files.push_back(a);
     }
@@ -106,11 +93,11 @@ int run(int argc, char** argv) {
     // Other programs (the tray) find our windows, and we theirs; without it we still work alone.
     if (auto ipc = vlt::ipc::enable(); !ipc)
         std::fprintf(stderr, "vlt-shell: windows of other programs are out of reach: %s\n", ipc.error().message.c_str());
-    vlt::host::FrontendFactory windows;
+    vlt::frontends::FrontendFactory windows;
 #ifdef VLT_HAVE_QT
-    windows = [](int& c, char** v) -> std::unique_ptr<vlt::host::ProgramFrontend> { return std::make_unique<QtWindows>(c, v); };
+    windows = vlt::frontends::qtWindows();
 #endif
-    vlt::host::FrontendScope frontend(choice, argc, argv, windows);
+    vlt::frontends::FrontendScope frontend(choice, argc, argv, windows);
     if (!frontend.ok()) return usage(frontend.error());
 
     // The file commands (lock, grant, unlock, secure delete) work behind a progress dialog, and
@@ -140,7 +127,7 @@ int run(int argc, char** argv) {
         std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
         return 1;
     }
-    if (frontend.exitStatus(fileCommand) != 0) return 1;
+    if (frontend.exitStatus(fileCommand ? vlt::shellext::kProgressDialog : 0) != 0) return 1;
     return outcome && !outcome->complete(frontend.observed()) ? 1 : 0;
 }
 

@@ -624,18 +624,21 @@ ControlKind controlKindFor(const std::string& name, DWORD style) {
     return ControlKind::Static;  // tooltips: never shown as controls
 }
 
+bool controlParent(HWND control, HWND& parent, int& id) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    auto w = findLocked(control);
+    if (!w || !(w->style & WS_CHILD)) return false;
+    parent = w->parent;
+    id = w->id;
+    return true;
+}
+
 void notifyParentCommand(HWND control, WORD code) {
     HWND parent = nullptr;
     int id = 0;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(control);
-        if (!w || !(w->style & WS_CHILD)) return;
-        parent = w->parent;
-        id = w->id;
-    }
-    SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
+    if (controlParent(control, parent, id))
+        SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
 }
 
 bool clickNow(HWND control) {

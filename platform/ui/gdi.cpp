@@ -77,7 +77,7 @@ int stockIndex(HGDIOBJ h) {
     return static_cast<int>((v - 0x8000) / 4);
 }
 
-bool isStockFont(int index) { return index >= 10 && index <= 17; }
+bool isStockFont(int index) { return index >= 10 && index <= 17 && index != 15; }  // 15 is a palette
 
 HDC newDcLocked(Dc dc) {
     const auto handle = newHandleLocked();

@@ -20,6 +20,19 @@ std::shared_ptr<Window> reachableLocked(HWND hwnd) {
     return w;
 }
 
+// Keys pressed in a dialog inside a dialog (a property page) act on the outermost one.
+HWND outerDialog(HWND hwnd) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    auto w = findLocked(hwnd);
+    while (w && w->kind == WindowKind::Dialog && (w->style & WS_CHILD)) {
+        auto parent = findLocked(w->parent);
+        if (!parent || parent->kind != WindowKind::Dialog) break;
+        w = parent;
+    }
+    return w ? w->hwnd : hwnd;
+}
+
 bool reachable(HWND hwnd) {
     auto& s = state();
     std::lock_guard lock(s.mutex);
@@ -116,6 +129,7 @@ bool hover(HWND control) {
 }
 
 bool close(HWND window) {
+    window = outerDialog(window);
     WindowKind kind{};
     HWND cancel = nullptr;
     {
@@ -138,6 +152,7 @@ bool close(HWND window) {
 }
 
 bool pressEnter(HWND dialog) {
+    dialog = outerDialog(dialog);
     HWND def = nullptr;
     HWND ok = nullptr;
     {

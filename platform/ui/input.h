@@ -13,7 +13,8 @@
 namespace vlt::ui::input {
 
 // Push button: WM_COMMAND(BN_CLICKED) to the parent. Check box and radio button: toggle or
-// select first, then the same notification. The button takes the focus.
+// select first, then the same notification. The button takes the focus. A static with
+// SS_NOTIFY: WM_COMMAND(STN_CLICKED) to its parent (other statics ignore clicks).
 void click(HWND button);
 // Replaces an edit control's text as typing would: its text changes, then EN_CHANGE. Typing
 // stops at the control's limit (EM_LIMITTEXT); an ES_NUMBER edit takes digits only; an
@@ -31,6 +32,7 @@ void activateItem(HWND list, int index);
 // The pointer rests over a control: WM_SETCURSOR(control, HTCLIENT, WM_MOUSEMOVE) to it; the
 // cursor it sets is recorded on it (WindowState::cursorId). Hidden windows are not hovered.
 void hover(HWND control);
+// Escape and Enter in a property page act on its sheet.
 // Escape in a dialog: WM_COMMAND(IDCANCEL) with the Cancel button's handle (if any); the close
 // box of another top-level window: WM_CLOSE.
 void close(HWND window);

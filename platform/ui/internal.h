@@ -251,6 +251,8 @@ bool originLocked(const Window& w, POINT& out);
 // A font for a dialog template's face and point size (shared, never freed).
 HFONT dialogFont(const std::string& face, int pointSize);
 
+// A child window's parent and control id; false for a window that is not a child.
+bool controlParent(HWND control, HWND& parent, int& id);
 // Sends WM_COMMAND(id, code) from a control to its parent.
 void notifyParentCommand(HWND control, WORD code);
 

@@ -18,14 +18,7 @@ namespace {
 LRESULT notifyParent(HWND tab, UINT code) {
     HWND parent = nullptr;
     int id = 0;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(tab);
-        if (!w) return 0;
-        parent = w->parent;
-        id = w->id;
-    }
+    if (!controlParent(tab, parent, id)) return 0;
     NMHDR hdr{tab, static_cast<UINT_PTR>(id), code};
     return SendMessageA(parent, WM_NOTIFY, static_cast<WPARAM>(id), reinterpret_cast<LPARAM>(&hdr));
 }

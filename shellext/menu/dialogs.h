@@ -2,25 +2,11 @@
 // progress dialog (1020), with their templates.
 #pragma once
 
+#include "shellext/resources.h"
 #include "shellext/workers.h"
 #include "win32/winuser.h"
 
 namespace vlt::shellext {
-
-inline constexpr int kPasswordDialog = 130;
-inline constexpr int kGrantDialog = 141;
-inline constexpr int kProgressDialog = 1020;
-
-inline constexpr int kPasswordEdit = 1000;
-inline constexpr int kGrantLockButton = 1000;
-inline constexpr int kPersonalList = 1001;
-inline constexpr int kSystemList = 1002;
-inline constexpr int kGrantGroup = 1003;
-inline constexpr int kGrantSeparator = 1004;
-inline constexpr int kProgressText = 102;
-inline constexpr int kProgressBar = 104;
-inline constexpr int kProgressSubText = 105;
-inline constexpr int kProgressAnimation = 106;
 
 // Sent by the worker's close operation; the dialog then ends.
 inline constexpr UINT kCloseProgressMessage = WM_USER + 100;

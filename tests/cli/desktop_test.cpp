@@ -73,6 +73,12 @@ TEST(Desktop, InstallsForEveryFileManagerAndUninstallsCleanly) {
     const auto handler = text(home.data() + "/applications/vlt-unlock.desktop");
     EXPECT_NE(handler.find("NoDisplay=true"), std::string::npos);
     EXPECT_NE(handler.find("--verb 2 %F"), std::string::npos);
+    const std::string settings = home.data() + "/applications/vlt-settings.desktop";
+    EXPECT_TRUE(std::regex_search(text(settings), std::regex("\nExec=/\\S*/vlt control\n")));
+    EXPECT_NE(text(settings).find("\nName=VLT Certificate Settings\n"), std::string::npos);
+    EXPECT_NE(text(settings).find("\nCategories=Settings;Utility;\n"), std::string::npos);
+    EXPECT_TRUE(fileExists(home.data() + "/icons/hicolor/scalable/apps/vaultine-settings.svg"));
+    EXPECT_EQ(std::system(("desktop-file-validate --no-hints '" + settings + "'").c_str()), 0);
 
     const auto merged = text(uca);
     EXPECT_EQ(count(merged, "<unique-id>vaultine-"), 5);

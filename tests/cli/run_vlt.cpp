@@ -35,7 +35,7 @@ Run runProgram(const std::string& relative, const std::vector<std::string>& args
         // No controlling terminal: questions take their defaults, passwords come from stdin.
         setsid();
         // The shell extension is loaded from the build tree, as from the system directory.
-        setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
+        setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 0);  // unless the test set its own
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

@@ -19,6 +19,7 @@
 #include "frontends/qt/qt_text.h"
 #include "qt/qt_support.h"
 #include "win32/commctrl.h"
+#include "win32/wingdi.h"
 
 namespace vlt::testing::qt {
 namespace {
@@ -340,6 +341,58 @@ TEST(QtText, MnemonicsAndPaths) {
     EXPECT_EQ(withoutMnemonics("Fish && Chips&"), "Fish & Chips&");
     EXPECT_EQ(frontends::qt::toAnsi(QString::fromUtf8("\xE2\x82\xAC")), "\x80");
     EXPECT_EQ(frontends::qt::fromAnsi("\x80"), QString::fromUtf8("\xE2\x82\xAC"));
+}
+
+// A certificate card: no caption, a picture painted behind red labels and a blue link.
+TEST(QtDialogWidgets, CardLooksAndLinksAsTheRuntimeSays) {
+    ui::DialogTemplate t;
+    t.resourceId = 7102;
+    t.cx = 212;
+    t.cy = 139;
+    t.style = WS_POPUP | WS_BORDER | DS_CENTER;
+    t.controls = {
+        {1006, ControlKind::Static, "E-mail :", 10, 30, 40, 10, SS_CENTERIMAGE, 0, 0},      // 0
+        {1001, ControlKind::Static, "ann@example.org", 55, 30, 80, 10, SS_NOTIFY, 0, 0},  // 1
+        {2, ControlKind::PushButton, "Cancel", 150, 118, 50, 14, BS_FLAT, 0, 0},           // 2
+    };
+    RecordingInput input;
+    auto model = modelFromTemplate(testModule(), t);
+    model.window.paint = {{nullptr, 148, ui::Image{2, 1, {0xFF00FF00u, 0xFF00FF00u}}, 0, 0, 212, 139}};
+    DialogView view(model, input);
+    EXPECT_EQ(view.windowTitle(), "VLT");  // not the host program's name
+    EXPECT_TRUE(control<QPushButton>(view, 2)->isFlat());
+
+    ui::WindowState label = model.controls[0];
+    label.hasTextColor = true;
+    label.textColor = RGB(255, 0, 0);
+    label.transparent = true;
+    view.updateControl(label);
+    ui::WindowState link = model.controls[1];
+    link.hasTextColor = true;
+    link.textColor = RGB(0, 0, 238);
+    link.underline = true;
+    link.tip = "mailto:ann@example.org";
+    view.updateControl(link);
+
+    auto* l = control<QLabel>(view, 0);
+    auto* a = control<QLabel>(view, 1);
+    EXPECT_EQ(l->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+    EXPECT_TRUE(l->alignment() & Qt::AlignVCenter);
+    EXPECT_EQ(a->palette().color(QPalette::WindowText), QColor(0, 0, 238));
+    EXPECT_TRUE(a->font().underline());
+    EXPECT_EQ(a->toolTip(), "mailto:ann@example.org");
+    EXPECT_EQ(a->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_NE(l->cursor().shape(), Qt::PointingHandCursor);
+
+    QTest::mouseClick(a, Qt::LeftButton);
+    QTest::mouseClick(l, Qt::LeftButton);  // without SS_NOTIFY a static reports nothing
+    ASSERT_EQ(input.actions.size(), 1u);
+    EXPECT_EQ(input.actions[0].what, "click");
+    EXPECT_EQ(input.actions[0].hwnd, controlHandle(1));
+
+    // the painted picture shows through the transparent statics
+    const QImage shown = view.grab().toImage();
+    EXPECT_EQ(shown.pixel(view.width() / 2, view.height() / 2), 0xFF00FF00u);
 }
 
 }  // namespace

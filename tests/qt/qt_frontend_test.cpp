@@ -24,6 +24,7 @@
 #include "ui/loop.h"
 #include "ui/state.h"
 #include "win32/commctrl.h"
+#include "win32/prsht.h"
 
 namespace vlt::testing::qt {
 namespace {
@@ -448,6 +449,49 @@ TEST_F(QtFrontendTest, PicturesOfShownWindows) {
     EXPECT_FALSE(frontend.saveImage(reinterpret_cast<HWND>(std::uintptr_t{0x7777}), withCaption));
     DestroyWindow(progress);
     DestroyWindow(password);
+    frontend.sync();
+}
+
+// ---- a property sheet: its pages are dialogs inside a dialog ---------------------------------
+
+HWND g_sheet = nullptr;
+
+int rememberSheet(HWND sheet, UINT msg, LPARAM) {
+    if (msg == PSCB_INITIALIZED) g_sheet = sheet;
+    return 0;
+}
+
+TEST_F(QtFrontendTest, PropertySheetWithPagesEndsThroughItsOkButton) {
+    ui::registerDialog(testModule(), passwordTemplate(9301));
+    ui::registerDialog(testModule(), passwordTemplate(9302));
+    PROPSHEETPAGEA pages[2]{};
+    for (int i = 0; i < 2; ++i) {
+        pages[i].dwSize = sizeof pages[i];
+        pages[i].hInstance = testModule();
+        pages[i].pszTemplate = MAKEINTRESOURCEA(9301 + i);
+    }
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+    header.pszCaption = "Sheet";
+    header.nPages = 2;
+    header.ppsp = pages;
+    header.pfnCallback = &rememberSheet;
+    g_sheet = nullptr;
+    bool pageDrawn = false;
+    auto timer = poll(
+        [&] {
+            QWidget* sheet = g_sheet ? frontend.widgetFor(g_sheet) : nullptr;
+            auto* ok = sheet ? sheet->findChild<QPushButton*>("vlt_control_1") : nullptr;
+            const HWND page = g_sheet ? PropSheet_GetCurrentPageHwnd(g_sheet) : nullptr;
+            if (!ok || !page || !frontend.widgetFor(page)) return false;
+            pageDrawn = true;
+            QTest::mouseClick(ok, Qt::LeftButton);
+            return true;
+        },
+        endDialog(&g_sheet));
+    EXPECT_EQ(PropertySheetA(&header), 1);
+    EXPECT_TRUE(pageDrawn);
     frontend.sync();
 }
 

@@ -4,11 +4,12 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
+#include "applet/resources.h"
 #include "shared/registry_layout.h"
 #include "shared/tray_messages.h"
 #include "shell/execute.h"
+#include "support/launches.h"
 #include "tray/messages.h"
 #include "tray_support.h"
 #include "ui/notify_icon.h"
@@ -20,28 +21,6 @@ namespace fs = std::filesystem;
 
 const std::string kMenuLocked = "menu [E&xit=1036|&About=1037|&Help=1041|-|&Settings=1038|(&Lock VLT=1039)]";
 const std::string kMenuUnlocked = "menu [E&xit=1036|&About=1037|&Help=1041|-|&Settings=1038|&Lock VLT=1039]";
-
-// Programs the tray starts are recorded, not started.
-class Launches {
-public:
-    Launches() {
-        m_previous = shell::setSpawner([this](const shell::Launch& l) {
-            std::lock_guard lock(m_mutex);
-            m_list.push_back(l);
-            return 0;
-        });
-    }
-    ~Launches() { shell::setSpawner(m_previous); }
-    std::vector<shell::Launch> list() {
-        std::lock_guard lock(m_mutex);
-        return m_list;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<shell::Launch> m_list;
-    shell::Spawner m_previous;
-};
 
 class Menu : public TrayTest {
 protected:
@@ -150,12 +129,14 @@ TEST_F(Menu, SettingsStartTheAppletThroughTheControlPanelRunner) {
     Launches launches;
     writeFile(m_system + "/vlt-control", std::string("#!/bin/sh\n"));
     fs::permissions(m_system + "/vlt-control", fs::perms::owner_all);
+    writeFile(m_system + "/" + applet::kAppletFileName, std::string("ELF"));  // as installed beside it
     ASSERT_TRUE(start());
     choose(tray::kSettingsCommand);
     EXPECT_TRUE(messageBoxes().empty());
     ASSERT_EQ(launches.list().size(), 1u);
     EXPECT_EQ(launches.list()[0].program, m_system + "/vlt-control");
-    EXPECT_EQ(launches.list()[0].args, std::vector<std::string>{m_system + "/VTCert32.Cpl"});
+    ASSERT_EQ(launches.list()[0].args.size(), 1u);
+    EXPECT_TRUE(fs::equivalent(launches.list()[0].args[0], m_system + "/" + applet::kAppletFileName));
 }
 
 TEST_F(Menu, HelpOpensTheHtmlGuideOrSaysItIsMissing) {

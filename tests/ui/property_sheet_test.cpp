@@ -214,7 +214,7 @@ TEST_F(PropertySheetTest, OkAppliesEveryPageMadeAndAnInvalidPageKeepsTheSheetOpe
                  EXPECT_EQ(currentPage(sheet), kFirst);
                  pages[1].applyAnswer = PSNRET_NOERROR;
                  log.clear();
-                 ui::input::now::pressEnter(sheet);
+                 EXPECT_TRUE(ui::input::now::pressEnter(PropSheet_GetCurrentPageHwnd(sheet))) << "Enter in a page";
              },
              [&](HWND) { ADD_FAILURE() << "the sheet should have ended"; }};
     EXPECT_EQ(run(), 1);
@@ -227,7 +227,7 @@ TEST_F(PropertySheetTest, CancelAsksTheCurrentPageFirst) {
         press(sheet, IDCANCEL);
         EXPECT_TRUE(IsWindowVisible(sheet));
         pages[0].refuseCancel = false;
-        press(sheet, IDCANCEL);
+        EXPECT_TRUE(ui::input::now::close(PropSheet_GetCurrentPageHwnd(sheet))) << "Escape in a page";
     }};
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(log, (std::vector<std::string>{"1:set", "1:query", "1:query", "1:reset"}));

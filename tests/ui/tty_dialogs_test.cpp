@@ -13,6 +13,7 @@
 #include "ui/resources.h"
 #include "ui/state.h"
 #include "win32/commctrl.h"
+#include "win32/prsht.h"
 #include "win32/winuser.h"
 
 namespace vlt::frontends {
@@ -360,6 +361,93 @@ TEST_F(TtyDialogs, CtrlCPressesCancelOfTheProgressDialog) {
     EXPECT_TRUE(run.handlerWhileShown);
     EXPECT_TRUE(run.sawCancel);
     EXPECT_TRUE(sigintIsDefault());  // only while the dialog was shown
+}
+
+// ---- property sheets ------------------------------------------------------------------------
+
+struct SheetSeen {
+    std::string name;
+    int check = -1;
+    int pick = -1;
+    int applies = 0;
+};
+SheetSeen* g_sheet = nullptr;
+
+INT_PTR sheetPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        for (const char* text : {"RC2  [40]", "RC4  [128]"}) SendDlgItemMessageA(page, 201, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        return TRUE;
+    }
+    if (message == WM_COMMAND && HIWORD(wParam) != 0)
+        SendMessageA(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0);
+    if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == PSN_APPLY) {
+        char text[64] = {};
+        if (GetDlgItemTextA(page, 100, text, sizeof text) > 0) g_sheet->name = text;
+        if (GetDlgItem(page, 200)) {
+            g_sheet->check = static_cast<int>(SendDlgItemMessageA(page, 200, BM_GETCHECK, 0, 0));
+            g_sheet->pick = static_cast<int>(SendDlgItemMessageA(page, 201, CB_GETCURSEL, 0, 0));
+        }
+        ++g_sheet->applies;
+    }
+    return FALSE;
+}
+
+TEST_F(TtyDialogs, SheetShowsPagesAndTheCurrentPagesControlsAsChoices) {
+    using ui::ControlKind;
+    ui::DialogTemplate name;
+    name.resourceId = 8301;
+    name.caption = "Name";
+    name.cx = 200;
+    name.cy = 80;
+    name.style = WS_CHILD;
+    name.controls = {{-1, ControlKind::Static, "Every agent needs a name.", 7, 2, 180, 8, 0, 0, 0},
+                     {-1, ControlKind::Static, "Name:", 7, 12, 40, 8, 0, 0, 0},
+                     {100, ControlKind::Edit, "", 50, 10, 120, 14, WS_TABSTOP, 0, 0}};
+    ui::DialogTemplate options = name;
+    options.resourceId = 8302;
+    options.caption = "Options";
+    options.controls = {{200, ControlKind::CheckBox, "Delete after", 7, 10, 100, 10, WS_TABSTOP, 0, 0},
+                        {-1, ControlKind::Static, "Encryption:", 7, 30, 40, 8, 0, 0, 0},
+                        {201, ControlKind::ComboBox, "", 50, 28, 120, 60, CBS_DROPDOWNLIST, 0, 0}};
+    ui::registerDialog(testModule(), name);
+    ui::registerDialog(testModule(), options);
+    SheetSeen sheetSeen;
+    g_sheet = &sheetSeen;
+
+    TtyOptions o;
+    script(o);
+    lines = {"1", "Ann", "p2", "1", "2", "2", "apply", "ok"};
+    start(std::move(o));
+    PROPSHEETPAGEA pages[2]{};
+    for (int i = 0; i < 2; ++i) {
+        pages[i].dwSize = sizeof pages[i];
+        pages[i].hInstance = testModule();
+        pages[i].pszTemplate = MAKEINTRESOURCEA(8301 + i);
+        pages[i].pfnDlgProc = sheetPageProc;
+    }
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE;
+    header.hInstance = testModule();
+    header.pszCaption = "Two Pages";
+    header.nPages = 2;
+    header.ppsp = pages;
+    EXPECT_EQ(PropertySheetA(&header), 1);
+    EXPECT_TRUE(lines.empty());
+    EXPECT_EQ(sheetSeen.name, "Ann");
+    EXPECT_EQ(sheetSeen.check, BST_CHECKED);
+    EXPECT_EQ(sheetSeen.pick, 1);
+    EXPECT_EQ(sheetSeen.applies, 4);  // Apply, then OK, each to both pages made
+
+    const std::string shown = output();
+    EXPECT_NE(shown.find("== Two Pages ==\nPages: p1. Name*, p2. Options\n-- Name --\n   Every agent needs a name.\n"
+                         "   Name:\n  1. Name: \"\"\n  pN: another page; ok; cancel\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("Pages: p1. Name, p2. Options*\n-- Options --\n  1. [x] Delete after\n"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("  2. Encryption: RC4  [128]\n  pN: another page; ok; apply; cancel\n"), std::string::npos)
+        << shown;
 }
 
 }  // namespace

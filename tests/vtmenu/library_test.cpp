@@ -1,6 +1,5 @@
 // libVTMenu32.so as the shell meets it: its exports, its class object, its self-registration,
 // and the whole way from the registry through the shell host to locked and unlocked files.
-#include <elf.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include "registry/hives.h"
 #include "session.h"
 #include "shell/notify.h"
+#include "support/elf_exports.h"
 #include "support/sandbox.h"
 #include "win32/winreg.h"
 
@@ -30,43 +30,8 @@ const com::InprocServer* library() {
     return loaded ? *loaded : nullptr;
 }
 
-// The names a shared object exports: defined global or weak symbols of its dynamic table.
-std::set<std::string> dynamicExports(const std::string& path) {
-    const auto bytes = test::readFile(path);
-    std::set<std::string> out;
-    if (bytes.size() < sizeof(Elf64_Ehdr)) {
-        ADD_FAILURE() << "not an ELF file";
-        return out;
-    }
-    Elf64_Ehdr eh;
-    std::memcpy(&eh, bytes.data(), sizeof eh);
-    if (std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64) {
-        ADD_FAILURE() << "not a 64-bit ELF file";
-        return out;
-    }
-    auto section = [&](std::size_t i) {
-        Elf64_Shdr sh{};
-        const std::size_t at = eh.e_shoff + i * eh.e_shentsize;
-        if (at + sizeof sh <= bytes.size()) std::memcpy(&sh, bytes.data() + at, sizeof sh);
-        return sh;
-    };
-    for (std::size_t i = 0; i < eh.e_shnum; ++i) {
-        const Elf64_Shdr sh = section(i);
-        if (sh.sh_type != SHT_DYNSYM) continue;
-        const Elf64_Shdr strings = section(sh.sh_link);
-        for (std::size_t off = 0; off + sizeof(Elf64_Sym) <= sh.sh_size; off += sizeof(Elf64_Sym)) {
-            Elf64_Sym sym;
-            std::memcpy(&sym, bytes.data() + sh.sh_offset + off, sizeof sym);
-            const unsigned bind = ELF64_ST_BIND(sym.st_info);
-            if (sym.st_shndx == SHN_UNDEF || sym.st_name == 0 || (bind != STB_GLOBAL && bind != STB_WEAK)) continue;
-            out.insert(reinterpret_cast<const char*>(bytes.data() + strings.sh_offset + sym.st_name));
-        }
-    }
-    return out;
-}
-
 TEST(VtMenuLibrary, ExportsExactlyTheFourEntryPoints) {
-    EXPECT_EQ(dynamicExports(VLT_VTMENU_SO), (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
+    EXPECT_EQ(test::dynamicExports(VLT_VTMENU_SO), (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject",
                                                                      "DllRegisterServer", "DllUnregisterServer"}));
     const auto* lib = library();
     ASSERT_NE(lib, nullptr);

@@ -123,6 +123,30 @@ DialogTemplate everyControl() {
     return t;
 }
 
+// A property page: a child dialog, drawn alone and inside a sheet.
+DialogTemplate page(int id, const char* caption, bool withList) {
+    DialogTemplate t;
+    t.resourceId = id;
+    t.caption = caption;
+    t.cx = 210;
+    t.cy = 120;
+    t.style = DS_3DLOOK | WS_CHILD | WS_CAPTION;
+    t.controls = {
+        {-1, ControlKind::Icon, "", 7, 7, 21, 20, 0, 0, kDemoIcon},
+        {-1, ControlKind::Static, "Pages of a property sheet sit under its tabs.", 34, 10, 170, 16, 0, 0, 0},
+    };
+    if (withList) {
+        t.controls.push_back({300, ControlKind::ListView, "", 7, 32, 196, 60, LVS_LIST | LVS_SINGLESEL | kTab,
+                              WS_EX_CLIENTEDGE, 0});
+        t.controls.push_back({301, ControlKind::PushButton, "&Import", 153, 99, 50, 14, kTab, 0, 0});
+    } else {
+        t.controls.push_back({310, ControlKind::CheckBox, "&Lock after", 7, 40, 60, 10, kTab, 0, 0});
+        t.controls.push_back({311, ControlKind::Edit, "600", 70, 38, 30, 12, ES_NUMBER | kTab, WS_EX_CLIENTEDGE, 0});
+        t.controls.push_back({-1, ControlKind::Static, "seconds", 104, 40, 40, 8, 0, 0, 0});
+    }
+    return t;
+}
+
 }  // namespace
 
 void registerDemoDialogs(HINSTANCE module) {
@@ -135,6 +159,8 @@ void registerDemoDialogs(HINSTANCE module) {
     ui::registerDialog(module, listChoice());
     ui::registerDialog(module, progress());
     ui::registerDialog(module, everyControl());
+    ui::registerDialog(module, page(105, "People", true));
+    ui::registerDialog(module, page(106, "Locking", false));
 }
 
 }  // namespace vlt::gallery

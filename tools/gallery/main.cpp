@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "ui/resources.h"
 #include "ui/state.h"
 #include "win32/commctrl.h"
+#include "win32/prsht.h"
 #include "win32/winuser.h"
 
 namespace {
@@ -22,7 +24,8 @@ constexpr const char* kUsage =
     "\n"
     "Loads each LIBRARY (its dialogs register themselves as it loads) and writes one PNG per\n"
     "registered dialog template to DIR, named MODULE-ID.png after the module that registered\n"
-    "it and the template's resource number.\n"
+    "it and the template's resource number. The property pages of a module (its WS_CHILD\n"
+    "templates) are drawn together in one property sheet, one picture per current page.\n"
     "\n"
     "  --out DIR   where the pictures go (default: the current directory; made when missing)\n"
     "  --demo      also draw the gallery's own dialogs (one of each control kind)\n"
@@ -32,6 +35,15 @@ constexpr const char* kUsage =
     "QT_QPA_PLATFORM chooses the Qt platform; without it the windows are drawn off screen.\n";
 
 INT_PTR galleryProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
+
+void fillSample(HWND dialog);
+bool g_sample = false;
+
+INT_PTR galleryPageProc(HWND page, UINT message, WPARAM, LPARAM) {
+    if (message != WM_INITDIALOG) return FALSE;
+    if (g_sample) fillSample(page);
+    return TRUE;
+}
 
 // "libVTMenu32.so" -> "VTMenu32"; the program by its own name.
 std::string moduleName(HINSTANCE module) {
@@ -75,6 +87,71 @@ void fillSample(HWND dialog) {
     }
 }
 
+// One module's pages in one sheet: a timer on the sheet draws the current page, makes the next
+// one current, and closes the sheet after the last.
+struct SheetShots {
+    vlt::frontends::QtFrontend* frontend = nullptr;
+    std::filesystem::path out;
+    std::string prefix;
+    std::vector<int> ids;
+    size_t next = 0;
+    int failures = 0;
+};
+SheetShots* g_shots = nullptr;
+
+void shootPage(HWND sheet, UINT, UINT_PTR timer, DWORD) {
+    SheetShots& s = *g_shots;
+    const std::filesystem::path file = s.out / (s.prefix + "-" + std::to_string(s.ids[s.next]) + ".png");
+    if (auto saved = s.frontend->saveImage(sheet, file.string())) {
+        std::printf("%s\n", file.c_str());
+    } else {
+        std::fprintf(stderr, "vlt-gallery: %s: %s\n", file.c_str(), saved.error().message.c_str());
+        ++s.failures;
+    }
+    if (++s.next < s.ids.size()) {
+        SendMessageA(sheet, PSM_SETCURSEL, s.next, 0);
+        return;
+    }
+    KillTimer(sheet, timer);
+    PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
+}
+
+int sheetCallback(HWND sheet, UINT message, LPARAM) {
+    if (message == PSCB_INITIALIZED) SetTimer(sheet, 1, 10, shootPage);
+    return 0;
+}
+
+// The failures; 0 when the module has no pages.
+int drawSheet(vlt::frontends::QtFrontend& frontend, HINSTANCE module, const std::vector<int>& ids,
+              const std::filesystem::path& out) {
+    if (ids.empty()) return 0;
+    std::vector<PROPSHEETPAGEA> pages(ids.size());
+    for (size_t i = 0; i < ids.size(); ++i) {
+        pages[i] = PROPSHEETPAGEA{};
+        pages[i].dwSize = sizeof pages[i];
+        pages[i].hInstance = module;
+        pages[i].pszTemplate = MAKEINTRESOURCEA(ids[i]);
+        pages[i].pfnDlgProc = galleryPageProc;
+    }
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_USECALLBACK;
+    header.hInstance = module;
+    header.pszCaption = "Properties";
+    header.nPages = static_cast<UINT>(pages.size());
+    header.ppsp = pages.data();
+    header.pfnCallback = sheetCallback;
+    SheetShots shots{&frontend, out, moduleName(module), ids, 0, 0};
+    g_shots = &shots;
+    const INT_PTR result = PropertySheetA(&header);
+    g_shots = nullptr;
+    if (result < 0) {
+        std::fprintf(stderr, "vlt-gallery: %s: the property sheet cannot be made\n", shots.prefix.c_str());
+        return 1;
+    }
+    return shots.failures + static_cast<int>(ids.size() - shots.next);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,7 +167,7 @@ int main(int argc, char** argv) {
         }
         if (arg == "--out" && i + 1 < argc) out = argv[++i];
         else if (arg == "--demo") demo = true;
-        else if (arg == "--sample") sample = true;
+        else if (arg == "--sample") sample = g_sample = true;
         else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "vlt-gallery: unknown option %s\n\n%s", arg.c_str(), kUsage);
             return 2;
@@ -126,7 +203,12 @@ int main(int argc, char** argv) {
     }
 
     int failures = 0;
+    std::map<HINSTANCE, std::vector<int>> pages;
     for (const auto& [module, dialog] : dialogs) {
+        if (dialog->style & WS_CHILD) {
+            pages[module].push_back(dialog->resourceId);  // a page needs its sheet
+            continue;
+        }
         const std::string name = moduleName(module) + "-" + std::to_string(dialog->resourceId) + ".png";
         const std::filesystem::path file = out / name;
         HWND hwnd = CreateDialogParamA(module, MAKEINTRESOURCEA(dialog->resourceId), nullptr, galleryProc, 0);
@@ -147,6 +229,7 @@ int main(int argc, char** argv) {
         }
         std::printf("%s\n", file.c_str());
     }
+    for (const auto& [module, ids] : pages) failures += drawSheet(frontend, module, ids, out);
     vlt::ui::setFrontend(nullptr);
     return failures == 0 ? 0 : 1;
 }

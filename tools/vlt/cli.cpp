@@ -94,9 +94,9 @@ Result<std::string> readPassword(const Args& args, const std::string& prompt, bo
     return ansi;
 }
 
-host::FrontendChoice frontendChoice(const Args& args) {
-    host::FrontendChoice choice;
-    choice.kind = args.value("--answers") ? host::FrontendChoice::Kind::Headless : host::FrontendChoice::Kind::Tty;
+frontends::FrontendChoice frontendChoice(const Args& args) {
+    frontends::FrontendChoice choice;
+    choice.kind = args.value("--answers") ? frontends::FrontendChoice::Kind::Headless : frontends::FrontendChoice::Kind::Tty;
     choice.answers = args.value("--answers").value_or("");
     choice.transcript = args.value("--transcript").value_or("");
     if (args.flag("--yes")) choice.yes = true;

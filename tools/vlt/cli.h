@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "base/result.h"
-#include "hosts/shell/host_frontend.h"
+#include "frontends/choice/frontend_choice.h"
 
 namespace vlt::cli {
 
@@ -39,7 +39,7 @@ Result<std::string> readPassword(const Args& args, const std::string& prompt, bo
 
 // The front end the options ask for: scripted with --answers, else the terminal; --yes, --no
 // and --output-name answer its questions. The password is not read here.
-host::FrontendChoice frontendChoice(const Args& args);
+frontends::FrontendChoice frontendChoice(const Args& args);
 
 int usageError(const std::string& message, const char* help);
 // Flushes standard output; kFailed with a message when anything written to it was lost,
@@ -54,6 +54,7 @@ int cmdShred(const std::vector<std::string>& words);
 int cmdReg(const std::vector<std::string>& words);
 int cmdDesktop(const std::vector<std::string>& words);
 int cmdTray(const std::vector<std::string>& words);
+int cmdControl(const std::vector<std::string>& words);
 int cmdCert(const std::vector<std::string>& words);
 int cmdSettings(const std::vector<std::string>& words);
 

@@ -65,10 +65,22 @@ bool write(const std::string& path, const std::string& text, mode_t mode = 0644)
     return true;
 }
 
-std::string vltShellPath() {
+// vlt itself: the settings entry runs it, and its folder tells where the other programs are.
+std::string selfPath() {
     char self[PATH_MAX] = {};
     const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string dir = n > 0 ? fs::path(std::string(self, static_cast<std::size_t>(n))).parent_path().string() : ".";
+    return n > 0 ? std::string(self, static_cast<std::size_t>(n)) : "vlt";
+}
+
+std::string settingsEntry() {
+    std::string text = kSettingsEntry;
+    const std::string self = selfPath();
+    text.replace(text.find("@VLT@"), 5, self);
+    return text;
+}
+
+std::string vltShellPath() {
+    const std::string dir = fs::path(selfPath()).parent_path().string();
     // Installed, vlt-shell sits beside vlt; in a build tree it is in hosts/.
     for (const auto& candidate : {dir + "/vlt-shell", dir + "/../../hosts/vlt-shell"})
         if (access(candidate.c_str(), X_OK) == 0) return fs::weakly_canonical(candidate).string();
@@ -77,9 +89,7 @@ std::string vltShellPath() {
 
 // The tray program: in the system directory once installed, beside tray/ in a build tree.
 std::string trayPath() {
-    char self[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string dir = n > 0 ? fs::path(std::string(self, static_cast<std::size_t>(n))).parent_path().string() : ".";
+    const std::string dir = fs::path(selfPath()).parent_path().string();
     const std::string installed = base::systemDir() + "/VTTray32";
     for (const auto& candidate : {installed, dir + "/../../tray/VTTray32"})
         if (access(candidate.c_str(), X_OK) == 0) return fs::weakly_canonical(candidate).string();
@@ -147,6 +157,8 @@ std::vector<std::string> plainFiles() {
     std::vector<std::string> out = {dataHome() + "/mime/packages/vaultine.xml",
                                     dataHome() + "/icons/hicolor/scalable/mimetypes/application-x-vaultine-locked.svg",
                                     dataHome() + "/applications/vlt-unlock.desktop",
+                                    dataHome() + "/applications/vlt-settings.desktop",
+                                    dataHome() + "/icons/hicolor/scalable/apps/vaultine-settings.svg",
                                     dataHome() + "/kio/servicemenus/vlt.desktop",
                                     dataHome() + "/kservices5/ServiceMenus/vlt.desktop",
                                     dataHome() + "/nautilus-python/extensions/vlt.py"};
@@ -159,6 +171,8 @@ int install() {
     bool ok = write(dataHome() + "/mime/packages/vaultine.xml", kMime) &&
               write(dataHome() + "/icons/hicolor/scalable/mimetypes/application-x-vaultine-locked.svg", kIcon) &&
               write(dataHome() + "/applications/vlt-unlock.desktop", fill(kUnlockEntry, shell)) &&
+              write(dataHome() + "/applications/vlt-settings.desktop", settingsEntry()) &&
+              write(dataHome() + "/icons/hicolor/scalable/apps/vaultine-settings.svg", kSettingsIcon) &&
               // Plasma 6 runs only service menus that are executable.
               write(dataHome() + "/kio/servicemenus/vlt.desktop", fill(kDolphin, shell), 0755) &&
               write(dataHome() + "/kservices5/ServiceMenus/vlt.desktop", fill(kDolphin, shell));
@@ -180,6 +194,7 @@ int install() {
     refreshCaches();
     if (ok) std::printf("VLT's commands are in your file managers' context menus (using %s).\n", shell.c_str());
     if (ok) std::printf("The VLT tray program starts with your next login (%s).\n", tray.c_str());
+    if (ok) std::puts("\"VLT Certificate Settings\" is in your desktop's settings menu.");
     return ok ? kOk : kFailed;
 }
 

@@ -6,12 +6,14 @@
 #include <optional>
 
 #include "cli.h"
-#include "hosts/shell/host_frontend.h"
+#include "frontends/choice/frontend_choice.h"
 #include "hosts/shell/password_stdin.h"
 #include "hosts/shell/run_outcome.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
+#include "registry/nls.h"
 #include "shellext/file_ops.h"
+#include "shellext/resources.h"
 #include "sys/files.h"
 #include "ui/input.h"
 #include "ui/state.h"
@@ -39,10 +41,10 @@ const char* kShredHelp =
     "Destroys each FILE: overwritten twice (zeros, then \"1\"s), synced, then removed. Asks for\n"
     "confirmation first; without --yes and without a terminal nothing is destroyed.\n";
 
-constexpr int kGrantDialog = 141;
-constexpr int kPersonalList = 1001;
-constexpr int kSystemList = 1002;
-constexpr int kGrantLockButton = 1000;
+using shellext::kGrantDialog;
+using shellext::kGrantLockButton;
+using shellext::kPersonalList;
+using shellext::kSystemList;
 
 // Where unlocking a locked file writes, from its header; nothing for a file that is not one.
 std::optional<std::string> unlockTarget(const std::string& path) {
@@ -58,7 +60,7 @@ std::optional<std::string> unlockTarget(const std::string& path) {
 
 // Picks the person in the grant dialog as the user would, or cancels it when NAME is not in
 // the chosen store.
-void presetGrant(host::FrontendScope& frontend, const std::string& name, bool system) {
+void presetGrant(frontends::FrontendScope& frontend, const std::string& name, bool system) {
     frontend.presetDialog(kGrantDialog, [name, system](HWND dialog) {
         HWND list = GetDlgItem(dialog, system ? kSystemList : kPersonalList);
         ui::WindowState state;
@@ -71,7 +73,7 @@ void presetGrant(host::FrontendScope& frontend, const std::string& name, bool sy
                 }
             }
         }
-        std::fprintf(stderr, "vlt: there is no \"%s\" in the %s certificate store\n", name.c_str(),
+        std::fprintf(stderr, "vlt: there is no \"%s\" in the %s certificate store\n", registry::fromAnsi(name).c_str(),
                      system ? "system" : "personal");
         ui::input::close(dialog);
         return true;
@@ -81,7 +83,7 @@ void presetGrant(host::FrontendScope& frontend, const std::string& name, bool sy
 int runVerb(host::FileCommand verb, const Args& args, const char* help, std::optional<std::string> grantTo = std::nullopt,
             bool system = false) {
     if (args.operands().empty()) return usageError("no file given", help);
-    host::FrontendChoice choice = frontendChoice(args);
+    frontends::FrontendChoice choice = frontendChoice(args);
     if (args.flag("--password-stdin")) {
         auto line = host::readPasswordLine();
         if (!line) {
@@ -96,7 +98,7 @@ int runVerb(host::FileCommand verb, const Args& args, const char* help, std::opt
     int argc = 1;
     char name[] = "vlt";
     char* argv[] = {name, nullptr};
-    host::FrontendScope frontend(choice, argc, argv);
+    frontends::FrontendScope frontend(choice, argc, argv);
     if (!frontend.ok()) return usageError(frontend.error(), help);
     if (grantTo) presetGrant(frontend, *grantTo, system);
 
@@ -118,7 +120,7 @@ int runVerb(host::FileCommand verb, const Args& args, const char* help, std::opt
         std::fprintf(stderr, "vlt: %s\n", r.error().message.c_str());
         return kFailed;
     }
-    const bool shownOk = frontend.exitStatus(true) == kOk;
+    const bool shownOk = frontend.exitStatus(shellext::kProgressDialog) == kOk;
     return shownOk && outcome.complete(frontend.observed()) ? kOk : kFailed;
 }
 
@@ -145,7 +147,18 @@ int cmdGrant(const std::vector<std::string>& words) {
     const auto to = args.value("--to");
     if (to && to->empty()) return usageError("--to needs a name", kGrantHelp);
     if (!to && args.flag("--system")) return usageError("--system goes with --to NAME", kGrantHelp);
-    return runVerb(host::kGrantCommand, args, kGrantHelp, to, args.flag("--system"));
+    std::optional<std::string> person;
+    if (to) {
+        // The stores name people in the ANSI code page; the terminal types UTF-8.
+        auto ansi = registry::toAnsi(*to);
+        if (!ansi) {
+            std::fprintf(stderr, "vlt: there is no \"%s\" in the %s certificate store: %s\n", to->c_str(),
+                         args.flag("--system") ? "system" : "personal", ansi.error().message.c_str());
+            return kFailed;
+        }
+        person = std::move(*ansi);
+    }
+    return runVerb(host::kGrantCommand, args, kGrantHelp, person, args.flag("--system"));
 }
 
 int cmdUnlock(const std::vector<std::string>& words) {

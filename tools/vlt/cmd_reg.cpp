@@ -10,6 +10,7 @@
 
 #include "base/byte_codec.h"
 #include "cli.h"
+#include "hosts/shell/run_outcome.h"
 #include "registry/nls.h"
 #include "registry/regtext.h"
 #include "shared/registry_key.h"

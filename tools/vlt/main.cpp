@@ -17,6 +17,10 @@ const char* kHelp =
     "  profile create --name NAME [--email E] [--street S] [--city C] [--state ST]\n"
     "                      create your profile (a Base and an Enhanced key pair)\n"
     "  profile lock        lock the profile: the next unlock asks for the password\n"
+    "  profile show | profile passwd | profile backup FILE.Vtb | profile export FILE.Vtp\n"
+    "                      show the profile, change its password, back it up, export the\n"
+    "                      certificate file others import\n"
+    "  control             the applet \"VLT Certificate Settings\" (profile, stores, settings)\n"
     "  lock FILE...        lock files for yourself (FILE becomes FILE.Vtf)\n"
     "  grant [--to NAME [--system]] FILE...\n"
     "                      lock files for a person of your personal (or the system) store\n"
@@ -66,6 +70,7 @@ int run(std::vector<std::string> words) {
     if (command == "reg") return vlt::cli::cmdReg(words);
     if (command == "desktop") return vlt::cli::cmdDesktop(words);
     if (command == "tray") return vlt::cli::cmdTray(words);
+    if (command == "control") return vlt::cli::cmdControl(words);
     if (command == "cert") return vlt::cli::cmdCert(words);
     if (command == "settings") return vlt::cli::cmdSettings(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);

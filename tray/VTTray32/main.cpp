@@ -9,22 +9,20 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/harden.h"
-#include "frontends/headless/headless_frontend.h"
+#include "frontends/choice/frontend_choice.h"
 #include "ipc/ipc.h"
 #include "shared/registry_layout.h"
 #include "tray/messages.h"
 #include "tray/tray_app.h"
 #include "ui/frontend.h"
 #ifdef VLT_HAVE_QT
-#include "frontends/qt/qt_frontend.h"
+#include "frontends/qt/program_windows.h"
 #include "frontends/qt/session_watch.h"
 #endif
 
@@ -45,13 +43,6 @@ const char* kHelp =
     "SIGTERM, SIGINT and SIGHUP end it like the menu's Exit, after locking the profile (unless\n"
     "the setting \"LockOnLogout\" is 0).\n";
 
-struct Options {
-    enum class Kind { Automatic, Qt, Headless };
-    Kind kind = Kind::Automatic;
-    std::string answers;
-    std::string transcript;
-};
-
 int usage(const std::string& message) {
     std::fprintf(stderr, "VTTray32: %s\n\n%s", message.c_str(), kHelp);
     return 2;
@@ -61,18 +52,20 @@ int usage(const std::string& message) {
 
 int main(int argc, char** argv) {
     vlt::base::hardenProcess();  // the tray may hold the profile's keys while it locks
-    Options options;
+    vlt::frontends::FrontendChoice choice;
+    choice.fallback = vlt::frontends::FrontendChoice::Kind::None;  // no terminal to talk to
     std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") return std::fputs(kHelp, stdout), 0;
-        if (a == "--qt") options.kind = Options::Kind::Qt;
-        else if (a == "--headless") options.kind = Options::Kind::Headless;
+        if (a == "--qt") choice.kind = vlt::frontends::FrontendChoice::Kind::Qt;
+        else if (a == "--headless") choice.kind = vlt::frontends::FrontendChoice::Kind::Headless;
         else if ((a == "--answers" || a == "--transcript") && i + 1 < args.size())
-            (a == "--answers" ? options.answers : options.transcript) = args[++i];
+            (a == "--answers" ? choice.answers : choice.transcript) = args[++i];
         else return usage("unknown option " + a);
     }
-    if ((!options.answers.empty() || !options.transcript.empty()) && options.kind != Options::Kind::Headless)
+    if ((!choice.answers.empty() || !choice.transcript.empty()) &&
+        choice.kind != vlt::frontends::FrontendChoice::Kind::Headless)
         return usage("--answers and --transcript go with --headless");
 
     // The signals that end the session are taken by one thread of ours; every thread made from
@@ -84,32 +77,13 @@ int main(int argc, char** argv) {
 
     vlt::layout::declareVolatileValues();
 
-    std::unique_ptr<vlt::frontends::HeadlessFrontend> headless;
+    vlt::frontends::FrontendFactory windows;
 #ifdef VLT_HAVE_QT
-    std::unique_ptr<vlt::frontends::QtApplication> qtApp;
-    std::unique_ptr<vlt::frontends::QtFrontend> qt;
+    windows = vlt::frontends::qtWindows(true);
 #endif
-    if (options.kind == Options::Kind::Automatic && vlt::ui::haveDisplay()) options.kind = Options::Kind::Qt;
-    if (options.kind == Options::Kind::Headless) {
-        headless = std::make_unique<vlt::frontends::HeadlessFrontend>();
-        if (!options.answers.empty()) {
-            std::ifstream in(options.answers);
-            if (!in) return usage("cannot read " + options.answers);
-            const std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            if (auto r = headless->loadScript(script); !r) return usage(r.error().message);
-        }
-        vlt::ui::setFrontend(headless.get());
-    } else if (options.kind == Options::Kind::Qt) {
-#ifdef VLT_HAVE_QT
-        qtApp = std::make_unique<vlt::frontends::QtApplication>(argc, argv);
-        qtApp->keepRunningWithoutWindows();
-        qt = std::make_unique<vlt::frontends::QtFrontend>();
-        vlt::ui::setFrontend(qt.get());
-#else
-        return usage("this build has no Qt front end; use --headless");
-#endif
-    }
     // Without a front end: no windows, no icon; message boxes take their default answers.
+    vlt::frontends::FrontendScope frontend(choice, argc, argv, windows);
+    if (!frontend.ok()) return usage(frontend.error());
 
     // The shell extension, the applet and vlt find our window from their own processes.
     if (auto ipc = vlt::ipc::enable(); !ipc)
@@ -129,7 +103,7 @@ int main(int argc, char** argv) {
             });
 #ifdef VLT_HAVE_QT
             std::unique_ptr<vlt::frontends::SessionWatch> watch;
-            if (qt)
+            if (frontend.windows())
                 watch = std::make_unique<vlt::frontends::SessionWatch>([window](vlt::frontends::SessionEvent event) {
                     using vlt::tray::SessionEvent;
                     SessionEvent what = SessionEvent::ScreenLocked;
@@ -150,10 +124,5 @@ int main(int argc, char** argv) {
         }
     }
 
-    vlt::ui::setFrontend(nullptr);
-    if (headless && !options.transcript.empty()) {
-        std::ofstream out(options.transcript, std::ios::trunc);
-        out << headless->transcriptText();
-    }
     return status;
 }

@@ -1,8 +1,5 @@
-#include "hosts/shell/host_frontend.h"
+#include "frontends/choice/frontend_choice.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -14,10 +11,8 @@
 #include "ui/state.h"
 #include "win32/winuser.h"
 
-namespace vlt::host {
+namespace vlt::frontends {
 namespace {
-
-constexpr int kProgressDialog = 1020;
 
 // Passes everything to the real front end and notes what tells about the outcome.
 class Observer final : public ui::Frontend {
@@ -54,7 +49,7 @@ public:
             std::function<bool(HWND)> preset;
             {
                 std::lock_guard lock(m_mutex);
-                if (state.id == kProgressDialog) m_seen.progressShown = true;
+                m_seen.dialogsShown.insert(state.id);
                 if (auto it = m_presets.find(state.id); it != m_presets.end()) preset = it->second;
             }
             if (preset && preset(hwnd)) {
@@ -80,6 +75,9 @@ public:
         m_inner.windowClosing(hwnd);
     }
     UINT popupMenu(const ui::PopupMenuRequest& r) override { return m_inner.popupMenu(r); }
+    bool notifyIcon(const ui::NotifyIconRequest& r) override { return m_inner.notifyIcon(r); }
+    bool showNotification(const ui::NotificationRequest& r) override { return m_inner.showNotification(r); }
+    bool cursorPos(POINT& p) override { return m_inner.cursorPos(p); }
     bool runsEventLoop() const override { return m_inner.runsEventLoop(); }
     void processEvents(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) override {
         m_inner.processEvents(until, stop);
@@ -108,8 +106,8 @@ private:
 }  // namespace
 
 struct FrontendScope::Impl {
-    std::unique_ptr<frontends::HeadlessFrontend> headless;
-    std::unique_ptr<frontends::TtyFrontend> tty;
+    std::unique_ptr<HeadlessFrontend> headless;
+    std::unique_ptr<TtyFrontend> tty;
     std::unique_ptr<ProgramFrontend> windows;
     std::unique_ptr<Observer> observer;
     std::string transcript;
@@ -125,47 +123,36 @@ bool parseFrontendOption(const std::vector<std::string>& args, std::size_t& i, F
     else if (a == "--tty") c.kind = FrontendChoice::Kind::Tty;
     else if (a == "--yes") c.yes = true;
     else if (a == "--no") c.yes = false;
-    else if (a == "--answers") {
+    else if (a == "--answers" && i + 1 < args.size()) {
+        // Without its file it is no front-end option: the host names it as unknown.
         c.kind = FrontendChoice::Kind::Headless;
-        c.answers = next().value_or("");
+        c.answers = *next();
     } else if (a == "--transcript") c.transcript = next().value_or("");
     else if (a == "--output-name") c.outputName = next();
     else return false;
     return true;
 }
 
-std::vector<std::string> absolutePaths(const std::vector<std::string>& paths) {
-    char cwd[PATH_MAX] = {};
-    const std::string here = getcwd(cwd, sizeof cwd) ? cwd : ".";
-    std::vector<std::string> out;
-    for (std::string p : paths) {
-        if (p.empty() || p.front() != '/') {
-            while (p.rfind("./", 0) == 0) p = p.substr(2);
-            p = here + "/" + p;
-        }
-        out.push_back(p);
-    }
-    return out;
-}
-
 FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** argv, FrontendFactory windows)
     : m_impl(std::make_unique<Impl>()) {
     ui::Frontend* inner = nullptr;
     auto kind = choice.kind;
-    if (kind == FrontendChoice::Kind::Automatic)
-        kind = windows && ui::haveDisplay() ? FrontendChoice::Kind::Qt : FrontendChoice::Kind::Tty;
+    if (kind == FrontendChoice::Kind::Automatic) kind = windows && ui::haveDisplay() ? FrontendChoice::Kind::Qt : choice.fallback;
     switch (kind) {
+        case FrontendChoice::Kind::None: return;
         case FrontendChoice::Kind::Headless: {
-            std::ifstream in(choice.answers);
-            if (!in) {
-                m_error = "cannot read " + choice.answers;
-                return;
-            }
-            const std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-            m_impl->headless = std::make_unique<frontends::HeadlessFrontend>();
-            if (auto r = m_impl->headless->loadScript(script); !r) {
-                m_error = r.error().message;
-                return;
+            m_impl->headless = std::make_unique<HeadlessFrontend>();
+            if (!choice.answers.empty()) {
+                std::ifstream in(choice.answers);
+                if (!in) {
+                    m_error = "cannot read " + choice.answers;
+                    return;
+                }
+                const std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+                if (auto r = m_impl->headless->loadScript(script); !r) {
+                    m_error = r.error().message;
+                    return;
+                }
             }
             m_impl->transcript = choice.transcript;
             inner = m_impl->headless.get();
@@ -180,12 +167,12 @@ FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** arg
             inner = &m_impl->windows->frontend();
             break;
         default: {
-            frontends::TtyOptions options;
+            TtyOptions options;
             options.yes = choice.yes;
             options.outputName = choice.outputName;
             options.password = choice.password;
-            options.interactive = frontends::stdinIsTerminal() && !choice.password;
-            m_impl->tty = std::make_unique<frontends::TtyFrontend>(options);
+            options.interactive = stdinIsTerminal() && !choice.password;
+            m_impl->tty = std::make_unique<TtyFrontend>(options);
             inner = m_impl->tty.get();
             break;
         }
@@ -202,17 +189,19 @@ FrontendScope::~FrontendScope() {
     }
 }
 
+bool FrontendScope::windows() const { return m_impl->windows != nullptr; }
+
 Observed FrontendScope::observed() const { return m_impl->observer ? m_impl->observer->seen() : Observed{}; }
 
 void FrontendScope::presetDialog(int resourceId, std::function<bool(HWND)> answer) {
     if (m_impl->observer) m_impl->observer->preset(resourceId, std::move(answer));
 }
 
-int FrontendScope::exitStatus(bool expectWork) const {
+int FrontendScope::exitStatus(int workDialog) const {
     const Observed seen = observed();
     if (seen.failures > 0 || seen.declined > 0) return 1;
-    if (expectWork && !seen.progressShown) return 1;
+    if (workDialog != 0 && !seen.dialogsShown.count(workDialog)) return 1;
     return 0;
 }
 
-}  // namespace vlt::host
+}  // namespace vlt::frontends

@@ -5,18 +5,26 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "base/wipe.h"
 #include "ui/frontend.h"
 
-namespace vlt::host {
+// The options parseFrontendOption takes that pick the front end, for the hosts' help texts.
+#define VLT_FRONTEND_OPTIONS_HELP                                                \
+    "front ends: --qt (windows; the default with a display), --tty (the terminal),\n" \
+    "            --answers FILE [--transcript FILE] (scripted, for tests)\n"
+
+namespace vlt::frontends {
 
 struct FrontendChoice {
-    enum class Kind { Automatic, Qt, Tty, Headless };
-    Kind kind = Kind::Automatic;  // Qt with a display (where built), else the terminal
-    std::string answers;          // headless: the script
+    // None: no front end; message boxes take their default answers.
+    enum class Kind { Automatic, Qt, Tty, Headless, None };
+    Kind kind = Kind::Automatic;  // Qt with a display (where built), else the fallback
+    Kind fallback = Kind::Tty;    // a program without a terminal (the tray) runs with None
+    std::string answers;          // headless: the script; none: every dialog takes its default
     std::string transcript;       // headless: where the transcript goes
     std::optional<bool> yes;      // --yes / --no
     std::optional<std::string> outputName;
@@ -31,14 +39,11 @@ struct FrontendChoice {
 // --qt, --tty, --answers FILE, --transcript FILE, --yes, --no, --output-name NAME.
 bool parseFrontendOption(const std::vector<std::string>& args, std::size_t& i, FrontendChoice& choice);
 
-// Relative paths made absolute against the working directory (leading "./" dropped).
-std::vector<std::string> absolutePaths(const std::vector<std::string>& paths);
-
 // What the user was shown, as far as it tells about the run's outcome.
 struct Observed {
     int failures = 0;          // message boxes that report a refusal or failure
     int declined = 0;          // questions answered Cancel, save dialogs cancelled
-    bool progressShown = false;
+    std::set<int> dialogsShown;  // resource numbers of the dialogs that appeared
     std::vector<std::string> savedTo;  // paths chosen in save dialogs
 };
 
@@ -60,14 +65,16 @@ public:
     FrontendScope& operator=(const FrontendScope&) = delete;
 
     bool ok() const { return m_error.empty(); }
+    // Whether the program's own windows (Qt) were made.
+    bool windows() const;
     const std::string& error() const { return m_error; }
     Observed observed() const;
     // Answers a dialog before the front end sees it: called on the dialog's thread when a
     // dialog with this resource number appears; true when it took care of the dialog.
     void presetDialog(int resourceId, std::function<bool(HWND dialog)> answer);
-    // 0 when nothing shown reported a failure or a refusal; with expectWork, the progress
-    // dialog must also have appeared (no dialog: the command stopped before any file).
-    int exitStatus(bool expectWork = false) const;
+    // 0 when nothing shown reported a failure or a refusal; with workDialog, that dialog (a
+    // progress dialog) must also have appeared (none: the command stopped before any work).
+    int exitStatus(int workDialog = 0) const;
 
 private:
     struct Impl;
@@ -75,4 +82,4 @@ private:
     std::string m_error;
 };
 
-}  // namespace vlt::host
+}  // namespace vlt::frontends

@@ -1,0 +1,185 @@
+#include "frontends/tty/sheet_prompt.h"
+
+#include <iostream>
+
+#include "base/codepage.h"
+#include "base/wipe.h"
+#include "ui/input.h"
+#include "win32/prsht.h"
+
+namespace vlt::frontends::tty {
+namespace {
+
+constexpr int kTabId = 0x3020;
+
+struct Choice {
+    enum class What { Click, Type, Pick };
+    What what = What::Click;
+    const ui::WindowState* control = nullptr;
+    std::string label;
+};
+
+std::optional<std::string> readLine(const TtyOptions& options) {
+    if (options.readLine) return options.readLine();
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
+}
+
+// A number from 1 to count, else 0.
+size_t numberIn(const std::string& text, size_t count) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) return 0;
+    const size_t n = std::stoul(text);
+    return n >= 1 && n <= count ? n : 0;
+}
+
+const ui::WindowState* byId(const Layout& layout, int id) {
+    for (const auto& c : layout.controls)
+        if (c.id == id && c.kind == ui::WindowKind::Control) return &c;
+    return nullptr;
+}
+
+std::string shownValue(const ui::WindowState& c) {
+    if (c.control == ui::ControlKind::Edit)
+        return (c.style & ES_PASSWORD) ? std::string(c.text.size(), '*') : "\"" + base::ansiToUtf8(c.text) + "\"";
+    for (const auto& item : c.items)
+        if (item.selected) return base::ansiToUtf8(item.text);
+    return "(none)";
+}
+
+// What the page shows and what can be done on it, in template order.
+std::vector<Choice> describePage(const Layout& page, std::string& text) {
+    std::vector<Choice> choices;
+    for (size_t i = 0; i < page.controls.size(); ++i) {
+        const auto& c = page.controls[i];
+        if (!c.visible) continue;
+        const bool live = c.enabled;
+        Choice choice{Choice::What::Click, &c, plain(c.text)};
+        switch (c.control) {
+            case ui::ControlKind::Static:
+            case ui::ControlKind::GroupBox:
+                if (!c.text.empty()) text += "   " + plain(c.text) + "\n";
+                continue;
+            case ui::ControlKind::Edit:
+                choice.what = Choice::What::Type;
+                choice.label = labelFor(page, i);
+                if (!live || (c.style & ES_READONLY)) {
+                    text += "   " + choice.label + " " + shownValue(c) + "\n";
+                    continue;
+                }
+                break;
+            case ui::ControlKind::CheckBox:
+            case ui::ControlKind::RadioButton:
+                choice.label = std::string(c.check == BST_CHECKED ? "[x] " : "[ ] ") + choice.label;
+                break;
+            case ui::ControlKind::ComboBox:
+            case ui::ControlKind::ListView:
+                choice.what = Choice::What::Pick;
+                choice.label = labelFor(page, i);
+                break;
+            case ui::ControlKind::PushButton:
+            case ui::ControlKind::DefPushButton: break;
+            default: continue;
+        }
+        if (!live) continue;
+        if (choice.what != Choice::What::Click) choice.label += " " + shownValue(c);
+        choices.push_back(std::move(choice));
+        text += "  " + std::to_string(choices.size()) + ". " + choices.back().label + "\n";
+    }
+    return choices;
+}
+
+// false when the user gave no answer.
+bool act(const TtyOptions& options, std::FILE* out, const Choice& choice) {
+    const ui::WindowState& c = *choice.control;
+    if (choice.what == Choice::What::Click) {
+        ui::input::click(c.hwnd);
+        return true;
+    }
+    if (choice.what == Choice::What::Pick) {
+        for (size_t n = 0; n < c.items.size(); ++n)
+            std::fprintf(out, "    %zu. %s\n", n + 1, base::ansiToUtf8(c.items[n].text).c_str());
+        std::fprintf(out, "Number 1-%zu (empty to keep): ", c.items.size());
+        std::fflush(out);
+        const size_t n = numberIn(readLine(options).value_or(""), c.items.size());
+        if (n != 0) ui::input::selectItem(c.hwnd, static_cast<int>(n) - 1);
+        return true;
+    }
+    const std::string prompt = (choice.label.empty() ? std::string("Text") : plain(choice.label)) + " ";
+    std::string typed;
+    if (c.style & ES_PASSWORD) {
+        auto line = options.readHidden ? options.readHidden(prompt) : readHiddenInput(prompt);
+        if (!line || line->end != HiddenInput::End::Line) {
+            if (line) base::secureWipe(line->text);
+            return false;
+        }
+        typed = std::move(line->text);
+    } else {
+        std::fprintf(out, "%s(new text): ", prompt.c_str());
+        std::fflush(out);
+        auto line = readLine(options);
+        if (!line) return false;
+        typed = std::move(*line);
+    }
+    auto ansi = base::utf8ToAnsi(typed);
+    base::secureWipe(typed);
+    if (!ansi) {
+        std::fprintf(out, "The text cannot be used: %s\n", ansi.error().message.c_str());
+        return true;
+    }
+    ui::input::type(c.hwnd, *ansi);
+    base::secureWipe(*ansi);
+    return true;
+}
+
+}  // namespace
+
+bool isSheet(const Layout& layout) {
+    const auto* tab = byId(layout, kTabId);
+    return tab != nullptr && tab->control == ui::ControlKind::Tab;
+}
+
+bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
+    const auto* tab = byId(sheet, kTabId);
+    if (tab == nullptr) return true;
+    std::string text = "== " + plain(sheet.dialog.text) + " ==\nPages:";
+    for (size_t n = 0; n < tab->items.size(); ++n)
+        text += " p" + std::to_string(n + 1) + ". " + plain(tab->items[n].text) +
+                (static_cast<int>(n) == tab->selection ? "*" : "") + (n + 1 < tab->items.size() ? "," : "");
+    text += "\n";
+    Layout page;
+    for (const auto& c : sheet.controls)
+        if (c.kind == ui::WindowKind::Dialog && c.visible && describeDialog(c.hwnd, page)) break;
+    if (tab->selection >= 0 && static_cast<size_t>(tab->selection) < tab->items.size())
+        text += "-- " + plain(tab->items[static_cast<size_t>(tab->selection)].text) + " --\n";
+    const std::vector<Choice> choices = page.dialog.hwnd ? describePage(page, text) : std::vector<Choice>{};
+    const auto* apply = byId(sheet, ID_APPLY_NOW);
+    const bool canApply = apply && apply->enabled && apply->visible;
+    text += std::string("  pN: another page; ok") + (canApply ? "; apply" : "") + "; cancel\n";
+    std::fputs(text.c_str(), out);
+    if (!options.interactive) {
+        std::fputs("Nobody to ask: cancelled.\n", out);
+        return true;
+    }
+    for (;;) {
+        std::fputs("Choice: ", out);
+        std::fflush(out);
+        const auto answer = readLine(options);
+        if (!answer || answer->empty() || *answer == "cancel") return true;
+        if (*answer == "ok" || (*answer == "apply" && canApply)) {
+            if (const auto* button = byId(sheet, *answer == "ok" ? IDOK : ID_APPLY_NOW)) ui::input::click(button->hwnd);
+            return false;
+        }
+        if ((*answer)[0] == 'p') {
+            if (const size_t n = numberIn(answer->substr(1), tab->items.size())) {
+                ui::input::selectItem(tab->hwnd, static_cast<int>(n) - 1);
+                return false;
+            }
+        }
+        if (const size_t n = numberIn(*answer, choices.size())) return !act(options, out, choices[n - 1]);
+        std::fputs("Choose a number, pN, ok, apply or cancel.\n", out);
+    }
+}
+
+}  // namespace vlt::frontends::tty

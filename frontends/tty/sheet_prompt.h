@@ -1,0 +1,19 @@
+// A property sheet in the terminal: its pages as a numbered list, the current page's controls
+// as choices (buttons, check boxes, drop-down lists, lists, edits), and OK, Apply and Cancel.
+#pragma once
+
+#include <cstdio>
+
+#include "frontends/tty/dialog_layout.h"
+#include "frontends/tty/tty_frontend.h"
+
+namespace vlt::frontends::tty {
+
+// A sheet holds the tab control that switches its pages.
+bool isSheet(const Layout& layout);
+
+// Shows the sheet and does one thing the user chose; the sheet's thread handles it before the
+// next round. true when the user gave up: the caller cancels the sheet.
+bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet);
+
+}  // namespace vlt::frontends::tty

@@ -1,0 +1,179 @@
+// A property sheet of the window runtime shown by the Qt front end: its tabs, its pages inside
+// it and its buttons, driven through the widgets.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTest>
+
+#include "frontends/qt/qt_frontend.h"
+#include "qt/qt_support.h"
+#include "ui/input.h"
+#include "win32/commctrl.h"
+#include "win32/prsht.h"
+
+namespace vlt::testing::qt {
+namespace {
+
+constexpr int kNamePage = 7301;
+constexpr int kOptionsPage = 7302;
+
+struct Applied {
+    std::string name;
+    int check = -1;
+    LPARAM data = -1;
+    int applies = 0;
+};
+Applied* g_applied = nullptr;
+
+void changed(HWND page) { SendMessageA(GetParent(page), PSM_CHANGED, reinterpret_cast<WPARAM>(page), 0); }
+
+INT_PTR pageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            if (HWND combo = GetDlgItem(page, 201)) {
+                for (const char* text : {"RC2  [40]", "RC4  [128]"}) {
+                    const auto at = SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+                    SendMessageA(combo, CB_SETITEMDATA, static_cast<WPARAM>(at), 0x6600 + at);
+                }
+                SendMessageA(combo, CB_SETCURSEL, 0, 0);
+            }
+            return TRUE;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == EN_CHANGE || HIWORD(wParam) == BN_CLICKED || HIWORD(wParam) == CBN_SELCHANGE)
+                changed(page);
+            return FALSE;
+        case WM_NOTIFY:
+            if (reinterpret_cast<NMHDR*>(lParam)->code == PSN_APPLY) {
+                char text[64] = {};
+                if (GetDlgItemTextA(page, 100, text, sizeof text) > 0 || GetDlgItem(page, 100)) g_applied->name = text;
+                if (GetDlgItem(page, 200)) {
+                    g_applied->check = static_cast<int>(SendDlgItemMessageA(page, 200, BM_GETCHECK, 0, 0));
+                    const auto at = SendDlgItemMessageA(page, 201, CB_GETCURSEL, 0, 0);
+                    g_applied->data = SendDlgItemMessageA(page, 201, CB_GETITEMDATA, static_cast<WPARAM>(at), 0);
+                }
+                ++g_applied->applies;
+            }
+            return FALSE;
+        default: return FALSE;
+    }
+}
+
+class QtSheetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        using ui::ControlKind;
+        ui::DialogTemplate name;
+        name.resourceId = kNamePage;
+        name.caption = "Name";
+        name.cx = 200;
+        name.cy = 100;
+        name.style = WS_CHILD | WS_CAPTION;
+        name.controls = {{-1, ControlKind::Static, "Name:", 7, 10, 40, 8, 0, 0, 0},
+                         {100, ControlKind::Edit, "", 50, 8, 120, 14, WS_TABSTOP, 0, 0}};
+        ui::DialogTemplate options = name;
+        options.resourceId = kOptionsPage;
+        options.caption = "Options";
+        options.controls = {{200, ControlKind::CheckBox, "Delete after", 7, 10, 100, 10, WS_TABSTOP, 0, 0},
+                            {201, ControlKind::ComboBox, "", 7, 30, 120, 60, CBS_DROPDOWNLIST | WS_TABSTOP, 0, 0}};
+        ui::registerDialog(testModule(), name);
+        ui::registerDialog(testModule(), options);
+        ui::setFrontend(&frontend);
+        g_applied = &applied;
+    }
+    void TearDown() override { ui::setFrontend(nullptr); }
+
+    INT_PTR run() {
+        PROPSHEETPAGEA pages[2]{};
+        for (int i = 0; i < 2; ++i) {
+            pages[i].dwSize = sizeof pages[i];
+            pages[i].hInstance = testModule();
+            pages[i].pszTemplate = MAKEINTRESOURCEA(i == 0 ? kNamePage : kOptionsPage);
+            pages[i].pfnDlgProc = pageProc;
+        }
+        PROPSHEETHEADERA header{};
+        header.dwSize = sizeof header;
+        header.dwFlags = PSH_PROPSHEETPAGE;
+        header.hInstance = testModule();
+        header.pszCaption = "Two Pages";
+        header.nPages = 2;
+        header.ppsp = pages;
+        return PropertySheetA(&header);
+    }
+
+    frontends::QtFrontend frontend;
+    Applied applied;
+};
+
+template <typename T>
+T* inside(QWidget* sheet, int id) {
+    return sheet->findChild<T*>(QString("vlt_control_%1").arg(id));
+}
+
+TEST_F(QtSheetTest, TabsPagesAndApplyDrivenThroughTheWidgets) {
+    int phase = 0;
+    QDialog* sheet = nullptr;
+    auto timer = poll(
+        [&] {
+            sheet = findTopLevel<QDialog>("vlt_dialog_0");
+            if (!sheet) return false;
+            auto* tabs = sheet->findChild<QTabBar*>("vlt_tabs");
+            auto* apply = inside<QPushButton>(sheet, ID_APPLY_NOW);
+            QWidget* first = inside<QWidget>(sheet, kNamePage);
+            QWidget* second = inside<QWidget>(sheet, kOptionsPage);
+            if (!tabs || !apply || !first) return false;
+            switch (phase) {
+                case 0:
+                    EXPECT_EQ(sheet->windowTitle(), "Two Pages");
+                    EXPECT_EQ(tabs->count(), 2);
+                    EXPECT_EQ(tabs->tabText(1), "Options");
+                    EXPECT_EQ(tabs->currentIndex(), 0);
+                    EXPECT_TRUE(first->isVisible());
+                    EXPECT_FALSE(apply->isEnabled());
+                    // the page's controls lie inside the page, below the tabs
+                    EXPECT_EQ(inside<QLineEdit>(sheet, 100)->parentWidget(), first);
+                    EXPECT_GE(first->geometry().top(), tabs->geometry().bottom());
+                    typeText(inside<QLineEdit>(sheet, 100), "Ann");
+                    phase = 1;
+                    return false;
+                case 1:
+                    if (!apply->isEnabled()) return false;
+                    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+                    phase = 2;
+                    return false;
+                case 2: {
+                    if (!second || !second->isVisible() || tabs->currentIndex() != 1) return false;
+                    EXPECT_FALSE(first->isVisible());
+                    auto* combo = inside<QComboBox>(sheet, 201);
+                    EXPECT_EQ(combo->count(), 2);
+                    EXPECT_EQ(combo->currentIndex(), 0);
+                    QTest::mouseClick(inside<QCheckBox>(sheet, 200), Qt::LeftButton);
+                    emit combo->activated(1);
+                    phase = 3;
+                    return false;
+                }
+                case 3:
+                    if (!inside<QCheckBox>(sheet, 200)->isChecked() || inside<QComboBox>(sheet, 201)->currentIndex() != 1)
+                        return false;
+                    QTest::mouseClick(inside<QPushButton>(sheet, IDOK), Qt::LeftButton);
+                    return true;
+            }
+            return false;
+        },
+        [&] {
+            if (sheet) ui::input::close(reinterpret_cast<HWND>(sheet->property("vlt_hwnd").value<quintptr>()));
+        });
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(phase, 3);
+    EXPECT_EQ(applied.name, "Ann");
+    EXPECT_EQ(applied.check, BST_CHECKED);
+    EXPECT_EQ(applied.data, 0x6601);
+    EXPECT_EQ(applied.applies, 2);  // OK applies every page made
+}
+
+}  // namespace
+}  // namespace vlt::testing::qt

@@ -1,0 +1,50 @@
+// vlt control: the applet's property sheet, through the control-panel runner of the system
+// directory, as the tray's "&Settings" opens it.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "applet/resources.h"
+#include "base/paths.h"
+#include "cli.h"
+#include "shell/execute.h"
+
+namespace vlt::cli {
+namespace {
+
+const char* kControlHelp =
+    "usage: vlt control [--qt | --tty | --answers FILE [--transcript FILE]] [--yes|--no]\n"
+    "Opens \"VLT Certificate Settings\": your profile, the personal and system certificate\n"
+    "stores and the settings, in a window with a display, else in the terminal.\n";
+
+}  // namespace
+
+int cmdControl(const std::vector<std::string>& words) {
+    Args args(words, {"--qt", "--tty"}, {});
+    if (!args.ok()) return usageError(args.error(), kControlHelp);
+    if (args.flag("--help") || args.flag("-h")) return std::fputs(kControlHelp, stdout), kOk;
+    if (!args.operands().empty()) return usageError("unexpected " + args.operands().front(), kControlHelp);
+
+    const std::string dir = base::systemDir();
+    const std::string runner = dir + "/" + shell::kControlPanelRunner;
+    std::vector<std::string> argvText = {runner, dir + "/" + applet::kAppletFileName};
+    for (const char* flag : {"--qt", "--tty", "--yes", "--no"})
+        if (args.flag(flag)) argvText.emplace_back(flag);
+    for (const char* option : {"--answers", "--transcript"}) {
+        if (auto value = args.value(option)) {
+            argvText.emplace_back(option);
+            argvText.push_back(*value);
+        }
+    }
+    std::vector<char*> argv;
+    for (auto& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    execv(runner.c_str(), argv.data());
+    std::fprintf(stderr, "vlt: cannot start %s: %s\n", runner.c_str(), std::strerror(errno));
+    return kFailed;
+}
+
+}  // namespace vlt::cli
