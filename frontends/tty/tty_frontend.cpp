@@ -280,7 +280,8 @@ int TtyFrontend::messageBox(const ui::MessageBoxRequest& request) {
         for (auto& [hwnd, d] : m_dialogs->open)
             if (d.bar) d.bar->finish();
     }
-    std::fprintf(m_out, "%s: %s\n", request.caption.c_str(), request.text.c_str());
+    // Message boxes are the A-functions': their texts are in the ANSI code page.
+    std::fprintf(m_out, "%s: %s\n", base::ansiToUtf8(request.caption).c_str(), base::ansiToUtf8(request.text).c_str());
 
     const auto choices = ui::buttons(request.style);
     const int fallback = ui::defaultButton(request.style);

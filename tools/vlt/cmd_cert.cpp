@@ -5,12 +5,11 @@
 
 #include "applet/certificate_store.h"
 #include "applet/new_name_dialog.h"
-#include "applet/templates.h"
-#include "cli.h"
+#include "applet_scope.h"
+#include "hosts/shell/run_outcome.h"
 #include "registry/nls.h"
 #include "shared/certificate_record.h"
 #include "shared/file_header.h"
-#include "ui/framework.h"
 #include "win32/winuser.h"
 
 namespace vlt::cli {
@@ -49,25 +48,6 @@ std::optional<std::string> ansiName(const std::string& typed) {
     return *ansi;
 }
 
-// The applet's resources and a front end for its message boxes and the new-name dialog.
-class AppletScope {
-public:
-    explicit AppletScope(const host::FrontendChoice& choice) : m_frontend(choice, m_argc, m_argv) {
-        applet::registerAppletResources(applet::appletModule());
-        ui::AfxSetResourceHandle(applet::appletModule());
-    }
-    bool ok() const {
-        if (!m_frontend.ok()) std::fprintf(stderr, "vlt: %s\n", m_frontend.error().c_str());
-        return m_frontend.ok();
-    }
-
-private:
-    int m_argc = 1;
-    char m_name[4] = "vlt";
-    char* m_argv[2] = {m_name, nullptr};
-    host::FrontendScope m_frontend;
-};
-
 int list(const Args& args) {
     if (!args.operands().empty()) return usageError("cert list takes no names", kCertHelp);
     const auto listing = applet::listStore(storeOf(args));
@@ -81,7 +61,7 @@ int import(const Args& args) {
     if (as && args.flag("--no")) return usageError("--as answers yes; it cannot go with --no", kCertHelp);
     std::optional<std::string> newName;
     if (as && !(newName = ansiName(*as))) return kUsage;
-    host::FrontendChoice choice = frontendChoice(args);
+    frontends::FrontendChoice choice = frontendChoice(args);
     if (as) choice.yes = true;
     AppletScope scope(choice);
     if (!scope.ok()) return kFailed;

@@ -7,11 +7,9 @@
 #include <optional>
 
 #include "applet/settings_store.h"
-#include "applet/templates.h"
-#include "cli.h"
+#include "applet_scope.h"
 #include "ipc/ipc.h"
 #include "shared/registry_key.h"
-#include "ui/framework.h"
 
 namespace vlt::cli {
 namespace {
@@ -141,15 +139,8 @@ int cmdSettings(const std::vector<std::string>& words) {
     Args args(words, {}, {});
     if (!args.ok()) return usageError(args.error(), kSettingsHelp);
     if (args.flag("--help") || args.flag("-h")) return std::fputs(kSettingsHelp, stdout), kOk;
-    int argc = 1;
-    char name[] = "vlt";
-    char* argv[] = {name, nullptr};
-    host::FrontendScope frontend(frontendChoice(args), argc, argv);
-    if (!frontend.ok()) {
-        std::fprintf(stderr, "vlt: %s\n", frontend.error().c_str());
-        return kFailed;
-    }
-    applet::registerAppletResources(applet::appletModule());
+    AppletScope scope(frontendChoice(args));
+    if (!scope.ok()) return kFailed;
     const auto& operands = args.operands();
     if (operands.empty()) return show(current());
     if (operands.front() != "set") return usageError("unknown settings command '" + operands.front() + "'", kSettingsHelp);
