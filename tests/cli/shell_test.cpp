@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "run_vlt.h"
+#include "shellext/resources.h"
 #include "support/fixtures.h"
 #include "support/sandbox.h"
 
@@ -69,15 +70,17 @@ TEST(Shell, RunsCommandsWithScriptedAnswers) {
     fs::remove(file);
 
     // Unlock: the password dialog answered by the script, the progress dialog left to its worker.
-    writeFile(box.path("answers"), std::string("dialog 130 type 1000 \"Lantern-Frost 1984\"; click 1\n"));
+    const std::string password = "dialog " + std::to_string(shellext::kPasswordDialog);
+    writeFile(box.path("answers"), password + " type " + std::to_string(shellext::kPasswordEdit) +
+                                       " \"Lantern-Frost 1984\"; click 1\n");
     const std::string transcript = box.path("transcript");
     const auto unlocked = runShell({"--answers", box.path("answers"), "--transcript", transcript, "--verb", "2", file + ".Vtf"});
     EXPECT_EQ(unlocked.status, 0) << unlocked.err << unlocked.out;
     EXPECT_EQ(readFile(file), std::vector<unsigned char>({'t', 'h', 'e', ' ', 'p', 'l', 'a', 'n'}));
     const auto shown = readFile(transcript);
     const std::string text(shown.begin(), shown.end());
-    EXPECT_NE(text.find("dialog 130"), std::string::npos) << text;
-    EXPECT_NE(text.find("dialog 1020"), std::string::npos) << text;
+    EXPECT_NE(text.find(password), std::string::npos) << text;
+    EXPECT_NE(text.find("dialog " + std::to_string(shellext::kProgressDialog)), std::string::npos) << text;
 
     // Secure delete, confirmed by the script; the default answer (Cancel) would keep the file.
     writeFile(box.path("no"), std::string("\n"));

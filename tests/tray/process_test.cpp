@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "cli/run_vlt.h"
+#include "shellext/resources.h"
 #include "support/fixtures.h"
 #include "support/sandbox.h"
 
@@ -137,7 +138,7 @@ TEST(TrayProcess, CountdownAfterAnUnlockLocksTheProfileAgain) {
     EXPECT_EQ(again.status, 1) << again.err;
     EXPECT_FALSE(fileExists(box.path("len-1000.bin")));
     EXPECT_FALSE(cachePresent());
-    writeFile(box.path("answers.txt"), std::string("dialog 130 cancel\n"));
+    writeFile(box.path("answers.txt"), "dialog " + std::to_string(shellext::kPasswordDialog) + " cancel\n");
     const auto asked = runVlt({"unlock", "--answers", box.path("answers.txt"), "--transcript", box.path("shown.txt"), second});
     EXPECT_EQ(asked.status, 1);
     const auto seen = readFile(box.path("shown.txt"));
