@@ -7,7 +7,7 @@
 
 namespace vlt::cli {
 
-AppletScope::AppletScope(const host::FrontendChoice& choice) : m_frontend(choice, m_argc, m_argv) {
+AppletScope::AppletScope(const frontends::FrontendChoice& choice) : m_frontend(choice, m_argc, m_argv) {
     applet::registerAppletResources(applet::appletModule());
     ui::AfxSetResourceHandle(applet::appletModule());
 }

@@ -8,7 +8,7 @@ namespace vlt::cli {
 
 class AppletScope {
 public:
-    explicit AppletScope(const host::FrontendChoice& choice);
+    explicit AppletScope(const frontends::FrontendChoice& choice);
     // false, after a message, when no front end could be made.
     bool ok() const;
 
@@ -16,7 +16,7 @@ private:
     int m_argc = 1;
     char m_name[4] = "vlt";
     char* m_argv[2] = {m_name, nullptr};
-    host::FrontendScope m_frontend;
+    frontends::FrontendScope m_frontend;
 };
 
 }  // namespace vlt::cli

@@ -6,6 +6,7 @@
 #include "applet/certificate_store.h"
 #include "applet/new_name_dialog.h"
 #include "applet_scope.h"
+#include "hosts/shell/run_outcome.h"
 #include "registry/nls.h"
 #include "shared/certificate_record.h"
 #include "shared/file_header.h"
@@ -60,7 +61,7 @@ int import(const Args& args) {
     if (as && args.flag("--no")) return usageError("--as answers yes; it cannot go with --no", kCertHelp);
     std::optional<std::string> newName;
     if (as && !(newName = ansiName(*as))) return kUsage;
-    host::FrontendChoice choice = frontendChoice(args);
+    frontends::FrontendChoice choice = frontendChoice(args);
     if (as) choice.yes = true;
     AppletScope scope(choice);
     if (!scope.ok()) return kFailed;
