@@ -77,6 +77,7 @@ public:
     UINT popupMenu(const ui::PopupMenuRequest& r) override { return m_inner.popupMenu(r); }
     bool notifyIcon(const ui::NotifyIconRequest& r) override { return m_inner.notifyIcon(r); }
     bool showNotification(const ui::NotificationRequest& r) override { return m_inner.showNotification(r); }
+    void beep(UINT type) override { m_inner.beep(type); }
     bool cursorPos(POINT& p) override { return m_inner.cursorPos(p); }
     bool runsEventLoop() const override { return m_inner.runsEventLoop(); }
     void processEvents(std::chrono::steady_clock::time_point until, const std::function<bool()>& stop) override {

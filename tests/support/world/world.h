@@ -37,6 +37,7 @@ public:
     void windowChanged(HWND hwnd, ui::Change what) override;
     void windowClosing(HWND hwnd) override;
     UINT popupMenu(const ui::PopupMenuRequest& request) override;
+    void beep(UINT type) override { headless.beep(type); }
 };
 
 class World {
