@@ -1,5 +1,6 @@
 #include "frontends/tty/sheet_prompt.h"
 
+#include <functional>
 #include <iostream>
 
 #include "base/codepage.h"
@@ -140,23 +141,19 @@ bool isSheet(const Layout& layout) {
     return tab != nullptr && tab->control == ui::ControlKind::Tab;
 }
 
-bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
-    const auto* tab = byId(sheet, kTabId);
-    if (tab == nullptr) return true;
-    std::string text = "== " + plain(sheet.dialog.text) + " ==\nPages:";
-    for (size_t n = 0; n < tab->items.size(); ++n)
-        text += " p" + std::to_string(n + 1) + ". " + plain(tab->items[n].text) +
-                (static_cast<int>(n) == tab->selection ? "*" : "") + (n + 1 < tab->items.size() ? "," : "");
-    text += "\n";
-    Layout page;
+namespace {
+
+// The current page's text and choices under `text`.
+std::vector<Choice> describeCurrentPage(const Layout& sheet, Layout& page, std::string& text) {
     for (const auto& c : sheet.controls)
         if (c.kind == ui::WindowKind::Dialog && c.visible && describeDialog(c.hwnd, page)) break;
-    if (tab->selection >= 0 && static_cast<size_t>(tab->selection) < tab->items.size())
-        text += "-- " + plain(tab->items[static_cast<size_t>(tab->selection)].text) + " --\n";
-    const std::vector<Choice> choices = page.dialog.hwnd ? describePage(page, text) : std::vector<Choice>{};
-    const auto* apply = byId(sheet, ID_APPLY_NOW);
-    const bool canApply = apply && apply->enabled && apply->visible;
-    text += std::string("  pN: another page; ok") + (canApply ? "; apply" : "") + "; cancel\n";
+    return page.dialog.hwnd ? describePage(page, text) : std::vector<Choice>{};
+}
+
+// Shows `text`, then reads answers until one does something: a choice's number, or a word
+// `word` handles (true = done). true when the user gave up.
+bool converse(const TtyOptions& options, std::FILE* out, const std::string& text, const std::vector<Choice>& choices,
+              const std::function<bool(const std::string&)>& word, const char* help) {
     std::fputs(text.c_str(), out);
     if (!options.interactive) {
         std::fputs("Nobody to ask: cancelled.\n", out);
@@ -167,19 +164,77 @@ bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
         std::fflush(out);
         const auto answer = readLine(options);
         if (!answer || answer->empty() || *answer == "cancel") return true;
-        if (*answer == "ok" || (*answer == "apply" && canApply)) {
-            if (const auto* button = byId(sheet, *answer == "ok" ? IDOK : ID_APPLY_NOW)) ui::input::click(button->hwnd);
-            return false;
-        }
-        if ((*answer)[0] == 'p') {
-            if (const size_t n = numberIn(answer->substr(1), tab->items.size())) {
-                ui::input::selectItem(tab->hwnd, static_cast<int>(n) - 1);
-                return false;
-            }
-        }
+        if (word(*answer)) return false;
         if (const size_t n = numberIn(*answer, choices.size())) return !act(options, out, choices[n - 1]);
-        std::fputs("Choose a number, pN, ok, apply or cancel.\n", out);
+        std::fputs(help, out);
     }
+}
+
+// A wizard: its caption names the step; the page, then Back, Next and Finish as they can be
+// pressed (Finish under its own text when a page renamed it).
+bool askWizard(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
+    std::string text = "== " + plain(sheet.dialog.text) + " ==\n";
+    Layout page;
+    const std::vector<Choice> choices = describeCurrentPage(sheet, page, text);
+    const std::pair<const char*, int> buttons[] = {{"back", ID_WIZBACK}, {"next", ID_WIZNEXT}, {"finish", ID_WIZFINISH}};
+    std::vector<std::pair<std::string, HWND>> usable;
+    text += " ";
+    for (const auto& [name, id] : buttons) {
+        const auto* button = byId(sheet, id);
+        if (button == nullptr || !button->visible || !button->enabled) continue;
+        usable.emplace_back(name, button->hwnd);
+        const std::string label = plain(button->text);
+        text += std::string(" ") + name + (id == ID_WIZFINISH && label != "Finish" ? " (" + label + ")" : "") + ";";
+    }
+    text += " cancel\n";
+    return converse(
+        options, out, text, choices,
+        [&](const std::string& answer) {
+            for (const auto& [name, hwnd] : usable)
+                if (answer == name) {
+                    ui::input::click(hwnd);
+                    return true;
+                }
+            return false;
+        },
+        "Choose a number, back, next, finish or cancel.\n");
+}
+
+}  // namespace
+
+bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
+    if (byId(sheet, ID_WIZNEXT) != nullptr) return askWizard(options, out, sheet);
+    const auto* tab = byId(sheet, kTabId);
+    if (tab == nullptr) return true;
+    std::string text = "== " + plain(sheet.dialog.text) + " ==\nPages:";
+    for (size_t n = 0; n < tab->items.size(); ++n)
+        text += " p" + std::to_string(n + 1) + ". " + plain(tab->items[n].text) +
+                (static_cast<int>(n) == tab->selection ? "*" : "") + (n + 1 < tab->items.size() ? "," : "");
+    text += "\n";
+    if (tab->selection >= 0 && static_cast<size_t>(tab->selection) < tab->items.size())
+        text += "-- " + plain(tab->items[static_cast<size_t>(tab->selection)].text) + " --\n";
+    Layout page;
+    const std::vector<Choice> choices = describeCurrentPage(sheet, page, text);
+    const auto* apply = byId(sheet, ID_APPLY_NOW);
+    const bool canApply = apply && apply->enabled && apply->visible;
+    text += std::string("  pN: another page; ok") + (canApply ? "; apply" : "") + "; cancel\n";
+    return converse(
+        options, out, text, choices,
+        [&](const std::string& answer) {
+            if (answer == "ok" || (answer == "apply" && canApply)) {
+                if (const auto* button = byId(sheet, answer == "ok" ? IDOK : ID_APPLY_NOW))
+                    ui::input::click(button->hwnd);
+                return true;
+            }
+            if (answer[0] == 'p') {
+                if (const size_t n = numberIn(answer.substr(1), tab->items.size())) {
+                    ui::input::selectItem(tab->hwnd, static_cast<int>(n) - 1);
+                    return true;
+                }
+            }
+            return false;
+        },
+        "Choose a number, pN, ok, apply or cancel.\n");
 }
 
 }  // namespace vlt::frontends::tty

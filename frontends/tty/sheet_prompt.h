@@ -1,5 +1,6 @@
 // A property sheet in the terminal: its pages as a numbered list, the current page's controls
 // as choices (buttons, check boxes, drop-down lists, lists, edits), and OK, Apply and Cancel.
+// A wizard shows its caption (the step) and its page, with Back, Next, Finish and Cancel.
 #pragma once
 
 #include <cstdio>

@@ -169,6 +169,9 @@ INT_PTR CPropertyPage::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     const auto* psp = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
     auto* page = psp ? reinterpret_cast<CPropertyPage*>(psp->lParam) : nullptr;
     if (page == nullptr) return FALSE;
+    // The sheet object owns its window before its first page initialises, so that pages can
+    // reach it (wizard buttons, title) from OnInitDialog and their first OnSetActive.
+    if (t_sheetCreating != nullptr && t_sheetCreating->m_hWnd == nullptr) t_sheetCreating->SubclassWindow(::GetParent(hwnd));
     page->m_bFirstSetActive = true;
     return page->AttachInitDialog(hwnd, wParam, lParam);
 }
@@ -190,6 +193,9 @@ void CPropertyPage::OnOK() {}
 void CPropertyPage::OnCancel() {}
 void CPropertyPage::OnReset() { OnCancel(); }
 BOOL CPropertyPage::OnQueryCancel() { return TRUE; }
+LRESULT CPropertyPage::OnWizardBack() { return 0; }
+LRESULT CPropertyPage::OnWizardNext() { return 0; }
+BOOL CPropertyPage::OnWizardFinish() { return TRUE; }
 
 void CPropertyPage::SetModified(BOOL changed) {
     if (m_hWnd == nullptr) return;
@@ -208,6 +214,9 @@ BOOL CPropertyPage::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
             *result = 0;
             return TRUE;
         case PSN_QUERYCANCEL: *result = OnQueryCancel() ? FALSE : TRUE; return TRUE;
+        case PSN_WIZBACK: *result = OnWizardBack(); return TRUE;
+        case PSN_WIZNEXT: *result = OnWizardNext(); return TRUE;
+        case PSN_WIZFINISH: *result = OnWizardFinish() ? FALSE : TRUE; return TRUE;
         default: return CDialog::OnNotify(wParam, lParam, result);
     }
 }
@@ -273,6 +282,16 @@ void CPropertySheet::SetTitle(LPCSTR text, UINT style) {
     else m_psh.dwFlags &= ~static_cast<DWORD>(PSH_PROPTITLE);
 }
 
+void CPropertySheet::SetWizardMode() { m_psh.dwFlags |= PSH_WIZARD; }
+
+void CPropertySheet::SetWizardButtons(DWORD flags) {
+    if (m_hWnd != nullptr) ::SendMessageA(m_hWnd, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+}
+
+void CPropertySheet::SetFinishText(LPCSTR text) {
+    if (m_hWnd != nullptr) ::SendMessageA(m_hWnd, PSM_SETFINISHTEXTA, 0, reinterpret_cast<LPARAM>(text));
+}
+
 BOOL CPropertySheet::OnInitDialog() { return TRUE; }
 
 LRESULT CPropertySheet::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -285,7 +304,7 @@ int CPropertySheet::SheetCallback(HWND hwnd, UINT msg, LPARAM) {
     CPropertySheet* sheet = t_sheetCreating;
     t_sheetCreating = nullptr;
     // The sheet's own initialisation, as the framework runs it on the sheet's WM_INITDIALOG.
-    if (sheet->SubclassWindow(hwnd)) WndProc(hwnd, WM_INITDIALOG, 0, 0);
+    if (sheet->m_hWnd == hwnd || sheet->SubclassWindow(hwnd)) WndProc(hwnd, WM_INITDIALOG, 0, 0);
     return 0;
 }
 
@@ -305,6 +324,7 @@ INT_PTR CPropertySheet::DoModal() {
     const INT_PTR result = PropertySheetA(&m_psh);
     t_sheetCreating = outer;
     if (result < 0) return -1;
+    if (m_psh.dwFlags & PSH_WIZARD) return result > 0 ? ID_WIZFINISH : IDCANCEL;
     return result > 0 ? IDOK : IDCANCEL;
 }
 

@@ -94,6 +94,12 @@ public:
     virtual void OnReset();
     // Cancel pressed. Default TRUE; FALSE keeps the sheet open.
     virtual BOOL OnQueryCancel();
+    // Wizards: Back or Next pressed. 0 goes to the neighbour, -1 stays, a page's template id
+    // goes to that page. Default 0.
+    virtual LRESULT OnWizardBack();
+    virtual LRESULT OnWizardNext();
+    // Wizards: Finish pressed. TRUE closes the wizard, FALSE keeps it open. Default TRUE.
+    virtual BOOL OnWizardFinish();
     // Marks the page changed (PSM_CHANGED) or unchanged (PSM_UNCHANGED); the sheet's Apply
     // button is enabled while some page is marked.
     void SetModified(BOOL changed = TRUE);
@@ -133,6 +139,13 @@ public:
     int GetActiveIndex() const;
     BOOL SetActivePage(int index);
     BOOL SetActivePage(CPropertyPage* page);
+    // Before DoModal: the sheet becomes a wizard (Back, Next, Finish, Cancel; no tabs). A
+    // wizard's DoModal returns ID_WIZFINISH when finished, IDCANCEL when cancelled.
+    void SetWizardMode();
+    // PSWIZB_BACK, PSWIZB_NEXT, PSWIZB_FINISH, PSWIZB_DISABLEDFINISH.
+    void SetWizardButtons(DWORD flags);
+    // The Finish button's text; Back is hidden and Finish replaces Next.
+    void SetFinishText(LPCSTR text);
 
     PROPSHEETHEADERA m_psh{};
     std::string m_strCaption;

@@ -20,8 +20,17 @@
 // "Properties for %s"), PSM_GETCURRENTPAGEHWND, PSM_APPLY, PSM_PRESSBUTTON, PSM_GETTABCONTROL;
 // PSCB_INITIALIZED once the start page is shown; PSPCB_ADDREF/CREATE/RELEASE for pages with
 // PSP_USECALLBACK; the sheet destroys the page handles it was given.
-// Left out: wizards (PSH_WIZARD) and modeless sheets (ERROR_NOT_SUPPORTED), templates in
-// memory (PSP_DLGINDIRECT), PSM_ADDPAGE/REMOVEPAGE, icons, help.
+//
+// A wizard (PSH_WIZARD) keeps its tab control hidden (it still tracks the current page) and has
+// "< &Back", "&Next >", "Finish" and "Cancel" under the pages, in the old style: Finish takes
+// Next's place while PSWIZB_FINISH or PSWIZB_DISABLEDFINISH is set. Back and Next ask the
+// current page (PSN_WIZBACK, PSN_WIZNEXT: -1 stays, 0 the neighbour, a resource number that
+// page), then PSN_KILLACTIVE, then PSN_SETACTIVE on arrival (a page refusing is skipped in the
+// direction of travel). Finish asks PSN_WIZFINISH (non-zero keeps the wizard open) and ends
+// with 1; Cancel ends with 0. PSM_SETFINISHTEXTA hides Back and Next and shows Finish enabled
+// with the text. Enter presses whichever of Next and Finish is shown.
+// Left out: modeless sheets (ERROR_NOT_SUPPORTED), templates in memory (PSP_DLGINDIRECT),
+// PSM_ADDPAGE/REMOVEPAGE, icons, help, PSH_WIZARDHASFINISH.
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -63,6 +72,9 @@ struct Sheet {
     int creating = -1;  // the page whose WM_INITDIALOG runs (its handle is not known yet)
     HWND tab = nullptr;
     HWND apply = nullptr;
+    bool wizard = false;
+    HWND back = nullptr, next = nullptr, finish = nullptr;
+    bool finishText = false;  // PSM_SETFINISHTEXTA was sent: Back and Next stay hidden
     ChildPlacement pagePlace;
     INT_PTR result = 0;
 };
@@ -216,8 +228,83 @@ void cancel(Sheet& sheet) {
     EndDialog(sheet.hwnd, sheet.result);
 }
 
+// Makes `button` the sheet's default push button and `other` a plain one.
+void setDefaultButton(HWND button, HWND other) {
+    for (HWND h : {button, other}) {
+        bool diff = false;
+        {
+            auto& s = state();
+            std::lock_guard lock(s.mutex);
+            auto w = findLocked(h);
+            if (!w) continue;
+            const ControlKind kind = h == button ? ControlKind::DefPushButton : ControlKind::PushButton;
+            diff = w->control != kind;
+            w->control = kind;
+            w->style = (w->style & ~static_cast<DWORD>(BS_TYPEMASK)) | (h == button ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+        }
+        if (diff) changed(h, Change::Style);
+    }
+}
+
+void setWizardButtons(Sheet& sheet, DWORD flags) {
+    if (!sheet.wizard) return;
+    EnableWindow(sheet.back, (flags & PSWIZB_BACK) ? TRUE : FALSE);
+    if (flags & (PSWIZB_FINISH | PSWIZB_DISABLEDFINISH)) {
+        ShowWindow(sheet.next, SW_HIDE);
+        EnableWindow(sheet.finish, (flags & PSWIZB_FINISH) ? TRUE : FALSE);
+        ShowWindow(sheet.finish, SW_SHOW);
+        setDefaultButton(sheet.finish, sheet.next);
+    } else {
+        ShowWindow(sheet.finish, SW_HIDE);
+        EnableWindow(sheet.next, (flags & PSWIZB_NEXT) ? TRUE : FALSE);
+        ShowWindow(sheet.next, SW_SHOW);
+        setDefaultButton(sheet.next, sheet.finish);
+    }
+}
+
+void setFinishText(Sheet& sheet, LPCSTR text) {
+    if (!sheet.wizard) return;
+    sheet.finishText = true;
+    SetWindowTextA(sheet.finish, textOrResource(sheet.module, text).c_str());
+    ShowWindow(sheet.back, SW_HIDE);
+    ShowWindow(sheet.next, SW_HIDE);
+    EnableWindow(sheet.finish, TRUE);
+    ShowWindow(sheet.finish, SW_SHOW);
+    setDefaultButton(sheet.finish, sheet.next);
+}
+
+// Back (step -1) or Next (+1): the page may stay, name where to go, or let the neighbour come.
+void wizardMove(Sheet& sheet, UINT code, int step) {
+    if (sheet.current < 0) return;
+    const LRESULT answer = notifyPage(sheet, sheet.current, code);
+    if (answer == -1) return;
+    int target = answer == 0 ? sheet.current + step : pageWithTemplate(sheet, static_cast<int>(answer));
+    const int count = static_cast<int>(sheet.pages.size());
+    if (target < 0 || target >= count || target == sheet.current || !leave(sheet)) return;
+    for (; target >= 0 && target < count; target += step)
+        if (target != sheet.current && enter(sheet, target)) return;
+}
+
+void wizardFinish(Sheet& sheet) {
+    if (sheet.current < 0 || notifyPage(sheet, sheet.current, PSN_WIZFINISH) != 0) return;
+    sheet.result = 1;
+    EndDialog(sheet.hwnd, sheet.result);
+}
+
+// Enter: the default of Next and Finish, when the user could press it.
+void pressDefault(Sheet& sheet) {
+    for (HWND h : {sheet.next, sheet.finish})
+        if (IsWindowVisible(h) && IsWindowEnabled(h)) {
+            SendMessageA(sheet.hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(h), BN_CLICKED), reinterpret_cast<LPARAM>(h));
+            return;
+        }
+}
+
 void press(Sheet& sheet, int button) {
     switch (button) {
+        case PSBTN_BACK: wizardMove(sheet, PSN_WIZBACK, -1); break;
+        case PSBTN_NEXT: wizardMove(sheet, PSN_WIZNEXT, +1); break;
+        case PSBTN_FINISH: wizardFinish(sheet); break;
         case PSBTN_OK:
             if (apply(sheet, true)) EndDialog(sheet.hwnd, sheet.result);
             break;
@@ -240,7 +327,13 @@ LRESULT sheetWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND:
             if (HIWORD(wParam) != BN_CLICKED) break;
             switch (LOWORD(wParam)) {
-                case IDOK: press(*sheet, PSBTN_OK); return 0;
+                case IDOK:
+                    if (sheet->wizard) pressDefault(*sheet);
+                    else press(*sheet, PSBTN_OK);
+                    return 0;
+                case ID_WIZBACK: press(*sheet, PSBTN_BACK); return 0;
+                case ID_WIZNEXT: press(*sheet, PSBTN_NEXT); return 0;
+                case ID_WIZFINISH: press(*sheet, PSBTN_FINISH); return 0;
                 case IDCANCEL: press(*sheet, PSBTN_CANCEL); return 0;
                 case ID_APPLY_NOW: press(*sheet, PSBTN_APPLYNOW); return 0;
                 default: break;
@@ -283,6 +376,8 @@ LRESULT sheetWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case PSM_GETTABCONTROL: return reinterpret_cast<LRESULT>(sheet->tab);
         case PSM_APPLY: return apply(*sheet, false) ? TRUE : FALSE;
         case PSM_PRESSBUTTON: press(*sheet, static_cast<int>(wParam)); return 0;
+        case PSM_SETWIZBUTTONS: setWizardButtons(*sheet, static_cast<DWORD>(lParam)); return 0;
+        case PSM_SETFINISHTEXTA: setFinishText(*sheet, reinterpret_cast<LPCSTR>(lParam)); return 0;
         default: break;
     }
     return DefDlgProcA(hwnd, msg, wParam, lParam);
@@ -304,6 +399,36 @@ HWND addControl(HWND sheet, HINSTANCE module, ControlKind kind, const char* clas
     p.hasControlKind = true;
     p.control = kind;
     return createWindow(p);
+}
+
+HWND addButton(const Sheet& sheet, bool isDefault, const char* text, int id, DWORD style, int x, int y) {
+    return addControl(sheet.hwnd, sheet.module, isDefault ? ControlKind::DefPushButton : ControlKind::PushButton,
+                      "Button", text, id, style | WS_TABSTOP | (isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), x, y,
+                      kButtonCx, kButtonCy);
+}
+
+// OK, Cancel and (unless PSH_NOAPPLYNOW) a disabled Apply at the bottom right.
+void addSheetButtons(Sheet& sheet, int sheetCx, int y) {
+    const bool hasApply = !(sheet.flags & PSH_NOAPPLYNOW);
+    const int applyX = sheetCx - kMargin - kButtonCx;
+    const int cancelX = hasApply ? applyX - kMargin - kButtonCx : applyX;
+    addButton(sheet, true, "OK", IDOK, 0, cancelX - kMargin - kButtonCx, y);
+    addButton(sheet, false, "Cancel", IDCANCEL, 0, cancelX, y);
+    if (hasApply) sheet.apply = addButton(sheet, false, "&Apply", ID_APPLY_NOW, WS_DISABLED, applyX, y);
+}
+
+// Back and Next side by side (Finish hidden in Next's place), Cancel apart at the right.
+void addWizardButtons(Sheet& sheet, int sheetCx, int ruleY, int y) {
+    ShowWindow(sheet.tab, SW_HIDE);
+    addControl(sheet.hwnd, sheet.module, ControlKind::Separator, "Static", "", -1, SS_ETCHEDHORZ, 0, ruleY,
+               sheetCx, 1);
+    const int cancelX = sheetCx - kMargin - kButtonCx;
+    const int nextX = cancelX - 2 * kMargin - kButtonCx;
+    sheet.back = addButton(sheet, false, "< &Back", ID_WIZBACK, 0, nextX - kButtonCx, y);
+    sheet.next = addButton(sheet, true, "&Next >", ID_WIZNEXT, 0, nextX, y);
+    sheet.finish = addButton(sheet, false, "Finish", ID_WIZFINISH, 0, nextX, y);
+    ShowWindow(sheet.finish, SW_HIDE);
+    addButton(sheet, false, "Cancel", IDCANCEL, 0, cancelX, y);
 }
 
 void destroyPages(std::vector<Page>& pages) {
@@ -387,12 +512,13 @@ INT_PTR PropertySheetA(LPCPROPSHEETHEADERA lppsph) {
         return -1;
     }
     const PROPSHEETHEADERA& header = *lppsph;
-    if (header.dwFlags & (PSH_WIZARD | PSH_MODELESS)) {
+    if (header.dwFlags & PSH_MODELESS) {
         SetLastError(ERROR_NOT_SUPPORTED);
         return -1;
     }
     auto sheet = std::make_shared<Sheet>();
     sheet->flags = header.dwFlags;
+    sheet->wizard = (header.dwFlags & PSH_WIZARD) != 0;
     sheet->module = header.hInstance;
     if (!takePages(header, sheet->pages)) return -1;
 
@@ -407,11 +533,13 @@ INT_PTR PropertySheetA(LPCPROPSHEETHEADERA lppsph) {
         pageCx = std::max(pageCx, t->cx);
         pageCy = std::max(pageCy, t->cy);
     }
+    // A wizard's pages lie where its hidden tab control would show them, over a rule.
     const int tabCy = kTabHeader + pageCy + kMargin;
-    const int buttonsY = kMargin + tabCy + kMargin;
-    const int sheetCx = pageCx + 4 * kMargin;
+    const int ruleY = kMargin + pageCy + kMargin;
+    const int buttonsY = sheet->wizard ? ruleY + 2 * kMargin : kMargin + tabCy + kMargin;
+    const int sheetCx = pageCx + (sheet->wizard ? 2 : 4) * kMargin;
     const int sheetCy = buttonsY + kButtonCy + kMargin;
-    sheet->pagePlace = ChildPlacement{2 * kMargin, kMargin + kTabHeader};
+    sheet->pagePlace = sheet->wizard ? ChildPlacement{kMargin, kMargin} : ChildPlacement{2 * kMargin, kMargin + kTabHeader};
 
     std::string caption = textOrResource(header.hInstance, header.pszCaption);
     if (header.dwFlags & PSH_PROPTITLE) caption = "Properties for " + caption;
@@ -447,20 +575,9 @@ INT_PTR PropertySheetA(LPCPROPSHEETHEADERA lppsph) {
         item.pszText = sheet->pages[i].handle->caption.data();
         SendMessageA(sheet->tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
     }
-    int x = sheetCx - kMargin - kButtonCx;
-    const bool hasApply = !(header.dwFlags & PSH_NOAPPLYNOW);
-    const int applyX = x;
-    if (hasApply) x -= kMargin + kButtonCx;
-    const int cancelX = x;
-    const int okX = x - kMargin - kButtonCx;
-    addControl(hwnd, header.hInstance, vlt::ui::ControlKind::DefPushButton, "Button", "OK", IDOK,
-               WS_TABSTOP | BS_DEFPUSHBUTTON, okX, buttonsY, kButtonCx, kButtonCy);
-    addControl(hwnd, header.hInstance, vlt::ui::ControlKind::PushButton, "Button", "Cancel", IDCANCEL,
-               WS_TABSTOP | BS_PUSHBUTTON, cancelX, buttonsY, kButtonCx, kButtonCy);
-    if (hasApply)
-        sheet->apply = addControl(hwnd, header.hInstance, vlt::ui::ControlKind::PushButton, "Button", "&Apply",
-                                  ID_APPLY_NOW, WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, applyX, buttonsY,
-                                  kButtonCx, kButtonCy);
+    if (sheet->wizard) addWizardButtons(*sheet, sheetCx, ruleY, buttonsY);
+    else addSheetButtons(*sheet, sheetCx, buttonsY);
+
 
     // The start page, else the first page that accepts.
     const int count = static_cast<int>(sheet->pages.size());

@@ -1,5 +1,5 @@
 // PropertySheetA driven step by step on the sheet's own thread: page order and start page,
-// lazy pages, refusals, Apply, OK, Cancel and titles.
+// lazy pages, refusals, Apply, OK, Cancel and titles; wizards: their buttons, moves and ends.
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,6 +24,7 @@ struct PageBehaviour {
     bool refuseSet = false;
     LRESULT applyAnswer = PSNRET_NOERROR;
     bool refuseCancel = false;
+    LRESULT backAnswer = 0, nextAnswer = 0, finishAnswer = 0;
 };
 
 class PropertySheetTest : public ::testing::Test {
@@ -69,6 +70,9 @@ protected:
             case PSN_APPLY: name = nm->lParam ? "apply-ok" : "apply"; answer = page->applyAnswer; break;
             case PSN_QUERYCANCEL: name = "query"; answer = page->refuseCancel; break;
             case PSN_RESET: name = "reset"; break;
+            case PSN_WIZBACK: name = "back"; answer = page->backAnswer; break;
+            case PSN_WIZNEXT: name = "next"; answer = page->nextAnswer; break;
+            case PSN_WIZFINISH: name = "finish"; answer = page->finishAnswer; break;
             default: return FALSE;
         }
         s_current->log.push_back(std::to_string(page->number) + ":" + name);
@@ -119,6 +123,21 @@ protected:
     }
     static void press(HWND sheet, int id) { EXPECT_TRUE(ui::input::now::click(GetDlgItem(sheet, id))) << id; }
     static bool enabled(HWND sheet, int id) { return IsWindowEnabled(GetDlgItem(sheet, id)) != FALSE; }
+    static bool visible(HWND sheet, int id) { return IsWindowVisible(GetDlgItem(sheet, id)) != FALSE; }
+    // Which of Back, Next, Finish are visible and enabled: e.g. "B n -" (Back usable, Next
+    // disabled, Finish hidden).
+    static std::string wizardButtons(HWND sheet) {
+        std::string out;
+        const char* names[3] = {"b", "n", "f"};
+        const int ids[3] = {ID_WIZBACK, ID_WIZNEXT, ID_WIZFINISH};
+        for (int i = 0; i < 3; ++i) {
+            if (i > 0) out += ' ';
+            if (!visible(sheet, ids[i])) out += '-';
+            else out += enabled(sheet, ids[i]) ? static_cast<char>(names[i][0] - 32) : names[i][0];
+        }
+        return out;
+    }
+    static void setWizardButtons(HWND sheet, DWORD flags) { SendMessageA(sheet, PSM_SETWIZBUTTONS, 0, flags); }
 
     HeadlessScope ui;
     PageBehaviour pages[3];
@@ -259,10 +278,72 @@ TEST_F(PropertySheetTest, HeadlessScriptsSelectTabsAndPressTheSheetsButtons) {
     EXPECT_EQ(text.find("note"), std::string::npos) << text;
 }
 
+TEST_F(PropertySheetTest, WizardButtonsFollowTheFlagsAndPagesChooseWhereBackAndNextGo) {
+    pages[2].backAnswer = kFirst;
+    pages[2].finishAnswer = TRUE;
+    steps = {[&](HWND sheet) {
+        EXPECT_FALSE(visible(sheet, kTab)) << "a wizard shows no tabs";
+        EXPECT_EQ(GetDlgItem(sheet, IDOK), nullptr);
+        EXPECT_EQ(GetDlgItem(sheet, ID_APPLY_NOW), nullptr);
+        EXPECT_EQ(wizardButtons(sheet), "B N -");
+        const auto page = stateOf(PropSheet_GetCurrentPageHwnd(sheet));
+        EXPECT_LT(page.y + page.cy, stateOf(GetDlgItem(sheet, ID_WIZNEXT)).y) << "the buttons lie under the page";
+        press(sheet, ID_WIZNEXT);
+        EXPECT_EQ(currentPage(sheet), kSecond);
+        pages[1].nextAnswer = -1;
+        press(sheet, ID_WIZNEXT);
+        EXPECT_EQ(currentPage(sheet), kSecond) << "-1 stays";
+        pages[1].nextAnswer = 0;
+        EXPECT_TRUE(ui::input::now::pressEnter(PropSheet_GetCurrentPageHwnd(sheet))) << "Enter presses Next";
+        EXPECT_EQ(currentPage(sheet), kThird);
+        setWizardButtons(sheet, PSWIZB_BACK | PSWIZB_DISABLEDFINISH);
+        EXPECT_EQ(wizardButtons(sheet), "B - f") << "Finish takes Next's place";
+        EXPECT_EQ(stateOf(GetDlgItem(sheet, ID_WIZFINISH)).x, stateOf(GetDlgItem(sheet, ID_WIZNEXT)).x);
+        log.clear();
+        ui::input::now::pressEnter(sheet);
+        EXPECT_TRUE(log.empty()) << "a disabled Finish is not pressed";
+        setWizardButtons(sheet, PSWIZB_FINISH);
+        EXPECT_EQ(wizardButtons(sheet), "b - F");
+        ui::input::now::pressEnter(sheet);
+        EXPECT_TRUE(IsWindowVisible(sheet)) << "a page refusing Finish keeps the wizard open";
+        setWizardButtons(sheet, PSWIZB_BACK | PSWIZB_NEXT);
+        press(sheet, ID_WIZBACK);
+        EXPECT_EQ(currentPage(sheet), kFirst) << "the page named by PSN_WIZBACK";
+        PropSheet_SetFinishText(sheet, "&Close");
+        EXPECT_EQ(wizardButtons(sheet), "- - F");
+        EXPECT_EQ(stateOf(GetDlgItem(sheet, ID_WIZFINISH)).text, "&Close");
+        SetWindowTextA(sheet, "Step 1 of 3");
+        EXPECT_EQ(stateOf(sheet).text, "Step 1 of 3");
+        log.clear();
+        press(sheet, ID_WIZFINISH);
+    }};
+    EXPECT_EQ(run(PSH_WIZARD), 1);
+    EXPECT_EQ(log, (std::vector<std::string>{"1:finish"})) << "Finish applies nothing and resets nothing";
+}
+
+TEST_F(PropertySheetTest, WizardSkipsRefusingPagesAndCancelReachesEveryPageMade) {
+    pages[1].refuseSet = true;
+    steps = {[&](HWND sheet) {
+        press(sheet, ID_WIZNEXT);
+        EXPECT_EQ(currentPage(sheet), kThird) << "a page refusing PSN_SETACTIVE is skipped";
+        pages[1].refuseSet = false;
+        press(sheet, ID_WIZBACK);
+        EXPECT_EQ(currentPage(sheet), kSecond);
+        pages[1].refuseKill = true;
+        press(sheet, ID_WIZNEXT);
+        EXPECT_EQ(currentPage(sheet), kSecond) << "PSN_KILLACTIVE refusing keeps the page";
+        EXPECT_TRUE(ui::input::now::close(sheet)) << "Escape";
+    }};
+    EXPECT_EQ(run(PSH_WIZARD), 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"1:set", "1:next", "1:kill", "2:set", "3:set", "3:back", "3:kill",
+                                             "2:set", "2:next", "2:kill", "2:query", "1:reset", "2:reset",
+                                             "3:reset"}));
+}
+
 TEST(PropertySheetA, RefusesWhatItCannotShow) {
     PROPSHEETHEADERA h{};
     h.dwSize = sizeof h;
-    h.dwFlags = PSH_WIZARD;
+    h.dwFlags = PSH_MODELESS;
     EXPECT_EQ(PropertySheetA(&h), -1);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_SUPPORTED));
     PROPSHEETPAGEA psp{};

@@ -450,5 +450,66 @@ TEST_F(TtyDialogs, SheetShowsPagesAndTheCurrentPagesControlsAsChoices) {
         << shown;
 }
 
+// Wizard pages: the first allows Next, the second Back and Finish; typing on the second
+// renames Finish to "&Close".
+INT_PTR wizardPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
+    const HWND sheet = GetParent(page);
+    if (message == WM_COMMAND && HIWORD(wParam) == EN_CHANGE) PropSheet_SetFinishText(sheet, "&Close");
+    if (message != WM_NOTIFY || reinterpret_cast<NMHDR*>(lParam)->code != PSN_SETACTIVE) return FALSE;
+    const bool first = GetDlgItem(page, 100) == nullptr;
+    SendMessageA(sheet, PSM_SETWIZBUTTONS, 0, first ? PSWIZB_NEXT : PSWIZB_BACK | PSWIZB_FINISH);
+    SetWindowTextA(sheet, first ? "Create. [Step 1 of 2]" : "Create. [Step 2 of 2]");
+    return FALSE;
+}
+
+TEST_F(TtyDialogs, WizardWalksItsPagesWithBackNextAndFinish) {
+    using ui::ControlKind;
+    ui::DialogTemplate welcome;
+    welcome.resourceId = 8311;
+    welcome.cx = 200;
+    welcome.cy = 80;
+    welcome.style = WS_CHILD;
+    welcome.controls = {{-1, ControlKind::Static, "Every agent needs a profile.", 7, 2, 180, 8, 0, 0, 0}};
+    ui::DialogTemplate name = welcome;
+    name.resourceId = 8312;
+    name.controls = {{-1, ControlKind::Static, "Name:", 7, 12, 40, 8, 0, 0, 0},
+                     {100, ControlKind::Edit, "", 50, 10, 120, 14, WS_TABSTOP, 0, 0}};
+    ui::registerDialog(testModule(), welcome);
+    ui::registerDialog(testModule(), name);
+
+    TtyOptions o;
+    script(o);
+    lines = {"back", "next", "back", "next", "1", "Bob", "finish"};
+    start(std::move(o));
+    PROPSHEETPAGEA pages[2]{};
+    for (int i = 0; i < 2; ++i) {
+        pages[i].dwSize = sizeof pages[i];
+        pages[i].hInstance = testModule();
+        pages[i].pszTemplate = MAKEINTRESOURCEA(8311 + i);
+        pages[i].pfnDlgProc = wizardPageProc;
+    }
+    PROPSHEETHEADERA header{};
+    header.dwSize = sizeof header;
+    header.dwFlags = PSH_PROPSHEETPAGE | PSH_WIZARD;
+    header.hInstance = testModule();
+    header.pszCaption = "Wizard";
+    header.nPages = 2;
+    header.ppsp = pages;
+    EXPECT_EQ(PropertySheetA(&header), 1);
+    EXPECT_TRUE(lines.empty());
+
+    const std::string shown = output();
+    EXPECT_NE(shown.find("== Create. [Step 1 of 2] ==\n   Every agent needs a profile.\n  next; cancel\n"
+                         "Choice: Choose a number, back, next, finish or cancel.\n"),
+              std::string::npos)
+        << "a disabled Back is not offered\n"
+        << shown;
+    EXPECT_NE(shown.find("== Create. [Step 2 of 2] ==\n   Name:\n  1. Name: \"\"\n  back; finish; cancel\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("  1. Name: \"Bob\"\n  finish (Close); cancel\n"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Pages:"), std::string::npos) << shown;
+}
+
 }  // namespace
 }  // namespace vlt::frontends

@@ -143,6 +143,9 @@ using LPPSHNOTIFY = PSHNOTIFY*;
 
 // Control ids of the sheet's own buttons, and PropertySheetA's results beyond 0 and 1
 #define ID_APPLY_NOW 0x3021
+#define ID_WIZBACK 0x3023
+#define ID_WIZNEXT 0x3024
+#define ID_WIZFINISH 0x3025
 #define ID_PSRESTARTWINDOWS 0x2
 #define ID_PSREBOOTSYSTEM (ID_PSRESTARTWINDOWS | 0x1)
 
@@ -160,7 +163,8 @@ using LPPSHNOTIFY = PSHNOTIFY*;
 #define PropSheet_SetFinishText(hDlg, lpszText) SendMessageA(hDlg, PSM_SETFINISHTEXTA, 0, (LPARAM)(lpszText))
 
 // Runs a modal property sheet. Returns 1 when a page's changes were applied (OK, or Apply
-// before closing), 0 when none were, -1 when the sheet could not be made.
+// before closing), 0 when none were, -1 when the sheet could not be made. A wizard
+// (PSH_WIZARD) returns 1 when Finish closed it, 0 when it was cancelled.
 INT_PTR PropertySheetA(LPCPROPSHEETHEADERA lppsph);
 HPROPSHEETPAGE CreatePropertySheetPageA(LPCPROPSHEETPAGEA lppsp);
 BOOL DestroyPropertySheetPage(HPROPSHEETPAGE hPSPage);
