@@ -36,12 +36,13 @@ VLT_IMPLEMENT_DYNAMIC(CFinishPage, CWizardPage)
 
 bool CWizardPage::updateMode() const { return m_sheet && m_sheet->m_mode == WizardMode::Update; }
 DWORD CWizardPage::startVariant() const { return m_sheet ? m_sheet->m_startVariant : 0; }
-void CWizardPage::setButtons(DWORD flags) {
-    if (m_sheet) m_sheet->SetWizardButtons(flags);
+// Through the page's parent window: the first page is initialised before the sheet's object
+// is attached to its window.
+void CWizardPage::setButtons(DWORD flags) { ::SendMessageA(::GetParent(m_hWnd), PSM_SETWIZBUTTONS, 0, flags); }
+void CWizardPage::setFinishText(const char* text) {
+    ::SendMessageA(::GetParent(m_hWnd), PSM_SETFINISHTEXTA, 0, reinterpret_cast<LPARAM>(text));
 }
-void CWizardPage::setTitle(const char* title) {
-    if (m_sheet) m_sheet->SetWindowText(title);
-}
+void CWizardPage::setTitle(const char* title) { ::SetWindowTextA(::GetParent(m_hWnd), title); }
 
 // --- welcome ------------------------------------------------------------------------------
 
@@ -125,7 +126,7 @@ void CWelcomePage::importBackup() {
             setButtons(PSWIZB_FINISH);
         } else if (MessageBox("Error opening file dialog", kEmergencyCaption, MB_OKCANCEL | MB_ICONQUESTION) ==
                    IDCANCEL) {
-            m_sheet->SetFinishText(kCloseText);
+            setFinishText(kCloseText);
             setButtons(PSWIZB_FINISH);
         }
         return;
@@ -138,7 +139,7 @@ void CWelcomePage::importBackup() {
         const int restored = RestoreBackup(fd, m_hWnd);
         ::close(fd);
         if (!restored) {
-            m_sheet->SetFinishText(kCloseText);
+            setFinishText(kCloseText);
             setButtons(PSWIZB_FINISH);
             MessageBox("An Error occured", kEmergencyCaption, MB_ICONEXCLAMATION);
         }

@@ -23,6 +23,7 @@ protected:
     bool updateMode() const;
     DWORD startVariant() const;
     void setButtons(DWORD flags);
+    void setFinishText(const char* text);
     void setTitle(const char* title);
 };
 
