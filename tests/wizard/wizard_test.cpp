@@ -307,7 +307,9 @@ TEST_F(WizardTest, ImportRequestRestoresTheBackupOrReportsADamagedOne) {
             },
             "open " + (good ? test::fixturePath("profile/owner.Vtb") : damaged) + "\n");
         EXPECT_EQ(profileDword(layout::kInitUser), good ? std::optional<DWORD>(1) : std::nullopt) << good;
-        if (!good) EXPECT_EQ(world.messages().back(), "An Error occured");
+        if (!good) {
+            EXPECT_EQ(world.messages().back(), "An Error occured");
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "applet/new_name_dialog.h"
 #include "applet/templates.h"
 #include "cli.h"
+#include "hosts/shell/run_outcome.h"
 #include "registry/nls.h"
 #include "shared/certificate_record.h"
 #include "shared/file_header.h"
@@ -52,7 +53,7 @@ std::optional<std::string> ansiName(const std::string& typed) {
 // The applet's resources and a front end for its message boxes and the new-name dialog.
 class AppletScope {
 public:
-    explicit AppletScope(const host::FrontendChoice& choice) : m_frontend(choice, m_argc, m_argv) {
+    explicit AppletScope(const frontends::FrontendChoice& choice) : m_frontend(choice, m_argc, m_argv) {
         applet::registerAppletResources(applet::appletModule());
         ui::AfxSetResourceHandle(applet::appletModule());
     }
@@ -65,7 +66,7 @@ private:
     int m_argc = 1;
     char m_name[4] = "vlt";
     char* m_argv[2] = {m_name, nullptr};
-    host::FrontendScope m_frontend;
+    frontends::FrontendScope m_frontend;
 };
 
 int list(const Args& args) {
@@ -81,7 +82,7 @@ int import(const Args& args) {
     if (as && args.flag("--no")) return usageError("--as answers yes; it cannot go with --no", kCertHelp);
     std::optional<std::string> newName;
     if (as && !(newName = ansiName(*as))) return kUsage;
-    host::FrontendChoice choice = frontendChoice(args);
+    frontends::FrontendChoice choice = frontendChoice(args);
     if (as) choice.yes = true;
     AppletScope scope(choice);
     if (!scope.ok()) return kFailed;

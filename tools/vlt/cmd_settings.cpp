@@ -144,7 +144,7 @@ int cmdSettings(const std::vector<std::string>& words) {
     int argc = 1;
     char name[] = "vlt";
     char* argv[] = {name, nullptr};
-    host::FrontendScope frontend(frontendChoice(args), argc, argv);
+    frontends::FrontendScope frontend(frontendChoice(args), argc, argv);
     if (!frontend.ok()) {
         std::fprintf(stderr, "vlt: %s\n", frontend.error().c_str());
         return kFailed;
