@@ -28,7 +28,8 @@
 //   cancel-after-steps N          wait-steps N, then click 2 (the Cancel button)
 //   tab N | tab "CAPTION"         on a sheet: selects page N (from 0) or the page with that
 //                                 caption through the tab control (click 1 is OK, click 2
-//                                 Cancel, click 12321 Apply)
+//                                 Cancel, click 12321 Apply); on a wizard (its tab control is
+//                                 hidden) click 12323 is Back, 12324 Next, 12325 Finish
 // Several "dialog" lines for one id serve its showings in order. Actions go through
 // ui::input, so they make the messages a user would. A dialog without actions waits for its
 // own code (a progress dialog is closed by its worker); a modal dialog whose thread handles no

@@ -656,6 +656,8 @@ void DialogView::apply(Control& control, const ui::WindowState& s, bool initial)
         case ui::ControlKind::DefPushButton:
             static_cast<QPushButton*>(w)->setText(text);
             static_cast<QPushButton*>(w)->setFlat((s.style & BS_FLAT) != 0);
+            // a wizard moves the default between Next and Finish
+            static_cast<QPushButton*>(w)->setDefault(s.control == ui::ControlKind::DefPushButton);
             break;
         case ui::ControlKind::CheckBox: {
             auto* box = static_cast<QCheckBox*>(w);

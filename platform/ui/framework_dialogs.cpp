@@ -169,6 +169,9 @@ INT_PTR CPropertyPage::PageProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPara
     const auto* psp = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
     auto* page = psp ? reinterpret_cast<CPropertyPage*>(psp->lParam) : nullptr;
     if (page == nullptr) return FALSE;
+    // The sheet object owns its window before its first page initialises, so that pages can
+    // reach it (wizard buttons, title) from OnInitDialog and their first OnSetActive.
+    if (t_sheetCreating != nullptr && t_sheetCreating->m_hWnd == nullptr) t_sheetCreating->SubclassWindow(::GetParent(hwnd));
     page->m_bFirstSetActive = true;
     return page->AttachInitDialog(hwnd, wParam, lParam);
 }
@@ -301,7 +304,7 @@ int CPropertySheet::SheetCallback(HWND hwnd, UINT msg, LPARAM) {
     CPropertySheet* sheet = t_sheetCreating;
     t_sheetCreating = nullptr;
     // The sheet's own initialisation, as the framework runs it on the sheet's WM_INITDIALOG.
-    if (sheet->SubclassWindow(hwnd)) WndProc(hwnd, WM_INITDIALOG, 0, 0);
+    if (sheet->m_hWnd == hwnd || sheet->SubclassWindow(hwnd)) WndProc(hwnd, WM_INITDIALOG, 0, 0);
     return 0;
 }
 

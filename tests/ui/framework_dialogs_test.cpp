@@ -235,6 +235,60 @@ TEST_F(FrameworkDialogs, CancelResetsThePagesMadeAndARefusedApplyKeepsTheSheet) 
     EXPECT_NE(ui.frontend.transcriptText().find("sheet [Properties for Doc] shown"), std::string::npos);
 }
 
+// A wizard page: sets the buttons and the sheet's title on arrival, refuses Finish once.
+class StepPage : public TextPage {
+public:
+    StepPage(UINT id, DWORD flags, const char* caption) : TextPage(id), buttons(flags), title(caption) {}
+    DWORD buttons;
+    const char* title;
+    LRESULT nextAnswer = 0;
+    int finishes = 0;
+
+protected:
+    BOOL OnSetActive() override {
+        auto* sheet = static_cast<ui::CPropertySheet*>(GetParent());
+        sheet->SetWizardButtons(buttons);
+        sheet->SetWindowText(title);
+        return TextPage::OnSetActive();
+    }
+    LRESULT OnWizardNext() override { return nextAnswer; }
+    BOOL OnWizardFinish() override { return ++finishes > 1; }
+};
+
+TEST_F(FrameworkDialogs, WizardPagesSetButtonsAndTitlesAndAnswerNextAndFinish) {
+    StepPage alpha(kAlpha, PSWIZB_NEXT, "Step 1 of 2"), beta(kBeta, PSWIZB_BACK | PSWIZB_FINISH, "Step 2 of 2");
+    ui::CPropertySheet sheet("Wizard");
+    sheet.AddPage(&alpha);
+    sheet.AddPage(&beta);
+    sheet.SetWizardMode();
+    ASSERT_TRUE(ui.frontend.loadScript("dialog 9212 type 1000 \"typed\"\n"
+                                       "sheet click 12324; click 12325; click 12325\n"));
+    EXPECT_EQ(sheet.DoModal(), ID_WIZFINISH);
+    EXPECT_EQ(beta.finishes, 2) << "the first Finish was refused";
+    EXPECT_EQ(beta.text, "") << "Finish leaves reading the fields to the page";
+    EXPECT_EQ(alpha.resets + beta.resets, 0);
+    const std::string text = ui.frontend.transcriptText();
+    EXPECT_NE(text.find("sheet [Step 1 of 2] shown\n  12320 Tab \"\" hidden"), std::string::npos) << text;
+    EXPECT_NE(text.find("12323 PushButton \"< &Back\" disabled\n  12324 DefPushButton \"&Next >\"\n"
+                        "  12325 PushButton \"Finish\" hidden\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("sheet [Step 2 of 2] closed"), std::string::npos) << text;
+    EXPECT_NE(text.find("12325 DefPushButton \"Finish\" focused"), std::string::npos) << text;
+}
+
+TEST_F(FrameworkDialogs, CancelledWizardResetsEveryPageMade) {
+    StepPage alpha(kAlpha, PSWIZB_NEXT, "One"), beta(kBeta, PSWIZB_BACK, "Two");
+    ui::CPropertySheet sheet("Wizard");
+    sheet.AddPage(&alpha);
+    sheet.AddPage(&beta);
+    sheet.SetWizardMode();
+    ASSERT_TRUE(ui.frontend.loadScript("sheet click 12324; click 12323; click 2\n"));
+    EXPECT_EQ(sheet.DoModal(), IDCANCEL);
+    EXPECT_EQ(alpha.resets, 1);
+    EXPECT_EQ(beta.resets, 1);
+}
+
 // Posts three messages to itself and a control; eats the first two before dispatch.
 class FilterDialog : public ui::CDialog {
 public:
