@@ -25,12 +25,11 @@ bool CWizardApp::Decide() {
 void CWizardApp::ShowWizard() {
     CWizardSheet sheet(m_wizardMode, m_startVariant);
     if (!sheet.identityRead()) return;
+    // Not the main window: its end would post WM_QUIT, and the program ends by returning anyway.
     m_sheet = &sheet;
-    m_pMainWnd = &sheet;
     m_shown = true;
     sheet.DoModal();
     m_sheet = nullptr;
-    m_pMainWnd = nullptr;
 }
 
 BOOL CWizardApp::InitInstance() {

@@ -173,6 +173,8 @@ void CProfilePage::DoDataExchange(ui::CDataExchange* dx) {
 
 BOOL CProfilePage::OnSetActive() {
     const BOOL result = CWizardPage::OnSetActive();
+    // The page's title is its caption, which the sheet shows while the page is current.
+    setTitle("Create your profile. [Step 2 of 3]");
     UpdateData(TRUE);
     if (m_identity.displayName.empty()) setButtons(PSWIZB_BACK);
     return result;
