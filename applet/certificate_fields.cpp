@@ -9,16 +9,9 @@
 namespace vlt::applet {
 
 CertificateFields certificateFields(ByteView record) {
-    CertificateFields fields;
-    ByteReader in(record);
-    ByteView blob;
-    if (!in.block(blob)) return fields;
-    for (std::string* field : {&fields.name, &fields.email, &fields.street, &fields.city, &fields.state}) {
-        ByteView text;
-        if (!in.block(text)) break;
-        *field = cText(text, MAX_PATH);
-    }
-    return fields;
+    Identity id = certificateIdentity(record);
+    return {std::move(id.displayName), std::move(id.eMailId), std::move(id.street), std::move(id.city),
+            std::move(id.state)};
 }
 
 std::optional<Bytes> readCardRecord(CardMode mode, const std::string& entryName) {

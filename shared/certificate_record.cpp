@@ -39,6 +39,19 @@ Result<std::string> certificateDisplayName(ByteView record, std::size_t bufferSi
     return cText(name, bufferSize);
 }
 
+Identity certificateIdentity(ByteView record, std::size_t bufferSize) {
+    Identity id;
+    ByteReader in(record);
+    ByteView blob;
+    if (!in.block(blob)) return id;
+    for (std::string* field : {&id.displayName, &id.eMailId, &id.street, &id.city, &id.state}) {
+        ByteView text;
+        if (!in.block(text)) break;
+        *field = cText(text, bufferSize);
+    }
+    return id;
+}
+
 Result<CertificateStoreEntry> parseCertificateStoreEntry(ByteView bytes) {
     ByteReader in(bytes);
     CertificateStoreEntry entry;

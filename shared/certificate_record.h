@@ -33,6 +33,9 @@ Result<ByteView> certificateKeyBlob(ByteView record);
 // The DisplayName as a C buffer of bufferSize characters holds it: at most bufferSize - 1
 // bytes, ending early at a zero byte. Needs only the fields up to the name.
 Result<std::string> certificateDisplayName(ByteView record, std::size_t bufferSize = MAX_PATH);
+// The identity strings after the key blob, each as a C buffer of bufferSize characters holds
+// it. A string that runs past the record's end, and every one after it, stays empty.
+Identity certificateIdentity(ByteView record, std::size_t bufferSize = MAX_PATH);
 
 // AlgorithmWord, then the Enhanced record and the Base record, each after its 32-bit length
 // (0 when absent; an absent record is an empty vector here).

@@ -35,8 +35,6 @@ inline constexpr const char* kLockItem = "&Lock VLT";
 inline constexpr const char* kStatusCaption = "VLT Status Report";
 inline constexpr const char* kSettingsFailed = "An Error occured while trying to load settings.";
 inline constexpr const char* kHelpMissing = "The following help file cannot be located.\n - Vaultine.Chm";
-inline constexpr const char* kControlPanelRunner = "rundll32.exe";
-inline constexpr const char* kAppletParameters = "shell32.dll,Control_RunDLL %s\\VTCert32.Cpl";
 inline constexpr const char* kHelpFile = "Vaultine.chm";
 
 // Texts of our own.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "shared/applet_start.h"
 #include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
@@ -216,24 +217,7 @@ void CTrayWindow::OnSessionEvent(SessionEvent event) {
 }
 
 void CTrayWindow::OpenSettings() {
-    char directory[MAX_PATH];
-    const UINT length = GetSystemDirectoryA(directory, sizeof directory);
-    char parameters[MAX_PATH + 64];
-    bool started = false;
-    if (length > 0 && length < sizeof directory) {
-        const int n = std::snprintf(parameters, sizeof parameters, kAppletParameters, directory);
-        if (n > 0 && static_cast<std::size_t>(n) < sizeof parameters) {
-            SHELLEXECUTEINFOA info{};
-            info.cbSize = sizeof info;
-            info.fMask = SEE_MASK_FLAG_DDEWAIT;
-            info.hwnd = m_hWnd;
-            info.lpFile = kControlPanelRunner;
-            info.lpParameters = parameters;
-            info.nShow = SW_SHOWDEFAULT;
-            started = ShellExecuteExA(&info) != FALSE;
-        }
-    }
-    if (!started) MessageBox(kSettingsFailed, kStatusCaption, MB_OK);
+    if (!startApplet(m_hWnd)) MessageBox(kSettingsFailed, kStatusCaption, MB_OK);
 }
 
 void CTrayWindow::OpenHelp() {

@@ -53,8 +53,17 @@ namespace {
 
 // OPENFILENAMEA in, the front end's answer out. A pattern given as the initial name ("*.Vtb")
 // only repeats the filter, so the dialog starts without a name.
+// The reason the calling thread's last file dialog could not be shown; 0 when it was.
+thread_local DWORD lastFileDialogError = 0;
+
+BOOL failFileDialog(DWORD error) {
+    lastFileDialogError = error;
+    return FALSE;
+}
+
 BOOL runFileDialog(LPOPENFILENAMEA ofn, bool open) {
-    if (ofn == nullptr || ofn->lpstrFile == nullptr || ofn->nMaxFile == 0) return FALSE;
+    lastFileDialogError = 0;
+    if (ofn == nullptr || ofn->lpstrFile == nullptr || ofn->nMaxFile == 0) return failFileDialog(CDERR_INITIALIZATION);
     vlt::ui::FileDialogRequest request;
     request.owner = ofn->hwndOwner;
     request.open = open;
@@ -72,7 +81,7 @@ BOOL runFileDialog(LPOPENFILENAMEA ofn, bool open) {
     request.defaultExt = ofn->lpstrDefExt ? ofn->lpstrDefExt : "";
     request.flags = ofn->Flags;
     auto* f = vlt::ui::frontend();
-    if (f == nullptr) return FALSE;
+    if (f == nullptr) return failFileDialog(CDERR_DIALOGFAILURE);
     const auto answer = open ? f->openDialog(request) : f->saveDialog(request);
     if (!answer.accepted || answer.path.empty()) return FALSE;
     // what a front end lets through is checked once more here
@@ -97,3 +106,4 @@ BOOL runFileDialog(LPOPENFILENAMEA ofn, bool open) {
 
 BOOL GetSaveFileNameA(LPOPENFILENAMEA ofn) { return runFileDialog(ofn, false); }
 BOOL GetOpenFileNameA(LPOPENFILENAMEA ofn) { return runFileDialog(ofn, true); }
+DWORD CommDlgExtendedError() { return lastFileDialogError; }

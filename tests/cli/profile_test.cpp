@@ -10,6 +10,7 @@
 #include "shared/backup_file.h"
 #include "shared/profile_file.h"
 #include "shared/registry_layout.h"
+#include "support/fixtures.h"
 #include "support/sandbox.h"
 #include "win32/winreg.h"
 
@@ -103,6 +104,26 @@ TEST_F(ProfileCommands, BackupAndExportWriteWhatTheReadersTake) {
 }
 
 #ifdef VLT_HAVE_SHELL
+TEST_F(ProfileCommands, RestoreAsksOverAProfileAndRefusesADamagedFileChangingNothing) {
+    const std::string damaged = box.path("damaged.Vtb");
+    auto bytes = fixture("profile/owner.Vtb");
+    bytes.resize(40);
+    writeFile(damaged, bytes);
+    const std::string good = fixturePath("profile/owner.Vtb");
+    const std::pair<std::vector<std::string>, int> refused[] = {
+        {{"profile", "restore", damaged, "--yes"}, 1}, {{"profile", "restore", good, "--no"}, 1}, {{"profile", "restore"}, 2}};
+    for (const auto& [args, status] : refused) {
+        const auto run = runVlt(args);
+        EXPECT_EQ(run.status, status) << run.err;
+        EXPECT_NE(runVlt({"profile", "show"}).out.find("Zoë Ångström"), std::string::npos) << "kept";
+    }
+    const auto restored = runVlt({"profile", "restore", good, "--yes"});
+    EXPECT_EQ(restored.status, 0) << restored.err;
+    EXPECT_NE(runVlt({"profile", "show"}).out.find("Marta Okafor"), std::string::npos);
+    const auto upgrade = runVlt({"profile", "upgrade", "--password-stdin"}, "wrong\n");
+    EXPECT_EQ(upgrade.status, 0) << "the backup's profile has both pairs already: " << upgrade.err;
+}
+
 TEST_F(ProfileCommands, GrantFindsAPersonNamedOutsideAscii) {
     const std::string card = box.path("me.Vtp");
     ASSERT_EQ(runVlt({"profile", "export", card}).status, 0);

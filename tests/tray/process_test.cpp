@@ -189,23 +189,26 @@ TEST(TrayProcess, SecondCopyRunsAndTheOtherStaysReachable) {
     EXPECT_EQ(none.status, 1);
 }
 
-TEST(TrayAutostart, DesktopInstallStartsTheTrayAtLoginAndUninstallRemovesIt) {
+TEST(TrayAutostart, DesktopInstallStartsTheTrayAndTheWizardAtLoginAndUninstallRemovesThem) {
     Sandbox box;
     const std::string config = box.root() + "/xdg-config";
     setenv("XDG_DATA_HOME", (box.root() + "/xdg-data").c_str(), 1);
     setenv("XDG_CONFIG_HOME", config.c_str(), 1);
     ASSERT_EQ(runVlt({"desktop", "install"}).status, 0);
-    const auto bytes = readFile(config + "/autostart/vttray32.desktop");
-    const std::string entry(bytes.begin(), bytes.end());
-    EXPECT_NE(entry.find("X-GNOME-Autostart-enabled=true"), std::string::npos) << entry;
-    const auto exec = entry.find("\nExec=");
-    ASSERT_NE(exec, std::string::npos) << entry;
-    const std::string program = entry.substr(exec + 6, entry.find('\n', exec + 1) - exec - 6);
-    EXPECT_EQ(fs::path(program).filename(), "VTTray32");
-    EXPECT_EQ(access(program.c_str(), X_OK), 0) << program;
+    const std::pair<const char*, const char*> entries[] = {{"vttray32", "VTTray32"}, {"vtinit32", "VTInit32"}};
+    for (const auto& [file, name] : entries) {
+        const auto bytes = readFile(config + "/autostart/" + file + ".desktop");
+        const std::string entry(bytes.begin(), bytes.end());
+        EXPECT_NE(entry.find("X-GNOME-Autostart-enabled=true"), std::string::npos) << entry;
+        const auto exec = entry.find("\nExec=");
+        ASSERT_NE(exec, std::string::npos) << entry;
+        const std::string program = entry.substr(exec + 6, entry.find('\n', exec + 1) - exec - 6);
+        EXPECT_EQ(fs::path(program).filename(), name);
+        EXPECT_EQ(access(program.c_str(), X_OK), 0) << program;
+    }
 
     ASSERT_EQ(runVlt({"desktop", "uninstall"}).status, 0);
-    EXPECT_FALSE(fileExists(config + "/autostart/vttray32.desktop"));
+    for (const auto& [file, name] : entries) EXPECT_FALSE(fileExists(config + "/autostart/" + file + ".desktop")) << name;
     unsetenv("XDG_DATA_HOME");
     unsetenv("XDG_CONFIG_HOME");
 }

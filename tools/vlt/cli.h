@@ -57,5 +57,9 @@ int cmdTray(const std::vector<std::string>& words);
 int cmdControl(const std::vector<std::string>& words);
 int cmdCert(const std::vector<std::string>& words);
 int cmdSettings(const std::vector<std::string>& words);
+int cmdWizard(const std::vector<std::string>& words);
+// vlt profile restore and upgrade: the wizard's import and upgrade without its pages.
+int profileRestore(const Args& args);
+int profileUpgrade(const Args& args);
 
 }  // namespace vlt::cli

@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -25,9 +27,9 @@ const char* kDesktopHelp =
     "usage: vlt desktop install | uninstall\n"
     "Adds (or removes) the \"V L T\" commands to the context menus of Dolphin, Nautilus, Nemo,\n"
     "Thunar and Caja for you, the MIME type of .Vtf files with its icon, a hidden handler\n"
-    "so that opening a locked file unlocks it, and the autostart entry that starts the tray\n"
-    "program (VTTray32) at login. Files go below $XDG_DATA_HOME and $XDG_CONFIG_HOME;\n"
-    "Thunar's own actions in uca.xml are kept.\n";
+    "so that opening a locked file unlocks it, and the autostart entries that start the tray\n"
+    "program (VTTray32) and the profile wizard (VTInit32) at login. Files go below\n"
+    "$XDG_DATA_HOME and $XDG_CONFIG_HOME; Thunar's own actions in uca.xml are kept.\n";
 
 struct Command {
     int verb;
@@ -87,16 +89,34 @@ std::string vltShellPath() {
     return "vlt-shell";
 }
 
-// The tray program: in the system directory once installed, beside tray/ in a build tree.
-std::string trayPath() {
+// A program started at login: its build folder, its name, its entry's template and the
+// placeholder there for its path.
+struct LoginProgram {
+    const char* buildDir;
+    const char* name;
+    const char* entryTemplate;
+    const char* placeholder;
+    const char* says;  // what the user is told once it is in place
+};
+const LoginProgram kLoginPrograms[] = {
+    {"tray", "VTTray32", kTrayAutostart, "@VTTRAY@", "The VLT tray program starts with your next login"},
+    {"wizard", "VTInit32", kWizardAutostart, "@VTINIT@", "The VLT profile wizard runs at your next login when needed"},
+};
+
+// In the system directory once installed, beside its folder of the build tree otherwise.
+std::string programPath(const LoginProgram& p) {
     const std::string dir = fs::path(selfPath()).parent_path().string();
-    const std::string installed = base::systemDir() + "/VTTray32";
-    for (const auto& candidate : {installed, dir + "/../../tray/VTTray32"})
+    const std::string installed = base::systemDir() + "/" + p.name;
+    for (const auto& candidate : {installed, dir + "/../../" + p.buildDir + "/" + p.name})
         if (access(candidate.c_str(), X_OK) == 0) return fs::weakly_canonical(candidate).string();
     return installed;
 }
 
-std::string trayAutostart() { return configHome() + "/autostart/vttray32.desktop"; }
+std::string autostartPath(const LoginProgram& p) {
+    std::string file = p.name;
+    for (char& c : file) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return configHome() + "/autostart/" + file + ".desktop";
+}
 
 std::string readText(const std::string& path) {
     std::ifstream in(path);
@@ -185,15 +205,20 @@ int install() {
     }
     if (nautilusPythonPresent()) ok = ok && write(dataHome() + "/nautilus-python/extensions/vlt.py", fill(kNautilusPython, shell));
     ok = mergeThunar(shell, true) && ok;
-    std::string autostart = kTrayAutostart;
-    const std::string tray = trayPath();
-    autostart.replace(autostart.find("@VTTRAY@"), 8, tray);
-    ok = write(trayAutostart(), autostart) && ok;
-    if (access(tray.c_str(), X_OK) != 0)
-        std::fprintf(stderr, "vlt: %s is not there yet; the tray starts at login once it is installed\n", tray.c_str());
+    std::vector<std::string> started;
+    for (const LoginProgram& p : kLoginPrograms) {
+        std::string entry = p.entryTemplate;
+        const std::string program = programPath(p);
+        entry.replace(entry.find(p.placeholder), std::strlen(p.placeholder), program);
+        ok = write(autostartPath(p), entry) && ok;
+        if (access(program.c_str(), X_OK) != 0)
+            std::fprintf(stderr, "vlt: %s is not there yet; it starts at login once it is installed\n", program.c_str());
+        started.push_back(std::string(p.says) + " (" + program + ").");
+    }
     refreshCaches();
     if (ok) std::printf("VLT's commands are in your file managers' context menus (using %s).\n", shell.c_str());
-    if (ok) std::printf("The VLT tray program starts with your next login (%s).\n", tray.c_str());
+    if (ok)
+        for (const auto& line : started) std::puts(line.c_str());
     if (ok) std::puts("\"VLT Certificate Settings\" is in your desktop's settings menu.");
     return ok ? kOk : kFailed;
 }
@@ -202,7 +227,7 @@ int uninstall() {
     std::error_code ec;
     for (const auto& p : plainFiles()) fs::remove(p, ec);
     for (const auto& p : scriptPaths()) fs::remove(p, ec);
-    fs::remove(trayAutostart(), ec);
+    for (const LoginProgram& p : kLoginPrograms) fs::remove(autostartPath(p), ec);
     fs::remove(dataHome() + "/nautilus/scripts/V L T", ec);
     fs::remove(configHome() + "/caja/scripts/V L T", ec);
     const bool ok = mergeThunar("", false);

@@ -14,6 +14,7 @@
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "win32/winuser.h"
+#include "wizard/profile_work.h"
 
 namespace vlt::cli {
 namespace {
@@ -26,6 +27,8 @@ const char* kProfileHelp =
     "       vlt profile passwd [--password-stdin]\n"
     "       vlt profile backup FILE.Vtb\n"
     "       vlt profile export FILE.Vtp\n"
+    "       vlt profile restore FILE.Vtb [--yes|--no]\n"
+    "       vlt profile upgrade [--password-stdin]\n"
     "\n"
     "create  makes your profile: a key pair for the Base and one for the Enhanced provider,\n"
     "        both wrapped under the password you type (twice), with your identity in the\n"
@@ -41,7 +44,12 @@ const char* kProfileHelp =
     "        wrapped under your password, and both certificate stores) to FILE.Vtb, readable by you\n"
     "        alone.\n"
     "export  writes your certificate file FILE.Vtp, which other people import to lock files\n"
-    "        for you. It needs your settings saved (vlt settings, or the applet's settings page).\n";
+    "        for you. It needs your settings saved (vlt settings, or the applet's settings page).\n"
+    "restore puts the profile and both certificate stores of a backup in place, as the wizard's\n"
+    "        import does. Over an existing profile it asks first (default No; --yes replaces it).\n"
+    "        A damaged or foreign file, or a system store you may not change, changes nothing.\n"
+    "upgrade adds an Enhanced (128-bit) key pair to a profile that has the Base pair only, after\n"
+    "        checking your password.\n";
 
 // The applet's question before it replaces a profile.
 const char* kReplaceProfileQuestion =
@@ -143,13 +151,10 @@ int create(const std::vector<std::string>& words) {
         std::fprintf(stderr, "vlt: %s\n", usable.error().message.c_str());
         return kFailed;
     }
-    // The keys are made first, so that the hive is held only while they are stored.
-    std::vector<NewKeyPair> pairs;
-    for (const Provider provider : {Provider::Base, Provider::Enhanced}) {
-        auto pair = makeKeyPair(provider, *password, identity);
-        if (!pair) break;
-        pairs.push_back(std::move(*pair));
-    }
+    // The keys are made first (as the wizard's Finish does), so that the hive is held only while
+    // they are stored.
+    auto made = wizard::makeProfilePairs(wizard::WizardMode::Create, *password, identity);
+    const std::vector<NewKeyPair> pairs = made ? std::move(*made) : std::vector<NewKeyPair>();
     base::secureWipe(*password);
     // A cache of the old profile's keys must not outlive it: dropped before, and after in case
     // an unlock filled it from the old keys meanwhile.
@@ -159,7 +164,7 @@ int create(const std::vector<std::string>& words) {
     }
     {
         RegistryTransaction transaction;
-        bool stored = storeKeyPairs(pairs);
+        bool stored = wizard::storeProfilePairs(wizard::WizardMode::Create, pairs);
         if (stored) {
             writeFirstSettings();
             stored = transaction.Commit() == ERROR_SUCCESS;
@@ -336,7 +341,8 @@ int cmdProfile(const std::vector<std::string>& words) {
     }
     using Command = int (*)(const Args&);
     const std::pair<const char*, Command> commands[] = {
-        {"show", show}, {"passwd", passwd}, {"backup", backup}, {"export", exportProfile}};
+        {"show", show},       {"passwd", passwd},          {"backup", backup},
+        {"export", exportProfile}, {"restore", profileRestore}, {"upgrade", profileUpgrade}};
     for (const auto& [name, command] : commands) {
         if (words.front() != name) continue;
         Args args(rest, {}, {});

@@ -20,6 +20,9 @@ const char* kHelp =
     "  profile show | profile passwd | profile backup FILE.Vtb | profile export FILE.Vtp\n"
     "                      show the profile, change its password, back it up, export the\n"
     "                      certificate file others import\n"
+    "  profile restore FILE.Vtb | profile upgrade\n"
+    "                      restore a profile from a backup; add an Enhanced key pair to it\n"
+    "  wizard              the profile wizard, as it runs at login\n"
     "  control             the applet \"VLT Certificate Settings\" (profile, stores, settings)\n"
     "  lock FILE...        lock files for yourself (FILE becomes FILE.Vtf)\n"
     "  grant [--to NAME [--system]] FILE...\n"
@@ -31,7 +34,7 @@ const char* kHelp =
     "                      read and write the registry hives\n"
     "  desktop install | desktop uninstall\n"
     "                      add VLT to your file managers' context menus and start the tray\n"
-    "                      program at login, or remove it\n"
+    "                      program and the profile wizard at login, or remove it\n"
     "  cert list|import|show|delete [--system] ...\n"
     "                      the certificates of other people in your personal (or the system) store\n"
     "  settings [set NAME=VALUE...]\n"
@@ -73,6 +76,7 @@ int run(std::vector<std::string> words) {
     if (command == "control") return vlt::cli::cmdControl(words);
     if (command == "cert") return vlt::cli::cmdCert(words);
     if (command == "settings") return vlt::cli::cmdSettings(words);
+    if (command == "wizard") return vlt::cli::cmdWizard(words);
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
 }
