@@ -1,6 +1,8 @@
 #include "cli.h"
 
 #include <algorithm>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -118,6 +120,24 @@ int finishOutput(int status) {
         return kFailed;
     }
     return status;
+}
+
+int runInstead(std::vector<std::string> argvText, const Args& args, const std::vector<std::string>& flags) {
+    for (const std::string& flag : flags)
+        if (args.flag(flag)) argvText.push_back(flag);
+    for (const char* option : {"--answers", "--transcript"}) {
+        if (auto value = args.value(option)) {
+            argvText.emplace_back(option);
+            argvText.push_back(*value);
+        }
+    }
+    std::vector<char*> argv;
+    for (auto& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::fflush(nullptr);
+    execv(argvText.front().c_str(), argv.data());
+    std::fprintf(stderr, "vlt: cannot start %s: %s\n", argvText.front().c_str(), std::strerror(errno));
+    return kFailed;
 }
 
 }  // namespace vlt::cli

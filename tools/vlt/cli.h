@@ -42,6 +42,9 @@ Result<std::string> readPassword(const Args& args, const std::string& prompt, bo
 frontends::FrontendChoice frontendChoice(const Args& args);
 
 int usageError(const std::string& message, const char* help);
+// Replaces this process with argvText (argvText[0] a path), passing on the given flags and the
+// scripted front end's --answers/--transcript; returns kFailed only when it cannot start.
+int runInstead(std::vector<std::string> argvText, const Args& args, const std::vector<std::string>& flags);
 // Flushes standard output; kFailed with a message when anything written to it was lost,
 // else status.
 int finishOutput(int status);

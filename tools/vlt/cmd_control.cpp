@@ -1,10 +1,7 @@
 // vlt control: the applet's property sheet, through the control-panel runner of the system
 // directory, as the tray's "&Settings" opens it.
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 #include "applet/resources.h"
 #include "base/paths.h"
@@ -29,22 +26,7 @@ int cmdControl(const std::vector<std::string>& words) {
 
     const std::string dir = base::systemDir();
     const std::string runner = dir + "/" + shell::kControlPanelRunner;
-    std::vector<std::string> argvText = {runner, dir + "/" + applet::kAppletFileName};
-    for (const char* flag : {"--qt", "--tty", "--yes", "--no"})
-        if (args.flag(flag)) argvText.emplace_back(flag);
-    for (const char* option : {"--answers", "--transcript"}) {
-        if (auto value = args.value(option)) {
-            argvText.emplace_back(option);
-            argvText.push_back(*value);
-        }
-    }
-    std::vector<char*> argv;
-    for (auto& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    execv(runner.c_str(), argv.data());
-    std::fprintf(stderr, "vlt: cannot start %s: %s\n", runner.c_str(), std::strerror(errno));
-    return kFailed;
+    return runInstead({runner, dir + "/" + applet::kAppletFileName}, args, {"--qt", "--tty", "--yes", "--no"});
 }
 
 }  // namespace vlt::cli

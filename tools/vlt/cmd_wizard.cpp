@@ -51,22 +51,7 @@ int cmdWizard(const std::vector<std::string>& words) {
     if (args.flag("--help") || args.flag("-h")) return std::fputs(kWizardHelp, stdout), kOk;
     if (!args.operands().empty()) return usageError("unexpected " + args.operands().front(), kWizardHelp);
     const std::string program = base::systemDir() + "/VTInit32";
-    std::vector<std::string> argvText = {program};
-    for (const char* flag : {"--qt", "--tty"})
-        if (args.flag(flag)) argvText.emplace_back(flag);
-    for (const char* option : {"--answers", "--transcript"}) {
-        if (auto value = args.value(option)) {
-            argvText.emplace_back(option);
-            argvText.push_back(*value);
-        }
-    }
-    std::vector<char*> argv;
-    for (auto& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::fflush(nullptr);
-    execv(program.c_str(), argv.data());
-    std::fprintf(stderr, "vlt: cannot start %s: %s\n", program.c_str(), std::strerror(errno));
-    return kFailed;
+    return runInstead({program}, args, {"--qt", "--tty"});
 }
 
 int profileRestore(const Args& args) {
