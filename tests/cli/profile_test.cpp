@@ -120,6 +120,14 @@ TEST_F(ProfileCommands, RestoreAsksOverAProfileAndRefusesADamagedFileChangingNot
     const auto restored = runVlt({"profile", "restore", good, "--yes"});
     EXPECT_EQ(restored.status, 0) << restored.err;
     EXPECT_NE(runVlt({"profile", "show"}).out.find("Marta Okafor"), std::string::npos);
+    // Brought over from Windows: her certificate file comes out byte for byte as Windows wrote
+    // it, and that file imports into a store.
+    ASSERT_EQ(runVlt({"settings", "set", "Encrypt=0x10006602"}).status, 0);
+    const std::string exported = box.path("again.Vtp");
+    ASSERT_EQ(runVlt({"profile", "export", exported}).status, 0);
+    EXPECT_EQ(readFile(exported), fixture("profile/owner.Vtp"));
+    ASSERT_EQ(runVlt({"cert", "import", fixturePath("profile/owner.Vtp")}).status, 0);
+    EXPECT_NE(runVlt({"cert", "show", "Marta Okafor"}).out.find("Marta Okafor"), std::string::npos);
     const auto upgrade = runVlt({"profile", "upgrade", "--password-stdin"}, "wrong\n");
     EXPECT_EQ(upgrade.status, 0) << "the backup's profile has both pairs already: " << upgrade.err;
 }
