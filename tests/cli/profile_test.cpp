@@ -154,6 +154,25 @@ TEST_F(ProfileCommands, GrantFindsAPersonNamedOutsideAscii) {
 }
 #endif
 
+#if defined(VLT_VTCERT32_CPL) && defined(VLT_CONTROL)
+TEST_F(ProfileCommands, ControlOpensTheAppletWhosePagesChangeTheSettings) {
+    const std::string system = box.path("system");
+    fs::create_directories(system);
+    fs::create_symlink(VLT_CONTROL, system + "/vlt-control");
+    fs::create_symlink(VLT_VTCERT32_CPL, system + "/VTCert32.Cpl");
+    setenv("VLT_SYSTEM_DIR", system.c_str(), 1);
+    // The settings tab, its first delete box ticked, then OK.
+    writeFile(box.path("answers"), std::string("dialog 141 click 1001\nsheet tab \"VLT Settings\"; click 1\n"));
+    const auto ran = runVlt({"control", "--answers", box.path("answers"), "--transcript", box.path("transcript")});
+    unsetenv("VLT_SYSTEM_DIR");
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    const auto transcript = readFile(box.path("transcript"));
+    EXPECT_NE(std::string(transcript.begin(), transcript.end()).find("VLT Certificate Settings."), std::string::npos);
+    const auto settings = runVlt({"settings"});
+    EXPECT_NE(settings.out.find("DeleteAfterEncrypt: 1"), std::string::npos) << settings.out;
+}
+#endif
+
 #if defined(VLT_FAKE_APPLET) && defined(VLT_CONTROL)
 TEST(Control, RunsTheAppletOfTheSystemDirectory) {
     Sandbox box;
