@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/harden.h"
 #include "frontends/choice/frontend_choice.h"
 #include "wizard/wizard_app.h"
 #ifdef VLT_HAVE_QT
@@ -31,6 +32,8 @@ int usage(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The wizard takes passwords and makes key pairs: before any is in memory.
+    vlt::base::hardenProcess();
     vlt::frontends::FrontendChoice choice;
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
