@@ -32,15 +32,9 @@ std::size_t copyText(const std::string& text, char* buffer, int capacity) {
     return n;
 }
 
-// Runs f(window) under the lock; returns fallback when the window is gone.
-template <typename F, typename R>
-R withWindow(HWND hwnd, R fallback, F f) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hwnd);
-    if (!w) return fallback;
-    return f(*w);
-}
+// A control's procedure runs for a window that exists; one destroyed under it is no error
+// of the caller's.
+constexpr auto Quiet = IfGone::Quiet;
 
 bool parentEnabledLocked(const Window& w) {
     for (auto p = findLocked(w.parent); p; p = (p->style & WS_CHILD) ? findLocked(p->parent) : nullptr)
@@ -73,9 +67,9 @@ LRESULT staticProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT buttonProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case BM_GETCHECK:
-        case BM_GETSTATE: return withWindow(hwnd, LRESULT{0}, [](Window& w) { return LRESULT{w.check}; });
+        case BM_GETSTATE: return withWindow<Quiet>(hwnd, LRESULT{0}, [](Window& w) { return LRESULT{w.check}; });
         case BM_SETCHECK: {
-            const bool diff = withWindow(hwnd, false, [&](Window& w) {
+            const bool diff = withWindow<Quiet>(hwnd, false, [&](Window& w) {
                 const int value = static_cast<int>(wParam) & 3;
                 const bool d = w.check != value;
                 w.check = value;
@@ -95,17 +89,19 @@ LRESULT editProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case WM_SETTEXT: {
             const LRESULT r = DefWindowProcA(hwnd, msg, wParam, lParam);
-            const bool multiline = withWindow(hwnd, true, [](Window& w) { return (w.style & ES_MULTILINE) != 0; });
+            const bool multiline =
+                withWindow<Quiet>(hwnd, true, [](Window& w) { return (w.style & ES_MULTILINE) != 0; });
             if (r && !multiline) notifyParentCommand(hwnd, EN_CHANGE);
             return r;
         }
         case EM_LIMITTEXT:
-            withWindow(hwnd, 0, [&](Window& w) {
+            withWindow<Quiet>(hwnd, 0, [&](Window& w) {
                 w.textLimit = wParam == 0 ? 0x7FFFFFFE : static_cast<int>(std::min<WPARAM>(wParam, 0x7FFFFFFE));
                 return 0;
             });
             return 0;
-        case EM_GETLIMITTEXT: return withWindow(hwnd, LRESULT{0}, [](Window& w) { return LRESULT{w.textLimit}; });
+        case EM_GETLIMITTEXT:
+            return withWindow<Quiet>(hwnd, LRESULT{0}, [](Window& w) { return LRESULT{w.textLimit}; });
         default: return DefWindowProcA(hwnd, msg, wParam, lParam);
     }
 }
@@ -125,14 +121,12 @@ LRESULT progressProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     bool diff = false;
     LRESULT result = 0;
     auto run = [&](auto f) {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hwnd);
-        if (!w) return false;
-        const int oldMin = w->rangeMin, oldMax = w->rangeMax, oldPos = w->position;
-        f(*w);
-        diff = oldMin != w->rangeMin || oldMax != w->rangeMax || oldPos != w->position;
-        return true;
+        withWindow<Quiet>(hwnd, 0, [&](Window& w) {
+            const int oldMin = w.rangeMin, oldMax = w.rangeMax, oldPos = w.position;
+            f(w);
+            diff = oldMin != w.rangeMin || oldMax != w.rangeMax || oldPos != w.position;
+            return 0;
+        });
     };
     switch (msg) {
         case PBM_SETRANGE:
@@ -205,7 +199,7 @@ LRESULT animationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             int clip = 0;
             bool autoplay = false;
             HINSTANCE module = nullptr;
-            if (!withWindow(hwnd, false, [&](Window& w) {
+            if (!withWindow<Quiet>(hwnd, false, [&](Window& w) {
                     module = wParam ? reinterpret_cast<HINSTANCE>(wParam) : w.module;
                     autoplay = (w.style & ACS_AUTOPLAY) != 0;
                     return true;
@@ -218,7 +212,7 @@ LRESULT animationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 clip = static_cast<int>(reinterpret_cast<std::uintptr_t>(name));
                 if (findAnimation(module, clip) == nullptr) clip = 0;
             }
-            withWindow(hwnd, 0, [&](Window& w) {
+            withWindow<Quiet>(hwnd, 0, [&](Window& w) {
                 w.animationId = clip;
                 w.playing = clip != 0 && autoplay;
                 return 0;
@@ -228,7 +222,7 @@ LRESULT animationProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         case ACM_PLAY:
         case ACM_STOP: {
-            const bool ok = withWindow(hwnd, false, [&](Window& w) {
+            const bool ok = withWindow<Quiet>(hwnd, false, [&](Window& w) {
                 if (w.animationId == 0) return false;
                 w.playing = msg == ACM_PLAY;
                 return true;
@@ -252,7 +246,7 @@ struct StateChange {
 void sendListNotify(HWND list, UINT code, int item, UINT newState, UINT oldState, UINT changedMask, LPARAM param) {
     HWND parent = nullptr;
     int id = 0;
-    withWindow(list, 0, [&](Window& w) {
+    withWindow<Quiet>(list, 0, [&](Window& w) {
         parent = w.parent;
         id = w.id;
         return 0;
@@ -311,11 +305,11 @@ void reportChanges(HWND list, const std::vector<StateChange>& changes) {
 LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
         case LVM_GETITEMCOUNT:
-            return withWindow(hwnd, LRESULT{0}, [](Window& w) { return static_cast<LRESULT>(w.items.size()); });
+            return withWindow<Quiet>(hwnd, LRESULT{0}, [](Window& w) { return static_cast<LRESULT>(w.items.size()); });
         case LVM_INSERTITEMA: {
             const auto* lv = reinterpret_cast<const LVITEMA*>(lParam);
             if (lv == nullptr) return -1;
-            const LRESULT index = withWindow(hwnd, LRESULT{-1}, [&](Window& w) -> LRESULT {
+            const LRESULT index = withWindow<Quiet>(hwnd, LRESULT{-1}, [&](Window& w) -> LRESULT {
                 Item item;
                 if ((lv->mask & LVIF_TEXT) && lv->pszText != nullptr && lv->pszText != LPSTR_TEXTCALLBACKA)
                     item.text = lv->pszText;
@@ -343,7 +337,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return index;
         }
         case LVM_DELETEITEM: {
-            const bool ok = withWindow(hwnd, false, [&](Window& w) {
+            const bool ok = withWindow<Quiet>(hwnd, false, [&](Window& w) {
                 const auto i = static_cast<std::size_t>(wParam);
                 if (static_cast<int>(wParam) < 0 || i >= w.items.size()) return false;
                 w.items.erase(w.items.begin() + static_cast<std::ptrdiff_t>(i));
@@ -353,7 +347,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return ok ? TRUE : FALSE;
         }
         case LVM_DELETEALLITEMS:
-            withWindow(hwnd, 0, [](Window& w) {
+            withWindow<Quiet>(hwnd, 0, [](Window& w) {
                 w.items.clear();
                 return 0;
             });
@@ -362,7 +356,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case LVM_GETITEMA: {
             auto* lv = reinterpret_cast<LVITEMA*>(lParam);
             if (lv == nullptr) return FALSE;
-            return withWindow(hwnd, LRESULT{FALSE}, [&](Window& w) -> LRESULT {
+            return withWindow<Quiet>(hwnd, LRESULT{FALSE}, [&](Window& w) -> LRESULT {
                 if (lv->iItem < 0 || static_cast<std::size_t>(lv->iItem) >= w.items.size()) return FALSE;
                 const Item& it = w.items[static_cast<std::size_t>(lv->iItem)];
                 if (lv->mask & LVIF_TEXT) copyText(lv->iSubItem == 0 ? it.text : std::string(), lv->pszText, lv->cchTextMax);
@@ -373,7 +367,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             });
         }
         case LVM_GETNEXTITEM:
-            return withWindow(hwnd, LRESULT{-1}, [&](Window& w) -> LRESULT {
+            return withWindow<Quiet>(hwnd, LRESULT{-1}, [&](Window& w) -> LRESULT {
                 const int start = static_cast<int>(wParam);
                 const UINT flags = LOWORD(lParam);
                 if (flags & ~static_cast<UINT>(LVNI_SELECTED | LVNI_FOCUSED)) return -1;  // directions: not kept
@@ -390,7 +384,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             const auto* lv = reinterpret_cast<const LVITEMA*>(lParam);
             if (lv == nullptr) return FALSE;
             bool ok = true;
-            const auto changes = withWindow(hwnd, std::vector<StateChange>{}, [&](Window& w) {
+            const auto changes = withWindow<Quiet>(hwnd, std::vector<StateChange>{}, [&](Window& w) {
                 const int index = static_cast<int>(wParam);
                 if (index < -1 || index >= static_cast<int>(w.items.size())) {
                     ok = false;
@@ -402,7 +396,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return ok ? TRUE : FALSE;
         }
         case LVM_GETITEMSTATE:
-            return withWindow(hwnd, LRESULT{0}, [&](Window& w) -> LRESULT {
+            return withWindow<Quiet>(hwnd, LRESULT{0}, [&](Window& w) -> LRESULT {
                 const auto i = static_cast<std::size_t>(wParam);
                 if (static_cast<int>(wParam) < 0 || i >= w.items.size()) return 0;
                 return static_cast<LRESULT>(w.items[i].state & static_cast<UINT>(lParam));
@@ -410,7 +404,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case LVM_GETITEMTEXTA: {
             auto* lv = reinterpret_cast<LVITEMA*>(lParam);
             if (lv == nullptr) return 0;
-            return withWindow(hwnd, LRESULT{0}, [&](Window& w) -> LRESULT {
+            return withWindow<Quiet>(hwnd, LRESULT{0}, [&](Window& w) -> LRESULT {
                 const auto i = static_cast<std::size_t>(wParam);
                 if (static_cast<int>(wParam) < 0 || i >= w.items.size()) {
                     if (lv->pszText && lv->cchTextMax > 0) lv->pszText[0] = '\0';
@@ -423,7 +417,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case LVM_SETITEMTEXTA: {
             const auto* lv = reinterpret_cast<const LVITEMA*>(lParam);
             if (lv == nullptr) return FALSE;
-            const bool ok = withWindow(hwnd, false, [&](Window& w) {
+            const bool ok = withWindow<Quiet>(hwnd, false, [&](Window& w) {
                 const auto i = static_cast<std::size_t>(wParam);
                 if (static_cast<int>(wParam) < 0 || i >= w.items.size() || lv->iSubItem != 0) return false;
                 w.items[i].text = lv->pszText && lv->pszText != LPSTR_TEXTCALLBACKA ? lv->pszText : "";
@@ -433,13 +427,13 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return ok ? TRUE : FALSE;
         }
         case LVM_GETSELECTEDCOUNT:
-            return withWindow(hwnd, LRESULT{0}, [](Window& w) {
+            return withWindow<Quiet>(hwnd, LRESULT{0}, [](Window& w) {
                 return static_cast<LRESULT>(std::count_if(w.items.begin(), w.items.end(),
                                                           [](const Item& it) { return (it.state & LVIS_SELECTED) != 0; }));
             });
         case LVM_SETIMAGELIST:
         case LVM_GETIMAGELIST:
-            return withWindow(hwnd, LRESULT{0}, [&](Window& w) -> LRESULT {
+            return withWindow<Quiet>(hwnd, LRESULT{0}, [&](Window& w) -> LRESULT {
                 if (wParam > LVSIL_SMALL) return 0;
                 const auto previous = reinterpret_cast<LRESULT>(w.imageLists[wParam]);
                 if (msg == LVM_SETIMAGELIST) w.imageLists[wParam] = reinterpret_cast<HIMAGELIST>(lParam);
@@ -447,7 +441,7 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             });
         case WM_DESTROY: {
             HIMAGELIST lists[2]{};
-            withWindow(hwnd, 0, [&](Window& w) {
+            withWindow<Quiet>(hwnd, 0, [&](Window& w) {
                 if (!(w.style & LVS_SHAREIMAGELISTS)) {
                     lists[0] = w.imageLists[0];
                     lists[1] = w.imageLists[1];
@@ -470,6 +464,7 @@ LRESULT comboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     const auto* text = reinterpret_cast<const char*>(lParam);
     bool itemsChanged = false;
     bool textChanged = false;
+    bool handled = true;
     auto select = [&](Window& w, int index) {
         const std::string before = w.text;
         w.selection = index;
@@ -478,65 +473,52 @@ LRESULT comboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         textChanged = before != w.text;
         itemsChanged = true;
     };
-    LRESULT result = CB_ERR;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hwnd);
-        if (!w) return CB_ERR;
-        const int count = static_cast<int>(w->items.size());
+    const LRESULT result = withWindow<Quiet>(hwnd, LRESULT{CB_ERR}, [&](Window& w) -> LRESULT {
+        const int count = static_cast<int>(w.items.size());
         const int index = static_cast<int>(wParam);
+        const bool inRange = index >= 0 && index < count;
         switch (msg) {
             case CB_ADDSTRING:
             case CB_INSERTSTRING: {
                 Item item;
                 item.text = text ? text : "";
-                std::size_t at = w->items.size();
-                if (msg == CB_ADDSTRING && (w->style & CBS_SORT)) {
+                std::size_t at = w.items.size();
+                if (msg == CB_ADDSTRING && (w.style & CBS_SORT)) {
                     at = 0;
-                    while (at < w->items.size() && compareNoCase(w->items[at].text, item.text) <= 0) ++at;
+                    while (at < w.items.size() && compareNoCase(w.items[at].text, item.text) <= 0) ++at;
                 } else if (msg == CB_INSERTSTRING && index != -1) {
                     if (index < 0 || index > count) return CB_ERR;
                     at = static_cast<std::size_t>(index);
                 }
-                w->items.insert(w->items.begin() + static_cast<std::ptrdiff_t>(at), item);
-                if (w->selection >= static_cast<int>(at)) ++w->selection;
+                w.items.insert(w.items.begin() + static_cast<std::ptrdiff_t>(at), item);
+                if (w.selection >= static_cast<int>(at)) ++w.selection;
                 itemsChanged = true;
-                result = static_cast<LRESULT>(at);
-                break;
+                return static_cast<LRESULT>(at);
             }
             case CB_DELETESTRING:
-                if (index < 0 || index >= count) return CB_ERR;
-                w->items.erase(w->items.begin() + index);
-                if (w->selection == index) select(*w, -1);
-                else if (w->selection > index) --w->selection;
+                if (!inRange) return CB_ERR;
+                w.items.erase(w.items.begin() + index);
+                if (w.selection == index) select(w, -1);
+                else if (w.selection > index) --w.selection;
                 itemsChanged = true;
-                result = count - 1;
-                break;
+                return count - 1;
             case CB_GETCOUNT: return count;
-            case CB_GETCURSEL: return w->selection;
+            case CB_GETCURSEL: return w.selection;
             case CB_SETCURSEL:
-                if (index < 0 || index >= count) {
-                    select(*w, -1);
-                    result = CB_ERR;
-                } else {
-                    select(*w, index);
-                    result = index;
-                }
-                break;
+                select(w, inRange ? index : -1);
+                return inRange ? index : CB_ERR;
             case CB_GETLBTEXT:
-                if (index < 0 || index >= count || lParam == 0) return CB_ERR;
-                std::memcpy(reinterpret_cast<char*>(lParam), w->items[static_cast<std::size_t>(index)].text.c_str(),
-                            w->items[static_cast<std::size_t>(index)].text.size() + 1);
-                return static_cast<LRESULT>(w->items[static_cast<std::size_t>(index)].text.size());
+                if (!inRange || lParam == 0) return CB_ERR;
+                std::memcpy(reinterpret_cast<char*>(lParam), w.items[static_cast<std::size_t>(index)].text.c_str(),
+                            w.items[static_cast<std::size_t>(index)].text.size() + 1);
+                return static_cast<LRESULT>(w.items[static_cast<std::size_t>(index)].text.size());
             case CB_GETLBTEXTLEN:
-                if (index < 0 || index >= count) return CB_ERR;
-                return static_cast<LRESULT>(w->items[static_cast<std::size_t>(index)].text.size());
+                if (!inRange) return CB_ERR;
+                return static_cast<LRESULT>(w.items[static_cast<std::size_t>(index)].text.size());
             case CB_RESETCONTENT:
-                w->items.clear();
-                select(*w, -1);
-                result = TRUE;
-                break;
+                w.items.clear();
+                select(w, -1);
+                return TRUE;
             case CB_FINDSTRINGEXACT:
             case CB_SELECTSTRING: {
                 if (text == nullptr || count == 0) return CB_ERR;
@@ -544,40 +526,29 @@ LRESULT comboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 const int start = index < -1 || index >= count ? -1 : index;
                 for (int k = 1; k <= count; ++k) {
                     const int i = (start + k) % count;
-                    const std::string candidate = lower(w->items[static_cast<std::size_t>(i)].text);
+                    const std::string candidate = lower(w.items[static_cast<std::size_t>(i)].text);
                     const bool hit = msg == CB_FINDSTRINGEXACT ? candidate == wanted : candidate.rfind(wanted, 0) == 0;
                     if (hit) {
-                        if (msg == CB_SELECTSTRING) select(*w, i);
-                        result = i;
-                        break;
+                        if (msg == CB_SELECTSTRING) select(w, i);
+                        return i;
                     }
                 }
-                if (result == CB_ERR) return CB_ERR;
-                break;
+                return CB_ERR;
             }
             case CB_GETITEMDATA:
-                if (index < 0 || index >= count) return CB_ERR;
-                return w->items[static_cast<std::size_t>(index)].param;
+                if (!inRange) return CB_ERR;
+                return w.items[static_cast<std::size_t>(index)].param;
             case CB_SETITEMDATA:
-                if (index < 0 || index >= count) return CB_ERR;
-                w->items[static_cast<std::size_t>(index)].param = lParam;
+                if (!inRange) return CB_ERR;
+                w.items[static_cast<std::size_t>(index)].param = lParam;
                 return TRUE;
-            default: break;
+            default: handled = false; return 0;
         }
-    }
-    switch (msg) {
-        case CB_ADDSTRING:
-        case CB_INSERTSTRING:
-        case CB_DELETESTRING:
-        case CB_SETCURSEL:
-        case CB_RESETCONTENT:
-        case CB_SELECTSTRING:
-        case CB_FINDSTRINGEXACT:
-            if (itemsChanged) changed(hwnd, Change::Items);
-            if (textChanged) changed(hwnd, Change::Text);
-            return result;
-        default: return DefWindowProcA(hwnd, msg, wParam, lParam);
-    }
+    });
+    if (!handled) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    if (itemsChanged) changed(hwnd, Change::Items);
+    if (textChanged) changed(hwnd, Change::Text);
+    return result;
 }
 
 }  // namespace
@@ -625,13 +596,12 @@ ControlKind controlKindFor(const std::string& name, DWORD style) {
 }
 
 bool controlParent(HWND control, HWND& parent, int& id) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(control);
-    if (!w || !(w->style & WS_CHILD)) return false;
-    parent = w->parent;
-    id = w->id;
-    return true;
+    return withWindow<Quiet>(control, false, [&](Window& w) {
+        if (!(w.style & WS_CHILD)) return false;
+        parent = w.parent;
+        id = w.id;
+        return true;
+    });
 }
 
 void notifyParentCommand(HWND control, WORD code) {
@@ -641,62 +611,66 @@ void notifyParentCommand(HWND control, WORD code) {
         SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(control));
 }
 
+// The other automatic radio buttons of the button's group (WS_GROUP starts a group) lose
+// their check; the ones that had it.
+std::vector<HWND> uncheckGroupLocked(const Window& button) {
+    std::vector<HWND> uncheck;
+    auto parent = findLocked(button.parent);
+    if (!parent) return uncheck;
+    const auto& sib = parent->children;
+    auto first = std::find(sib.begin(), sib.end(), button.hwnd);
+    while (first != sib.begin()) {
+        auto c = findLocked(*first);
+        if (c && (c->style & WS_GROUP)) break;
+        --first;
+    }
+    for (auto it = first; it != sib.end(); ++it) {
+        auto c = findLocked(*it);
+        if (!c) continue;
+        if (it != first && (c->style & WS_GROUP)) break;
+        if (*it != button.hwnd && c->control == ControlKind::RadioButton &&
+            (c->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && c->check != BST_UNCHECKED) {
+            c->check = BST_UNCHECKED;
+            uncheck.push_back(*it);
+        }
+    }
+    return uncheck;
+}
+
 bool clickNow(HWND control) {
     ControlKind kind{};
     DWORD type = 0;
     std::vector<HWND> uncheck;
     bool check = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(control);
-        if (!w || w->kind != WindowKind::Control || (w->style & WS_DISABLED) || !parentEnabledLocked(*w)) return false;
-        kind = w->control;
-        type = w->style & BS_TYPEMASK;
-        switch (kind) {
-            case ControlKind::Static:
-                // Only SS_NOTIFY statics hear clicks; they tell their parent and keep no focus.
-                if (!(w->style & SS_NOTIFY)) return false;
-                break;
-            case ControlKind::PushButton:
-            case ControlKind::DefPushButton: break;
-            case ControlKind::CheckBox:
-                if (type == BS_AUTOCHECKBOX || type == 6) {
-                    w->check = w->check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-                    check = true;
-                }
-                break;
-            case ControlKind::RadioButton:
-                if (type == BS_AUTORADIOBUTTON) {
-                    check = w->check != BST_CHECKED;
-                    w->check = BST_CHECKED;
-                    // The other automatic radio buttons of its group (WS_GROUP starts a group).
-                    auto parent = findLocked(w->parent);
-                    if (parent) {
-                        const auto& sib = parent->children;
-                        auto self = std::find(sib.begin(), sib.end(), control);
-                        auto first = self;
-                        while (first != sib.begin()) {
-                            auto c = findLocked(*first);
-                            if (c && (c->style & WS_GROUP)) break;
-                            --first;
-                        }
-                        for (auto it = first; it != sib.end(); ++it) {
-                            auto c = findLocked(*it);
-                            if (!c) continue;
-                            if (it != first && (c->style & WS_GROUP)) break;
-                            if (*it != control && c->control == ControlKind::RadioButton &&
-                                (c->style & BS_TYPEMASK) == BS_AUTORADIOBUTTON && c->check != BST_UNCHECKED) {
-                                c->check = BST_UNCHECKED;
-                                uncheck.push_back(*it);
-                            }
-                        }
+    if (!withWindow<Quiet>(control, false, [&](Window& w) {
+            if (w.kind != WindowKind::Control || (w.style & WS_DISABLED) || !parentEnabledLocked(w)) return false;
+            kind = w.control;
+            type = w.style & BS_TYPEMASK;
+            switch (kind) {
+                case ControlKind::Static:
+                    // Only SS_NOTIFY statics hear clicks; they tell their parent and keep no focus.
+                    if (!(w.style & SS_NOTIFY)) return false;
+                    break;
+                case ControlKind::PushButton:
+                case ControlKind::DefPushButton: break;
+                case ControlKind::CheckBox:
+                    if (type == BS_AUTOCHECKBOX || type == 6) {
+                        w.check = w.check == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+                        check = true;
                     }
-                }
-                break;
-            default: return false;
-        }
-    }
+                    break;
+                case ControlKind::RadioButton:
+                    if (type == BS_AUTORADIOBUTTON) {
+                        check = w.check != BST_CHECKED;
+                        w.check = BST_CHECKED;
+                        uncheck = uncheckGroupLocked(w);
+                    }
+                    break;
+                default: return false;
+            }
+            return true;
+        }))
+        return false;
     if (kind == ControlKind::Static) {
         notifyParentCommand(control, STN_CLICKED);
         return true;
@@ -713,26 +687,24 @@ bool clickNow(HWND control) {
 bool listClickNow(HWND list, int index, bool doubleClick) {
     std::vector<StateChange> changes;
     LPARAM param = 0;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(list);
-        if (!w || w->control != ControlKind::ListView || (w->style & WS_DISABLED) || !parentEnabledLocked(*w))
-            return false;
-        if (index < -1 || index >= static_cast<int>(w->items.size())) return false;
-        if (index == -1) {
-            changes = setItemStateLocked(*w, -1, 0, LVIS_SELECTED);
-        } else {
-            for (int i = 0; i < static_cast<int>(w->items.size()); ++i) {
+    if (!withWindow<Quiet>(list, false, [&](Window& w) {
+            if (w.control != ControlKind::ListView || (w.style & WS_DISABLED) || !parentEnabledLocked(w)) return false;
+            if (index < -1 || index >= static_cast<int>(w.items.size())) return false;
+            if (index == -1) {
+                changes = setItemStateLocked(w, -1, 0, LVIS_SELECTED);
+                return true;
+            }
+            for (int i = 0; i < static_cast<int>(w.items.size()); ++i) {
                 if (i == index) continue;
-                auto more = setItemStateLocked(*w, i, 0, LVIS_SELECTED);
+                auto more = setItemStateLocked(w, i, 0, LVIS_SELECTED);
                 changes.insert(changes.end(), more.begin(), more.end());
             }
-            auto more = setItemStateLocked(*w, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+            auto more = setItemStateLocked(w, index, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
             changes.insert(changes.end(), more.begin(), more.end());
-            param = w->items[static_cast<std::size_t>(index)].param;
-        }
-    }
+            param = w.items[static_cast<std::size_t>(index)].param;
+            return true;
+        }))
+        return false;
     SetFocus(list);
     reportChanges(list, changes);
     const UINT selected = index >= 0 ? LVIS_SELECTED | LVIS_FOCUSED : 0;
@@ -745,14 +717,11 @@ bool listClickNow(HWND list, int index, bool doubleClick) {
 }
 
 bool comboSelectNow(HWND combo, int index) {
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(combo);
-        if (!w || w->control != ControlKind::ComboBox || (w->style & WS_DISABLED) || !parentEnabledLocked(*w))
-            return false;
-        if (index < 0 || index >= static_cast<int>(w->items.size())) return false;
-    }
+    if (!withWindow<Quiet>(combo, false, [&](Window& w) {
+            return w.control == ControlKind::ComboBox && !(w.style & WS_DISABLED) && parentEnabledLocked(w) &&
+                   index >= 0 && index < static_cast<int>(w.items.size());
+        }))
+        return false;
     SetFocus(combo);
     SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     notifyParentCommand(combo, CBN_SELCHANGE);

@@ -1,6 +1,8 @@
 // The pointer's shape. Each thread has the cursor it last set (SetCursor); when the pointer
 // rests on a control (ui::input::hover) the control gets WM_SETCURSOR and the cursor set while
 // it answered is kept on it as its resource number (0 for the arrow), for front ends to show.
+#include <utility>
+
 #include "ui/internal.h"
 
 namespace vlt::ui::detail {
@@ -22,14 +24,11 @@ bool hoverNow(HWND control) {
     SendMessageA(control, WM_SETCURSOR, reinterpret_cast<WPARAM>(control), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
     const int id = cursorIdOf(t_cursor);
     bool diff = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(control);
-        if (!w) return false;
-        diff = w->cursorId != id;
-        w->cursorId = id;
-    }
+    if (!withWindow<IfGone::Quiet>(control, false, [&](Window& w) {
+            diff = std::exchange(w.cursorId, id) != id;
+            return true;
+        }))
+        return false;
     if (diff) changed(control, Change::Style);
     return true;
 }

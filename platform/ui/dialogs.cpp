@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "ui/internal.h"
 #include "ui/loop.h"
@@ -72,18 +73,22 @@ DWORD controlStyle(const ControlTemplate& c) {
 }
 
 HWND firstTabStop(HWND dialog) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto d = findLocked(dialog);
-    if (!d) return nullptr;
-    for (HWND h : d->children) {
-        auto c = findLocked(h);
-        if (c && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) return h;
-    }
-    return nullptr;
+    return withWindow<IfGone::Quiet>(dialog, HWND{}, [](Window& d) -> HWND {
+        for (HWND h : d.children) {
+            auto c = findLocked(h);
+            if (c && (c->style & WS_TABSTOP) && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED)) return h;
+        }
+        return nullptr;
+    });
 }
 
 }  // namespace
+
+HWND childWithIdLocked(const Window& parent, int id) {
+    for (HWND h : parent.children)
+        if (auto c = findLocked(h); c && c->id == id) return h;
+    return nullptr;
+}
 
 HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param, bool modal,
                         const ChildPlacement* child) {
@@ -119,14 +124,11 @@ HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc
     const HFONT font = dialogFont(t->font, t->pointSize);
     HWND dialog = createWindow(p);
     if (dialog == nullptr) return nullptr;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        if (auto d = findLocked(dialog)) {
-            d->modal = modal;
-            d->font = font;
-        }
-    }
+    withWindow<IfGone::Quiet>(dialog, false, [&](Window& d) {
+        d.modal = modal;
+        d.font = font;
+        return true;
+    });
     for (const auto& c : controls) {
         CreateParams cp;
         cp.className = kindClass(c.kind).className;
@@ -163,15 +165,13 @@ HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc
 // Makes the dialog visible and tells the front end, unless it already ended.
 void showDialog(HWND dialog) {
     bool tell = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(dialog);
-        if (!d || d->ended) return;
-        d->style |= WS_VISIBLE;
-        if (!d->shown) tell = d->shown = true;
-        if (d->style & DS_SETFOREGROUND) s.foreground = dialog;
-    }
+    withWindow<IfGone::Quiet>(dialog, false, [&](Window& d) {
+        if (d.ended) return false;
+        d.style |= WS_VISIBLE;
+        if (!d.shown) tell = d.shown = true;
+        if (d.style & DS_SETFOREGROUND) state().foreground = dialog;
+        return true;
+    });
     if (tell) firstPaint(dialog);
     if (tell)
         if (auto* f = fe()) f->windowShown(dialog);
@@ -182,22 +182,23 @@ std::atomic<vlt::ui::MessageFilter> g_messageFilter{nullptr};
 }  // namespace
 
 INT_PTR runModal(HWND dialog, const std::function<void()>& afterShow) {
-    auto& s = state();
+    constexpr auto Quiet = IfGone::Quiet;
     HWND owner = nullptr;
     bool ended = false;
-    {
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(dialog);
-        if (!d) return -1;
-        d->modal = true;
-        owner = d->parent;
-        ended = d->ended;
-        if (owner != nullptr && !findLocked(owner)) owner = nullptr;
-    }
+    if (!withWindow<Quiet>(dialog, false, [&](Window& d) {
+            d.modal = true;
+            owner = d.parent;
+            ended = d.ended;
+            if (owner != nullptr && !findLocked(owner)) owner = nullptr;
+            return true;
+        }))
+        return -1;
     if (!ended && owner != nullptr && IsWindowEnabled(owner)) {
         EnableWindow(owner, FALSE);
-        std::lock_guard lock(s.mutex);
-        if (auto d = findLocked(dialog)) d->disabledOwner = owner;
+        withWindow<Quiet>(dialog, false, [&](Window& d) {
+            d.disabledOwner = owner;
+            return true;
+        });
     }
     showDialog(dialog);
     if (afterShow) afterShow();
@@ -222,29 +223,26 @@ INT_PTR runModal(HWND dialog, const std::function<void()>& afterShow) {
 
     INT_PTR result = 0;
     HWND reenable = nullptr;
-    {
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(dialog);
-        if (!d) return 0;  // destroyed under the loop
-        result = d->ended ? d->result : 0;
-        reenable = d->disabledOwner;
-        d->disabledOwner = nullptr;
-    }
+    if (!withWindow<Quiet>(dialog, false, [&](Window& d) {
+            result = d.ended ? d.result : 0;
+            reenable = std::exchange(d.disabledOwner, nullptr);
+            return true;
+        }))
+        return 0;  // destroyed under the loop
     if (reenable) EnableWindow(reenable, TRUE);
     DestroyWindow(dialog);
     return result;
 }
 
 LRESULT dialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    constexpr auto Quiet = IfGone::Quiet;
     DLGPROC proc = nullptr;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(hwnd);
-        if (!d) return 0;
-        proc = d->dlgProc;
-        if (d->extra.size() >= sizeof(LONG_PTR)) std::fill(d->extra.begin(), d->extra.begin() + sizeof(LONG_PTR), 0);
-    }
+    if (!withWindow<Quiet>(hwnd, false, [&](Window& d) {
+            proc = d.dlgProc;
+            if (d.extra.size() >= sizeof(LONG_PTR)) std::fill(d.extra.begin(), d.extra.begin() + sizeof(LONG_PTR), 0);
+            return true;
+        }))
+        return 0;
     const INT_PTR handled = proc ? proc(hwnd, msg, wParam, lParam) : FALSE;
     switch (msg) {
         case WM_INITDIALOG:
@@ -258,27 +256,17 @@ LRESULT dialogWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             break;
     }
     if (handled) {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(hwnd);
-        if (!d || d->extra.size() < sizeof(LONG_PTR)) return 0;
-        LONG_PTR result = 0;
-        std::memcpy(&result, d->extra.data() + DWLP_MSGRESULT, sizeof result);
-        return result;
+        return withWindow<Quiet>(hwnd, LRESULT{0}, [](Window& d) {
+            LONG_PTR result = 0;
+            if (d.extra.size() >= sizeof(LONG_PTR))
+                std::memcpy(&result, d.extra.data() + DWLP_MSGRESULT, sizeof result);
+            return result;
+        });
     }
     switch (msg) {
         case WM_CLOSE: {
-            HWND cancel = nullptr;
-            {
-                auto& s = state();
-                std::lock_guard lock(s.mutex);
-                if (auto d = findLocked(hwnd))
-                    for (HWND h : d->children)
-                        if (auto c = findLocked(h); c && c->id == IDCANCEL) {
-                            cancel = h;
-                            break;
-                        }
-            }
+            const HWND cancel =
+                withWindow<Quiet>(hwnd, HWND{}, [](Window& d) { return childWithIdLocked(d, IDCANCEL); });
             if (cancel == nullptr || IsWindowEnabled(cancel))
                 PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
             return 0;
@@ -322,25 +310,20 @@ BOOL EndDialog(HWND hDlg, INT_PTR nResult) {
     auto self = currentQueue();
     HWND owner = nullptr;
     bool wasVisible = false;
-    bool sameThread = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto d = findLocked(hDlg);
-        if (!d) return invalidWindow(FALSE);
-        d->ended = true;
-        d->result = nResult;
-        sameThread = d->queue == self;
-        // From another thread (a watchdog) only the flag is set; the dialog's own loop does
-        // the rest, so that no call here waits for that thread.
-        if (sameThread) {
-            owner = d->disabledOwner;
-            d->disabledOwner = nullptr;
-            wasVisible = (d->style & WS_VISIBLE) != 0;
-            d->style &= ~static_cast<DWORD>(WS_VISIBLE);
-        }
-        wakeLocked(*d->queue);
-    }
+    if (!withWindow(hDlg, false, [&](Window& d) {
+            d.ended = true;
+            d.result = nResult;
+            // From another thread (a watchdog) only the flag is set; the dialog's own loop does
+            // the rest, so that no call here waits for that thread.
+            if (d.queue == self) {
+                owner = std::exchange(d.disabledOwner, nullptr);
+                wasVisible = (d.style & WS_VISIBLE) != 0;
+                d.style &= ~static_cast<DWORD>(WS_VISIBLE);
+            }
+            wakeLocked(*d.queue);
+            return true;
+        }))
+        return FALSE;
     wakeFrontend();
     if (owner) EnableWindow(owner, TRUE);
     if (wasVisible) changed(hDlg, vlt::ui::Change::Visible);
@@ -348,22 +331,15 @@ BOOL EndDialog(HWND hDlg, INT_PTR nResult) {
 }
 
 HWND GetDlgItem(HWND hDlg, int nIDDlgItem) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto d = findLocked(hDlg);
-    if (!d) return invalidWindow(nullptr);
-    for (HWND h : d->children)
-        if (auto c = findLocked(h); c && c->id == nIDDlgItem) return h;
-    SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
-    return nullptr;
+    return withWindow(hDlg, HWND{}, [&](Window& d) {
+        const HWND item = childWithIdLocked(d, nIDDlgItem);
+        if (item == nullptr) SetLastError(ERROR_CONTROL_ID_NOT_FOUND);
+        return item;
+    });
 }
 
 int GetDlgCtrlID(HWND hWnd) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(0);
-    return (w->style & WS_CHILD) ? w->id : 0;
+    return withWindow(hWnd, 0, [](Window& w) { return (w.style & WS_CHILD) ? w.id : 0; });
 }
 
 LRESULT SendDlgItemMessageA(HWND hDlg, int nIDDlgItem, UINT Msg, WPARAM wParam, LPARAM lParam) {

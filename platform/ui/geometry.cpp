@@ -31,10 +31,18 @@ bool origin(HWND hwnd, POINT& out) {
         out = POINT{0, 0};
         return true;
     }
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hwnd);
-    return w && originLocked(*w, out);
+    return withWindow<IfGone::Quiet>(hwnd, false, [&](Window& w) { return originLocked(w, out); });
+}
+
+// A window's rectangle on the screen, or at 0,0 for its client area.
+BOOL windowRect(HWND hwnd, RECT* rect, bool onScreen) {
+    if (rect == nullptr) return FALSE;
+    return withWindow(hwnd, FALSE, [&](Window& w) {
+        POINT at{};
+        if (onScreen && !originLocked(w, at)) return FALSE;
+        *rect = RECT{at.x, at.y, at.x + w.cx, at.y + w.cy};
+        return TRUE;
+    });
 }
 
 }  // namespace
@@ -43,46 +51,26 @@ bool origin(HWND hwnd, POINT& out) {
 using namespace vlt::ui::detail;
 using vlt::ui::Change;
 
-BOOL GetClientRect(HWND hWnd, RECT* lpRect) {
-    if (lpRect == nullptr) return FALSE;
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(FALSE);
-    *lpRect = RECT{0, 0, w->cx, w->cy};
-    return TRUE;
-}
+BOOL GetClientRect(HWND hWnd, RECT* lpRect) { return windowRect(hWnd, lpRect, false); }
 
-BOOL GetWindowRect(HWND hWnd, RECT* lpRect) {
-    if (lpRect == nullptr) return FALSE;
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(FALSE);
-    POINT at{};
-    if (!originLocked(*w, at)) return FALSE;
-    *lpRect = RECT{at.x, at.y, at.x + w->cx, at.y + w->cy};
-    return TRUE;
-}
+BOOL GetWindowRect(HWND hWnd, RECT* lpRect) { return windowRect(hWnd, lpRect, true); }
 
 BOOL SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags) {
     bool moved = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hWnd);
-        if (!w) return invalidWindow(FALSE);
-        const int oldX = w->x, oldY = w->y, oldCx = w->cx, oldCy = w->cy;
-        if (!(uFlags & SWP_NOMOVE)) {
-            w->x = X;
-            w->y = Y;
-        }
-        if (!(uFlags & SWP_NOSIZE)) {
-            w->cx = cx < 0 ? 0 : cx;
-            w->cy = cy < 0 ? 0 : cy;
-        }
-        moved = oldX != w->x || oldY != w->y || oldCx != w->cx || oldCy != w->cy;
-    }
+    if (!withWindow(hWnd, false, [&](Window& w) {
+            const int oldX = w.x, oldY = w.y, oldCx = w.cx, oldCy = w.cy;
+            if (!(uFlags & SWP_NOMOVE)) {
+                w.x = X;
+                w.y = Y;
+            }
+            if (!(uFlags & SWP_NOSIZE)) {
+                w.cx = cx < 0 ? 0 : cx;
+                w.cy = cy < 0 ? 0 : cy;
+            }
+            moved = oldX != w.x || oldY != w.y || oldCx != w.cx || oldCy != w.cy;
+            return true;
+        }))
+        return FALSE;
     if (moved) changed(hWnd, Change::Geometry);
     if (uFlags & SWP_SHOWWINDOW) ShowWindow(hWnd, SW_SHOW);
     if (uFlags & SWP_HIDEWINDOW) ShowWindow(hWnd, SW_HIDE);

@@ -138,11 +138,7 @@ bool close(HWND window) {
         auto w = reachableLocked(window);
         if (!w || (w->style & WS_CHILD)) return false;
         kind = w->kind;
-        for (HWND h : w->children)
-            if (auto c = findLocked(h); c && c->id == IDCANCEL) {
-                cancel = h;
-                break;
-            }
+        cancel = childWithIdLocked(*w, IDCANCEL);
     }
     if (kind == WindowKind::Dialog)
         SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));

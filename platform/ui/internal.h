@@ -168,6 +168,18 @@ R invalidWindow(R failure) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return failure;
 }
+// Runs f(window) with the lock held and gives back what it returns. For a handle that is no
+// window (never was, or destroyed), f does not run and `failure` comes back: with
+// ERROR_INVALID_WINDOW_HANDLE as the last error, or the last error left alone for Quiet
+// (steps inside the runtime, and the calls that answer FALSE without an error).
+enum class IfGone { Fail, Quiet };
+template <IfGone Gone = IfGone::Fail, typename R, typename F>
+R withWindow(HWND hwnd, R failure, F&& f) {
+    std::lock_guard lock(state().mutex);
+    auto w = findLocked(hwnd);
+    if (!w) return Gone == IfGone::Fail ? invalidWindow(failure) : failure;
+    return f(*w);
+}
 inline HWND desktopWindow() { return reinterpret_cast<HWND>(std::uintptr_t{0x00010010}); }
 
 // Wakes the thread of a queue (its condition variable and the front end's event loop).
@@ -221,6 +233,8 @@ struct ChildPlacement {
 };
 HWND createFromTemplate(HINSTANCE module, LPCSTR name, HWND parent, DLGPROC proc, LPARAM param, bool modal,
                         const ChildPlacement* child = nullptr);
+// The first child of parent with that control id, or nullptr.
+HWND childWithIdLocked(const Window& parent, int id);
 // Makes the dialog visible and tells the front end (windowShown, once), unless it ended.
 void showDialog(HWND dialog);
 // The modal loop of a dialog made already: disables its owner, shows it, handles messages

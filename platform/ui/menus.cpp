@@ -141,17 +141,9 @@ BOOL DestroyMenu(HMENU hMenu) {
     return TRUE;
 }
 
+// Appending is inserting by position past the end.
 BOOL AppendMenuA(HMENU hMenu, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    Menu* m = menuLocked(hMenu);
-    MenuEntry e;
-    if (m == nullptr || !makeEntry(uFlags, uIDNewItem, lpNewItem, e)) {
-        SetLastError(ERROR_INVALID_MENU_HANDLE);
-        return FALSE;
-    }
-    m->items.push_back(std::move(e));
-    return TRUE;
+    return InsertMenuA(hMenu, static_cast<UINT>(-1), uFlags | MF_BYPOSITION, uIDNewItem, lpNewItem);
 }
 
 BOOL InsertMenuA(HMENU hMenu, UINT uPosition, UINT uFlags, UINT_PTR uIDNewItem, LPCSTR lpNewItem) {

@@ -5,6 +5,7 @@
 // question to its parent; it is asked at once, but only once its dialog or window has been
 // shown (as on Windows, nothing paints before the window appears).
 #include <algorithm>
+#include <optional>
 
 #include "ui/gdi_objects.h"
 
@@ -36,14 +37,10 @@ bool isStaticLocked(const Window& w) {
 }  // namespace
 
 void refreshStaticColors(HWND control) {
-    HWND parent = nullptr;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(control);
-        if (!w || !isStaticLocked(*w) || !(w->style & WS_CHILD) || !paintableLocked(*w)) return;
-        parent = w->parent;
-    }
+    const HWND parent = withWindow<IfGone::Quiet>(control, HWND{}, [](Window& w) {
+        return isStaticLocked(w) && (w.style & WS_CHILD) && paintableLocked(w) ? w.parent : nullptr;
+    });
+    if (parent == nullptr) return;
     HDC dc = GetDC(control);
     if (dc == nullptr) return;
     SendMessageA(parent, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
@@ -71,28 +68,23 @@ void refreshStaticColors(HWND control) {
 void invalidate(HWND hwnd) {
     bool isStatic = false;
     bool post = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hwnd);
-        if (!w) return;
-        isStatic = isStaticLocked(*w);
-        if (!isStatic && !w->invalid) post = w->invalid = true;
-    }
+    if (!withWindow<IfGone::Quiet>(hwnd, false, [&](Window& w) {
+            isStatic = isStaticLocked(w);
+            if (!isStatic && !w.invalid) post = w.invalid = true;
+            return true;
+        }))
+        return;
     if (isStatic) refreshStaticColors(hwnd);
     if (post) PostMessageA(hwnd, WM_PAINT, 0, 0);
 }
 
 void firstPaint(HWND window) {
     for (HWND child : children(window)) refreshStaticColors(child);
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(window);
-        if (!w) return;
-        w->invalid = true;
-    }
-    UpdateWindow(window);
+    const bool exists = withWindow<IfGone::Quiet>(window, false, [](Window& w) {
+        w.invalid = true;
+        return true;
+    });
+    if (exists) UpdateWindow(window);
 }
 
 }  // namespace vlt::ui::detail
@@ -106,21 +98,19 @@ HDC BeginPaint(HWND hWnd, LPPAINTSTRUCT lpPaint) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(nullptr);
-    w->invalid = false;
-    w->painting.clear();
-    Dc dc;
-    dc.window = hWnd;
-    dc.paint = true;
-    dc.font = w->font;
-    *lpPaint = PAINTSTRUCT{};
-    lpPaint->hdc = newDcLocked(dc);
-    lpPaint->fErase = TRUE;
-    lpPaint->rcPaint = RECT{0, 0, w->cx, w->cy};
-    return lpPaint->hdc;
+    return withWindow(hWnd, HDC{}, [&](Window& w) {
+        w.invalid = false;
+        w.painting.clear();
+        Dc dc;
+        dc.window = hWnd;
+        dc.paint = true;
+        dc.font = w.font;
+        *lpPaint = PAINTSTRUCT{};
+        lpPaint->hdc = newDcLocked(dc);
+        lpPaint->fErase = TRUE;
+        lpPaint->rcPaint = RECT{0, 0, w.cx, w.cy};
+        return lpPaint->hdc;
+    });
 }
 
 BOOL EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint) {
@@ -209,14 +199,9 @@ BOOL RedrawWindow(HWND hWnd, const RECT*, void*, UINT flags) {
 }
 
 BOOL UpdateWindow(HWND hWnd) {
-    bool paint = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hWnd);
-        if (!w) return invalidWindow(FALSE);
-        paint = w->invalid;
-    }
-    if (paint) SendMessageA(hWnd, WM_PAINT, 0, 0);
+    const auto paint =
+        withWindow(hWnd, std::optional<bool>{}, [](Window& w) { return std::optional<bool>{w.invalid}; });
+    if (!paint) return FALSE;
+    if (*paint) SendMessageA(hWnd, WM_PAINT, 0, 0);
     return TRUE;
 }

@@ -161,14 +161,12 @@ void wakeFrontend() {
 
 LRESULT callWindow(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     WNDPROC proc = nullptr;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hwnd);
-        if (!w) return invalidWindow(0);
-        proc = w->proc;
-        ++w->queue->activity;
-    }
+    if (!withWindow(hwnd, false, [&](Window& w) {
+            proc = w.proc;
+            ++w.queue->activity;
+            return true;
+        }))
+        return 0;
     return proc ? proc(hwnd, msg, wParam, lParam) : DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
@@ -396,17 +394,13 @@ LRESULT DispatchMessageA(const MSG* lpMsg) {
         return 0;
     }
     if (lpMsg->hwnd == nullptr) return 0;
-    {
-        auto self = currentQueue();
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(lpMsg->hwnd);
-        if (!w) return invalidWindow(0);
-        if (w->queue != self) {
+    auto self = currentQueue();
+    if (!withWindow(lpMsg->hwnd, false, [&](Window& w) {
+            if (w.queue == self) return true;
             SetLastError(ERROR_WINDOW_OF_OTHER_THREAD);
-            return 0;
-        }
-    }
+            return false;
+        }))
+        return 0;
     return callWindow(lpMsg->hwnd, lpMsg->message, lpMsg->wParam, lpMsg->lParam);
 }
 

@@ -101,14 +101,13 @@ LRESULT tabControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 bool tabSelectNow(HWND tab, int index) {
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(tab);
-        if (!w || w->control != ControlKind::Tab || (w->style & WS_DISABLED)) return false;
-        if (index < 0 || index >= static_cast<int>(w->items.size())) return false;
-        if (index == w->selection) return true;  // clicking the current tab changes nothing
-    }
+    enum { Refused, Current, Other };
+    const auto target = withWindow<IfGone::Quiet>(tab, Refused, [&](Window& w) {
+        if (w.control != ControlKind::Tab || (w.style & WS_DISABLED)) return Refused;
+        if (index < 0 || index >= static_cast<int>(w.items.size())) return Refused;
+        return index == w.selection ? Current : Other;
+    });
+    if (target != Other) return target == Current;  // clicking the current tab changes nothing
     SetFocus(tab);
     if (notifyParent(tab, TCN_SELCHANGING) != 0) return true;  // the parent kept its page
     SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);

@@ -54,12 +54,9 @@ LRESULT tooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         case TTM_UPDATETIPTEXTA:
         case TTM_NEWTOOLRECTA:
         case TTM_GETTOOLINFOA: break;
-        case TTM_GETTOOLCOUNT: {
-            auto& s = state();
-            std::lock_guard lock(s.mutex);
-            auto w = findLocked(hwnd);
-            return w ? static_cast<LRESULT>(w->tools.size()) : 0;
-        }
+        case TTM_GETTOOLCOUNT:
+            return withWindow<IfGone::Quiet>(hwnd, LRESULT{0},
+                                             [](Window& w) { return static_cast<LRESULT>(w.tools.size()); });
         case TTM_RELAYEVENT:
         case TTM_ACTIVATE: return 0;
         default: return DefWindowProcA(hwnd, msg, wParam, lParam);
@@ -137,14 +134,12 @@ LRESULT tooltipProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void dropTools(HWND tooltip) {
     std::vector<HWND> news;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(tooltip);
-        if (!w || !w->tooltip) return;
-        for (const Tool& t : w->tools) setTipLocked(t.covers, {}, news);
-        w->tools.clear();
-    }
+    withWindow<IfGone::Quiet>(tooltip, false, [&](Window& w) {
+        if (!w.tooltip) return false;
+        for (const Tool& t : w.tools) setTipLocked(t.covers, {}, news);
+        w.tools.clear();
+        return true;
+    });
     for (HWND control : news) changed(control, Change::Style);
 }
 

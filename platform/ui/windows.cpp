@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
+#include <utility>
 
 #include "ui/internal.h"
 #include "ui/remote.h"
@@ -142,39 +144,26 @@ namespace {
 
 void destroyTree(HWND hwnd) {
     SendMessageA(hwnd, WM_DESTROY, 0, 0);
-    std::vector<HWND> kids;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        if (auto w = findLocked(hwnd)) kids = w->children;
-    }
-    for (HWND child : kids) {
-        {
-            auto& s = state();
-            std::lock_guard lock(s.mutex);
-            auto c = findLocked(child);
-            if (!c || c->destroying) continue;
-            c->destroying = true;
-        }
-        destroyTree(child);
-    }
+    const auto kids = withWindow<IfGone::Quiet>(hwnd, std::vector<HWND>{}, [](Window& w) { return w.children; });
+    for (HWND child : kids)
+        if (withWindow<IfGone::Quiet>(child, false, [](Window& c) { return !std::exchange(c.destroying, true); }))
+            destroyTree(child);
     SendMessageA(hwnd, WM_NCDESTROY, 0, 0);
     dropTools(hwnd);
     bool reported = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hwnd);
-        if (!w) return;
-        reported = w->titleReported;
-        if (auto parent = findLocked(w->parent); parent && (w->style & WS_CHILD)) std::erase(parent->children, hwnd);
-        std::erase(s.topLevel, hwnd);
-        removeTimersLocked(hwnd);
-        if (w->queue->focus == hwnd) w->queue->focus = nullptr;
-        if (s.foreground == hwnd) s.foreground = nullptr;
-        s.windows.erase(reinterpret_cast<std::uintptr_t>(hwnd));
-        wakeLocked(*w->queue);  // a modal loop waiting for this dialog looks again
-    }
+    if (!withWindow<IfGone::Quiet>(hwnd, false, [&](Window& w) {
+            auto& s = state();
+            if (auto parent = findLocked(w.parent); parent && (w.style & WS_CHILD)) std::erase(parent->children, hwnd);
+            std::erase(s.topLevel, hwnd);
+            removeTimersLocked(hwnd);
+            if (w.queue->focus == hwnd) w.queue->focus = nullptr;
+            if (s.foreground == hwnd) s.foreground = nullptr;
+            s.windows.erase(reinterpret_cast<std::uintptr_t>(hwnd));
+            wakeLocked(*w.queue);  // a modal loop waiting for this dialog looks again
+            reported = w.titleReported;
+            return true;
+        }))
+        return;
     if (reported) reportDestroyed(hwnd);
     dropNotifyIcons(hwnd);
 }
@@ -258,28 +247,25 @@ HWND CreateWindowExA(DWORD dwExStyle, LPCSTR lpClassName, LPCSTR lpWindowName, D
 BOOL DestroyWindow(HWND hWnd) {
     std::vector<HWND> owned;
     bool notify = false;
+    bool begun = false;
     HWND reenable = nullptr;
-    {
-        auto self = currentQueue();
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hWnd);
-        if (!w) return invalidWindow(FALSE);
-        if (w->queue != self) {
+    auto self = currentQueue();
+    const BOOL ok = withWindow(hWnd, FALSE, [&](Window& w) -> BOOL {
+        if (w.queue != self) {
             SetLastError(ERROR_ACCESS_DENIED);
             return FALSE;
         }
-        if (w->destroying) return TRUE;
-        w->destroying = true;
-        for (HWND h : s.topLevel) {
+        if (w.destroying) return TRUE;
+        begun = w.destroying = true;
+        for (HWND h : state().topLevel) {
             auto o = findLocked(h);
             if (o && o->parent == hWnd && o->queue == self && !o->destroying) owned.push_back(h);
         }
-        notify = w->shown;
-        w->shown = false;
-        reenable = w->disabledOwner;  // a modal dialog destroyed before it ended
-        w->disabledOwner = nullptr;
-    }
+        notify = std::exchange(w.shown, false);
+        reenable = std::exchange(w.disabledOwner, nullptr);  // a modal dialog destroyed before it ended
+        return TRUE;
+    });
+    if (!begun) return ok;
     for (HWND h : owned) DestroyWindow(h);
     if (notify)
         if (auto* f = fe()) f->windowClosing(hWnd);
@@ -306,18 +292,17 @@ BOOL IsChild(HWND hWndParent, HWND hWnd) {
 }
 
 LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
-    auto& s = state();
+    constexpr auto Quiet = IfGone::Quiet;
     switch (Msg) {
         case WM_NCCREATE: return TRUE;
         case WM_SETTEXT: {
             bool topLevel = false;
-            {
-                std::lock_guard lock(s.mutex);
-                auto w = findLocked(hWnd);
-                if (!w) return FALSE;
-                w->text = lParam ? reinterpret_cast<const char*>(lParam) : "";
-                topLevel = !(w->style & WS_CHILD);
-            }
+            if (!withWindow<Quiet>(hWnd, false, [&](Window& w) {
+                    w.text = lParam ? reinterpret_cast<const char*>(lParam) : "";
+                    topLevel = !(w.style & WS_CHILD);
+                    return true;
+                }))
+                return FALSE;
             changed(hWnd, vlt::ui::Change::Text);
             if (topLevel) reportTitle(hWnd);
             return TRUE;
@@ -325,46 +310,34 @@ LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         case WM_GETTEXT: {
             auto* buffer = reinterpret_cast<char*>(lParam);
             if (buffer == nullptr || wParam == 0) return 0;
-            std::lock_guard lock(s.mutex);
-            auto w = findLocked(hWnd);
-            if (!w) {
-                buffer[0] = '\0';
-                return 0;
-            }
-            const std::size_t n = std::min<std::size_t>(w->text.size(), wParam - 1);
-            std::memcpy(buffer, w->text.data(), n);
-            buffer[n] = '\0';
-            return static_cast<LRESULT>(n);
+            buffer[0] = '\0';
+            return withWindow<Quiet>(hWnd, LRESULT{0}, [&](Window& w) {
+                const std::size_t n = std::min<std::size_t>(w.text.size(), wParam - 1);
+                std::memcpy(buffer, w.text.data(), n);
+                buffer[n] = '\0';
+                return static_cast<LRESULT>(n);
+            });
         }
-        case WM_GETTEXTLENGTH: {
-            std::lock_guard lock(s.mutex);
-            auto w = findLocked(hWnd);
-            return w ? static_cast<LRESULT>(w->text.size()) : 0;
-        }
+        case WM_GETTEXTLENGTH:
+            return withWindow<Quiet>(hWnd, LRESULT{0}, [](Window& w) { return static_cast<LRESULT>(w.text.size()); });
         case WM_CLOSE: DestroyWindow(hWnd); return 0;
         case WM_PAINT: {
             PAINTSTRUCT ps{};
             if (BeginPaint(hWnd, &ps)) EndPaint(hWnd, &ps);
             return 0;
         }
-        case WM_SETFONT: {
-            std::lock_guard lock(s.mutex);
-            if (auto w = findLocked(hWnd)) w->font = reinterpret_cast<HFONT>(wParam);
-            return 0;
-        }
-        case WM_GETFONT: {
-            std::lock_guard lock(s.mutex);
-            auto w = findLocked(hWnd);
-            return w ? reinterpret_cast<LRESULT>(w->font) : 0;
-        }
+        case WM_SETFONT:
+            return withWindow<Quiet>(hWnd, LRESULT{0}, [&](Window& w) {
+                w.font = reinterpret_cast<HFONT>(wParam);
+                return LRESULT{0};
+            });
+        case WM_GETFONT:
+            return withWindow<Quiet>(hWnd, LRESULT{0}, [](Window& w) { return reinterpret_cast<LRESULT>(w.font); });
         case WM_SETCURSOR: {
             // The parent may decide first; otherwise the arrow.
-            HWND parent = nullptr;
-            {
-                std::lock_guard lock(s.mutex);
-                auto w = findLocked(hWnd);
-                if (w && (w->style & WS_CHILD)) parent = w->parent;
-            }
+            const HWND parent = withWindow<Quiet>(hWnd, HWND{}, [](Window& w) {
+                return (w.style & WS_CHILD) ? w.parent : nullptr;
+            });
             if (parent && SendMessageA(parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
             SetCursor(LoadCursorA(nullptr, IDC_ARROW));
             return FALSE;
@@ -381,113 +354,66 @@ LRESULT CallWindowProcA(WNDPROC lpPrevWndFunc, HWND hWnd, UINT Msg, WPARAM wPara
 }
 
 HWND GetParent(HWND hWnd) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(nullptr);
-    if (w->style & WS_CHILD) return w->parent;
-    if (w->style & WS_POPUP) return w->parent;
-    return nullptr;
+    return withWindow(hWnd, HWND{}, [](Window& w) { return (w.style & (WS_CHILD | WS_POPUP)) ? w.parent : nullptr; });
 }
 
 HWND GetDesktopWindow() { return desktopWindow(); }
 
 DWORD GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(0);
-    if (lpdwProcessId) *lpdwProcessId = static_cast<DWORD>(getpid());
-    return w->queue->threadId;
+    return withWindow(hWnd, DWORD{0}, [&](Window& w) {
+        if (lpdwProcessId) *lpdwProcessId = static_cast<DWORD>(getpid());
+        return w.queue->threadId;
+    });
 }
 
 namespace {
 
-bool extraSlot(Window& w, int index, LONG_PTR** out) {
-    if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w.extra.size()) return false;
-    *out = reinterpret_cast<LONG_PTR*>(w.extra.data() + index);
-    return true;
+template <typename T>
+LONG_PTR exchangeLong(T& field, const LONG_PTR* value) {
+    const T before = field;
+    if constexpr (std::is_pointer_v<T>) {
+        if (value) field = reinterpret_cast<T>(*value);
+        return reinterpret_cast<LONG_PTR>(before);
+    } else {
+        if (value) field = static_cast<T>(*value);
+        return static_cast<LONG_PTR>(before);
+    }
+}
+
+// A window long as it was, replaced by *value when one is given.
+LONG_PTR windowLong(Window& w, int index, const LONG_PTR* value) {
+    switch (index) {
+        case GWLP_WNDPROC: return exchangeLong(w.proc, value);
+        case GWLP_HINSTANCE: return exchangeLong(w.module, value);
+        case GWLP_HWNDPARENT: return exchangeLong(w.parent, (w.style & WS_CHILD) ? nullptr : value);
+        case GWLP_ID: return exchangeLong(w.id, value);
+        case GWL_STYLE: return exchangeLong(w.style, value);
+        case GWL_EXSTYLE: return exchangeLong(w.exStyle, value);
+        case GWLP_USERDATA: return exchangeLong(w.userData, value);
+        default: break;
+    }
+    if (w.kind == WindowKind::Dialog && index == DWLP_DLGPROC) return exchangeLong(w.dlgProc, value);
+    if (index < 0 || static_cast<std::size_t>(index) + sizeof(LONG_PTR) > w.extra.size()) {
+        SetLastError(ERROR_INVALID_INDEX);
+        return 0;
+    }
+    LONG_PTR before = 0;
+    std::memcpy(&before, w.extra.data() + index, sizeof before);
+    if (value) std::memcpy(w.extra.data() + index, value, sizeof *value);
+    return before;
 }
 
 }  // namespace
 
 LONG_PTR GetWindowLongPtrA(HWND hWnd, int nIndex) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(0);
-    switch (nIndex) {
-        case GWLP_WNDPROC: return reinterpret_cast<LONG_PTR>(w->proc);
-        case GWLP_HINSTANCE: return reinterpret_cast<LONG_PTR>(w->module);
-        case GWLP_HWNDPARENT: return reinterpret_cast<LONG_PTR>(w->parent);
-        case GWLP_ID: return w->id;
-        case GWL_STYLE: return static_cast<LONG_PTR>(w->style);
-        case GWL_EXSTYLE: return static_cast<LONG_PTR>(w->exStyle);
-        case GWLP_USERDATA: return w->userData;
-        default: break;
-    }
-    if (w->kind == WindowKind::Dialog && nIndex == DWLP_DLGPROC) return reinterpret_cast<LONG_PTR>(w->dlgProc);
-    LONG_PTR* slot = nullptr;
-    if (!extraSlot(*w, nIndex, &slot)) {
-        SetLastError(ERROR_INVALID_INDEX);
-        return 0;
-    }
-    LONG_PTR value = 0;
-    std::memcpy(&value, slot, sizeof value);
-    return value;
+    return withWindow(hWnd, LONG_PTR{0}, [&](Window& w) { return windowLong(w, nIndex, nullptr); });
 }
 
 LONG_PTR SetWindowLongPtrA(HWND hWnd, int nIndex, LONG_PTR dwNewLong) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return invalidWindow(0);
-    SetLastError(ERROR_SUCCESS);  // tells a previous value of 0 from a failure
-    LONG_PTR previous = 0;
-    switch (nIndex) {
-        case GWLP_WNDPROC:
-            previous = reinterpret_cast<LONG_PTR>(w->proc);
-            w->proc = reinterpret_cast<WNDPROC>(dwNewLong);
-            return previous;
-        case GWLP_HINSTANCE:
-            previous = reinterpret_cast<LONG_PTR>(w->module);
-            w->module = reinterpret_cast<HINSTANCE>(dwNewLong);
-            return previous;
-        case GWLP_HWNDPARENT:
-            previous = reinterpret_cast<LONG_PTR>(w->parent);
-            if (!(w->style & WS_CHILD)) w->parent = reinterpret_cast<HWND>(dwNewLong);
-            return previous;
-        case GWLP_ID:
-            previous = w->id;
-            w->id = static_cast<int>(dwNewLong);
-            return previous;
-        case GWL_STYLE:
-            previous = static_cast<LONG_PTR>(w->style);
-            w->style = static_cast<DWORD>(dwNewLong);
-            return previous;
-        case GWL_EXSTYLE:
-            previous = static_cast<LONG_PTR>(w->exStyle);
-            w->exStyle = static_cast<DWORD>(dwNewLong);
-            return previous;
-        case GWLP_USERDATA:
-            previous = w->userData;
-            w->userData = dwNewLong;
-            return previous;
-        default: break;
-    }
-    if (w->kind == WindowKind::Dialog && nIndex == DWLP_DLGPROC) {
-        previous = reinterpret_cast<LONG_PTR>(w->dlgProc);
-        w->dlgProc = reinterpret_cast<DLGPROC>(dwNewLong);
-        return previous;
-    }
-    LONG_PTR* slot = nullptr;
-    if (!extraSlot(*w, nIndex, &slot)) {
-        SetLastError(ERROR_INVALID_INDEX);
-        return 0;
-    }
-    std::memcpy(&previous, slot, sizeof previous);
-    std::memcpy(slot, &dwNewLong, sizeof dwNewLong);
-    return previous;
+    return withWindow(hWnd, LONG_PTR{0}, [&](Window& w) {
+        SetLastError(ERROR_SUCCESS);  // tells a previous value of 0 from a failure
+        return windowLong(w, nIndex, &dwNewLong);
+    });
 }
 
 BOOL SetWindowTextA(HWND hWnd, LPCSTR lpString) {
@@ -510,18 +436,14 @@ int GetWindowTextLengthA(HWND hWnd) {
 
 BOOL EnableWindow(HWND hWnd, BOOL bEnable) {
     bool wasDisabled = false;
-    bool change = false;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hWnd);
-        if (!w) return invalidWindow(FALSE);
-        wasDisabled = (w->style & WS_DISABLED) != 0;
-        change = wasDisabled == (bEnable != FALSE);
-        if (bEnable) w->style &= ~static_cast<DWORD>(WS_DISABLED);
-        else w->style |= WS_DISABLED;
-    }
-    if (change) {
+    if (!withWindow(hWnd, false, [&](Window& w) {
+            wasDisabled = (w.style & WS_DISABLED) != 0;
+            if (bEnable) w.style &= ~static_cast<DWORD>(WS_DISABLED);
+            else w.style |= WS_DISABLED;
+            return true;
+        }))
+        return FALSE;
+    if (wasDisabled == (bEnable != FALSE)) {
         SendMessageA(hWnd, WM_ENABLE, bEnable ? TRUE : FALSE, 0);
         changed(hWnd, vlt::ui::Change::Enabled);
     }
@@ -529,10 +451,7 @@ BOOL EnableWindow(HWND hWnd, BOOL bEnable) {
 }
 
 BOOL IsWindowEnabled(HWND hWnd) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    return w && !(w->style & WS_DISABLED) ? TRUE : FALSE;
+    return withWindow<IfGone::Quiet>(hWnd, FALSE, [](Window& w) { return (w.style & WS_DISABLED) ? FALSE : TRUE; });
 }
 
 BOOL ShowWindow(HWND hWnd, int nCmdShow) {
@@ -540,18 +459,16 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
     bool tellShown = false;
     bool paintFirst = false;
     const bool show = nCmdShow != SW_HIDE;
-    {
-        auto& s = state();
-        std::lock_guard lock(s.mutex);
-        auto w = findLocked(hWnd);
-        if (!w) return invalidWindow(FALSE);
-        wasVisible = (w->style & WS_VISIBLE) != 0;
-        if (show) w->style |= WS_VISIBLE;
-        else w->style &= ~static_cast<DWORD>(WS_VISIBLE);
-        if (show && !w->shown && !(w->style & WS_CHILD) && !w->messageOnly && !w->tooltip && !w->destroying)
-            tellShown = w->shown = true;
-        paintFirst = tellShown && w->kind == WindowKind::Dialog;
-    }
+    if (!withWindow(hWnd, false, [&](Window& w) {
+            wasVisible = (w.style & WS_VISIBLE) != 0;
+            if (show) w.style |= WS_VISIBLE;
+            else w.style &= ~static_cast<DWORD>(WS_VISIBLE);
+            if (show && !w.shown && !(w.style & WS_CHILD) && !w.messageOnly && !w.tooltip && !w.destroying)
+                tellShown = w.shown = true;
+            paintFirst = tellShown && w.kind == WindowKind::Dialog;
+            return true;
+        }))
+        return FALSE;
     if (wasVisible != show) {
         SendMessageA(hWnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
         changed(hWnd, vlt::ui::Change::Visible);
@@ -563,13 +480,11 @@ BOOL ShowWindow(HWND hWnd, int nCmdShow) {
 }
 
 BOOL IsWindowVisible(HWND hWnd) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    auto w = findLocked(hWnd);
-    if (!w) return FALSE;
-    for (; w; w = (w->style & WS_CHILD) ? findLocked(w->parent) : nullptr)
-        if (!(w->style & WS_VISIBLE)) return FALSE;
-    return TRUE;
+    return withWindow<IfGone::Quiet>(hWnd, FALSE, [](Window& w) {
+        for (const Window* at = &w; at; at = (at->style & WS_CHILD) ? findLocked(at->parent).get() : nullptr)
+            if (!(at->style & WS_VISIBLE)) return FALSE;
+        return TRUE;
+    });
 }
 
 HWND SetFocus(HWND hWnd) {
@@ -610,11 +525,10 @@ HWND GetFocus() {
 }
 
 BOOL SetForegroundWindow(HWND hWnd) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    if (!findLocked(hWnd)) return invalidWindow(FALSE);
-    s.foreground = hWnd;
-    return TRUE;
+    return withWindow(hWnd, FALSE, [&](Window&) {
+        state().foreground = hWnd;
+        return TRUE;
+    });
 }
 
 HWND GetForegroundWindow() {
