@@ -245,33 +245,46 @@ void expectList(const std::vector<Alg>& got, const std::vector<Alg>& want) {
     }
 }
 
-TEST_F(CryptTest, EnumeratesTheAlgorithmsOfEachProvider) {
-    const std::vector<Alg> base = {
-        {0x6602, 40, "RC2"},         {0x6801, 40, "RC4"},      {0x6601, 56, "DES"},
-        {0x8004, 160, "SHA-1"},      {0x8001, 128, "MD2"},     {0x8002, 128, "MD4"},
-        {0x8003, 128, "MD5"},        {0x8008, 288, "SSL3 SHAMD5"}, {0x8005, 0, "MAC"},
-        {0x2400, 512, "RSA_SIGN"},   {0xA400, 512, "RSA_KEYX"}, {0x8009, 0, "HMAC"},
-    };
-    const std::vector<Alg> enhanced = {
-        {0x6602, 128, "RC2"},        {0x6801, 128, "RC4"},     {0x6601, 56, "DES"},
-        {0x6609, 112, "3DES TWO KEY"}, {0x6603, 168, "3DES"},  {0x8004, 160, "SHA-1"},
-        {0x8001, 128, "MD2"},        {0x8002, 128, "MD4"},     {0x8003, 128, "MD5"},
-        {0x8008, 288, "SSL3 SHAMD5"}, {0x8005, 0, "MAC"},      {0x2400, 1024, "RSA_SIGN"},
-        {0xA400, 1024, "RSA_KEYX"},  {0x8009, 0, "HMAC"},
-    };
-    for (const auto& [provider, want] : {std::pair{MS_DEF_PROV_A, base}, std::pair{MS_ENHANCED_PROV_A, enhanced}}) {
-        SCOPED_TRACE(provider);
-        const HCRYPTPROV prov = verifyContext(provider);
-        // A fresh handle's first call without CRYPT_FIRST starts at the first entry.
-        expectList(enumerate(prov, 0), want);
-        // Past the end it stays at the end until CRYPT_FIRST starts over.
-        PROV_ENUMALGS e;
-        DWORD len = sizeof e;
-        EXPECT_FALSE(CryptGetProvParam(prov, PP_ENUMALGS, reinterpret_cast<BYTE*>(&e), &len, 0));
-        EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
-        expectList(enumerate(prov, CRYPT_FIRST), want);
-        CryptReleaseContext(prov, 0);
-    }
+struct ProviderAlgs {
+    const char* name;
+    const char* provider;
+    std::vector<Alg> algs;
+};
+void PrintTo(const ProviderAlgs& p, std::ostream* os) { *os << p.name; }
+const ProviderAlgs kProviderAlgs[] = {
+    {"Base", MS_DEF_PROV_A,
+     {
+         {0x6602, 40, "RC2"},         {0x6801, 40, "RC4"},      {0x6601, 56, "DES"},
+         {0x8004, 160, "SHA-1"},      {0x8001, 128, "MD2"},     {0x8002, 128, "MD4"},
+         {0x8003, 128, "MD5"},        {0x8008, 288, "SSL3 SHAMD5"}, {0x8005, 0, "MAC"},
+         {0x2400, 512, "RSA_SIGN"},   {0xA400, 512, "RSA_KEYX"}, {0x8009, 0, "HMAC"},
+     }},
+    {"Enhanced", MS_ENHANCED_PROV_A,
+     {
+         {0x6602, 128, "RC2"},        {0x6801, 128, "RC4"},     {0x6601, 56, "DES"},
+         {0x6609, 112, "3DES TWO KEY"}, {0x6603, 168, "3DES"},  {0x8004, 160, "SHA-1"},
+         {0x8001, 128, "MD2"},        {0x8002, 128, "MD4"},     {0x8003, 128, "MD5"},
+         {0x8008, 288, "SSL3 SHAMD5"}, {0x8005, 0, "MAC"},      {0x2400, 1024, "RSA_SIGN"},
+         {0xA400, 1024, "RSA_KEYX"},  {0x8009, 0, "HMAC"},
+     }},
+};
+
+class ProviderAlgorithms : public CryptTest, public ::testing::WithParamInterface<ProviderAlgs> {};
+INSTANTIATE_TEST_SUITE_P(Providers, ProviderAlgorithms, ::testing::ValuesIn(kProviderAlgs),
+                         [](const auto& p) { return p.param.name; });
+
+TEST_P(ProviderAlgorithms, EnumeratesTheAlgorithms) {
+    const auto& want = GetParam().algs;
+    const HCRYPTPROV prov = verifyContext(GetParam().provider);
+    // A fresh handle's first call without CRYPT_FIRST starts at the first entry.
+    expectList(enumerate(prov, 0), want);
+    // Past the end it stays at the end until CRYPT_FIRST starts over.
+    PROV_ENUMALGS e;
+    DWORD len = sizeof e;
+    EXPECT_FALSE(CryptGetProvParam(prov, PP_ENUMALGS, reinterpret_cast<BYTE*>(&e), &len, 0));
+    EXPECT_EQ(lastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
+    expectList(enumerate(prov, CRYPT_FIRST), want);
+    CryptReleaseContext(prov, 0);
 }
 
 TEST_F(CryptTest, EnumerationBufferRules) {

@@ -62,76 +62,70 @@ protected:
     }
 };
 
-TEST_F(InteropTest, PasswordKeysMatchTheManifest) {
-    for (const char* who : {"owner", "contact"}) {
-        const auto& profile = manifest()["profiles"][who];
-        const Bytes password = fromHex(profile["password"]["hex"]);
-        for (const char* which : {"base", "enhanced"}) {
-            SCOPED_TRACE(std::string(who) + "/" + which);
-            const auto& p = profile[which];
-            const HCRYPTPROV prov = verifyContext(p["provider"].get<std::string>().c_str());
-            const HCRYPTHASH hash = hashOf(prov, CALG_MD5, password);
-            EXPECT_EQ(toHex(hashValue(hash)), p["password_key"]["md5_of_password"]);
-            HCRYPTKEY key = 0;
-            ASSERT_TRUE(CryptDeriveKey(prov, CALG_RC2, hash, 0, &key));
-            const auto& pk = p["password_key"];
-            EXPECT_EQ(keyDword(key, KP_KEYLEN), fromHex(pk["rc2_key_hex"]).size() * 8);
-            EXPECT_EQ(toHex(keyBytesParam(key, KP_SALT)), pk["rc2_salt_hex"]);
-            EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), pk["rc2_effective_bits"].get<DWORD>());
-            CryptDestroyHash(hash);
-            CryptDestroyKey(key);
-            CryptReleaseContext(prov, 0);
-        }
-    }
+// One case per profile of the manifest and provider.
+class InteropProfile : public InteropTest, public ::testing::WithParamInterface<ProfileProvider> {
+protected:
+    const nlohmann::json& profile() const { return manifest()["profiles"][GetParam().person]; }
+    const nlohmann::json& keys() const { return profile()[GetParam().provider]; }
+    Bytes password() const { return fromHex(profile()["password"]["hex"]); }
+};
+INSTANTIATE_TEST_SUITE_P(Profiles, InteropProfile, ::testing::ValuesIn(profileProviders()),
+                         [](const auto& p) { return p.param.name(); });
+
+TEST_P(InteropProfile, PasswordKeyMatchesTheManifest) {
+    const auto& p = keys();
+    const HCRYPTPROV prov = verifyContext(p["provider"].get<std::string>().c_str());
+    const HCRYPTHASH hash = hashOf(prov, CALG_MD5, password());
+    EXPECT_EQ(toHex(hashValue(hash)), p["password_key"]["md5_of_password"]);
+    HCRYPTKEY key = 0;
+    ASSERT_TRUE(CryptDeriveKey(prov, CALG_RC2, hash, 0, &key));
+    const auto& pk = p["password_key"];
+    EXPECT_EQ(keyDword(key, KP_KEYLEN), fromHex(pk["rc2_key_hex"]).size() * 8);
+    EXPECT_EQ(toHex(keyBytesParam(key, KP_SALT)), pk["rc2_salt_hex"]);
+    EXPECT_EQ(keyDword(key, KP_EFFECTIVE_KEYLEN), pk["rc2_effective_bits"].get<DWORD>());
+    CryptDestroyHash(hash);
+    CryptDestroyKey(key);
+    CryptReleaseContext(prov, 0);
 }
 
-TEST_F(InteropTest, WrappedKeysUnwrapToThePlainKeys) {
-    for (const char* who : {"owner", "contact"}) {
-        const auto& profile = manifest()["profiles"][who];
-        const Bytes password = fromHex(profile["password"]["hex"]);
-        for (const char* which : {"base", "enhanced"}) {
-            SCOPED_TRACE(std::string(who) + "/" + which);
-            const auto& p = profile[which];
-            const Bytes wrapped = fixture(p["wrapped_key"]);
-            const Bytes plain = fixture(p["plain_key"]);
-            EXPECT_EQ(wrapped.size(), plain.size() + 4);  // 312/600 against 308/596
-            EXPECT_EQ(plain.size(), 20 + 9 * p["rsa_bits"].get<std::size_t>() / 16);
+TEST_P(InteropProfile, WrappedKeyUnwrapsToThePlainKey) {
+    const auto& p = keys();
+    const Bytes wrapped = fixture(p["wrapped_key"]);
+    const Bytes plain = fixture(p["plain_key"]);
+    EXPECT_EQ(wrapped.size(), plain.size() + 4);  // 312/600 against 308/596
+    EXPECT_EQ(plain.size(), 20 + 9 * p["rsa_bits"].get<std::size_t>() / 16);
 
-            const HCRYPTPROV prov = newContainer((std::string(who) + which).c_str(), p["provider"].get<std::string>().c_str());
-            const HCRYPTKEY pw = passwordKey(prov, password);
-            const HCRYPTKEY key = importBlob(prov, wrapped, pw, CRYPT_EXPORTABLE);
-            EXPECT_EQ(keyDword(key, KP_KEYLEN), p["rsa_bits"].get<DWORD>());
-            EXPECT_EQ(toHex(exportBlob(key, 0, PRIVATEKEYBLOB)), toHex(plain));
-            // Wrapping again under the same password gives the same bytes.
-            EXPECT_EQ(toHex(exportBlob(key, pw, PRIVATEKEYBLOB)), toHex(wrapped));
-            // The import filled the container's exchange slot.
-            HCRYPTKEY user = 0;
-            ASSERT_TRUE(CryptGetUserKey(prov, AT_KEYEXCHANGE, &user));
-            EXPECT_EQ(toHex(exportBlob(user, 0, PUBLICKEYBLOB)), toHex(exportBlob(key, 0, PUBLICKEYBLOB)));
-            EXPECT_FALSE(CryptGetUserKey(prov, AT_SIGNATURE, &user));
-            EXPECT_EQ(lastError(), code(NTE_NO_KEY));
-            CryptReleaseContext(prov, 0);
-        }
-    }
+    const HCRYPTPROV prov = newContainer(GetParam().name().c_str(), p["provider"].get<std::string>().c_str());
+    const HCRYPTKEY pw = passwordKey(prov, password());
+    const HCRYPTKEY key = importBlob(prov, wrapped, pw, CRYPT_EXPORTABLE);
+    EXPECT_EQ(keyDword(key, KP_KEYLEN), p["rsa_bits"].get<DWORD>());
+    EXPECT_EQ(toHex(exportBlob(key, 0, PRIVATEKEYBLOB)), toHex(plain));
+    // Wrapping again under the same password gives the same bytes.
+    EXPECT_EQ(toHex(exportBlob(key, pw, PRIVATEKEYBLOB)), toHex(wrapped));
+    // The import filled the container's exchange slot.
+    HCRYPTKEY user = 0;
+    ASSERT_TRUE(CryptGetUserKey(prov, AT_KEYEXCHANGE, &user));
+    EXPECT_EQ(toHex(exportBlob(user, 0, PUBLICKEYBLOB)), toHex(exportBlob(key, 0, PUBLICKEYBLOB)));
+    EXPECT_FALSE(CryptGetUserKey(prov, AT_SIGNATURE, &user));
+    EXPECT_EQ(lastError(), code(NTE_NO_KEY));
+    CryptReleaseContext(prov, 0);
 }
 
-TEST_F(InteropTest, WrongPasswordIsRefused) {
-    const auto& owner = manifest()["profiles"]["owner"];
-    const Bytes wrong = fromHex(manifest()["profiles"]["contact"]["password"]["hex"]);
-    for (const char* which : {"base", "enhanced"}) {
-        SCOPED_TRACE(which);
-        const HCRYPTPROV prov = verifyContext(owner[which]["provider"].get<std::string>().c_str());
-        const Bytes wrapped = fixture(owner[which]["wrapped_key"]);
-        const HCRYPTKEY pw = passwordKey(prov, wrong);
-        HCRYPTKEY key = 0;
-        EXPECT_FALSE(CryptImportKey(prov, wrapped.data(), static_cast<DWORD>(wrapped.size()), pw, 0, &key));
-        EXPECT_EQ(lastError(), code(NTE_BAD_DATA));
-        EXPECT_FALSE(CryptGetUserKey(prov, AT_KEYEXCHANGE, &key));
-        // The password key is fine for its next message.
-        const HCRYPTKEY right = passwordKey(prov, fromHex(owner["password"]["hex"]));
-        EXPECT_NE(importBlob(prov, wrapped, right, 0), 0u);
-        CryptReleaseContext(prov, 0);
-    }
+// The other profile's password is the wrong one.
+TEST_P(InteropProfile, WrongPasswordIsRefused) {
+    const char* other = GetParam().person == "owner" ? "contact" : "owner";
+    const Bytes wrong = fromHex(manifest()["profiles"][other]["password"]["hex"]);
+    const HCRYPTPROV prov = verifyContext(keys()["provider"].get<std::string>().c_str());
+    const Bytes wrapped = fixture(keys()["wrapped_key"]);
+    const HCRYPTKEY pw = passwordKey(prov, wrong);
+    HCRYPTKEY key = 0;
+    EXPECT_FALSE(CryptImportKey(prov, wrapped.data(), static_cast<DWORD>(wrapped.size()), pw, 0, &key));
+    EXPECT_EQ(lastError(), code(NTE_BAD_DATA));
+    EXPECT_FALSE(CryptGetUserKey(prov, AT_KEYEXCHANGE, &key));
+    // The password key is fine for its next message.
+    const HCRYPTKEY right = passwordKey(prov, password());
+    EXPECT_NE(importBlob(prov, wrapped, right, 0), 0u);
+    CryptReleaseContext(prov, 0);
 }
 
 TEST_F(InteropTest, LegacyEnhancedWrappedKeyNeedsFortyEffectiveBits) {

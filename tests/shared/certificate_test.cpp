@@ -83,25 +83,25 @@ TEST(CertificateRecord, DisplayNameReadsLikeAFixedBuffer) {
     EXPECT_FALSE(certificateDisplayName(ByteView(prefix).first(10)).ok());
 }
 
-TEST(CertificateRecord, InteropRecordsCarryTheManifestIdentity) {
-    for (const std::string person : {"owner", "contact"}) {
-        for (const std::string provider : {"base", "enhanced"}) {
-            SCOPED_TRACE(person + "/" + provider);
-            const auto& entry = manifest()["profiles"][person][provider];
-            const Bytes bytes = fixture(entry["cert_record"]);
-            auto record = parseCertificateRecord(bytes);
-            ASSERT_TRUE(record.ok()) << record.error().message;
-            expectIdentity(record->identity, identityOf(person));
-            // A PUBLICKEYBLOB of CALG_RSA_KEYX whose modulus has the manifest's length.
-            const unsigned bits = entry["rsa_bits"];
-            ASSERT_EQ(record->keyBlob.size(), 20 + bits / 8);
-            EXPECT_EQ(record->keyBlob[0], PUBLICKEYBLOB);
-            EXPECT_EQ(std::string(record->keyBlob.begin() + 8, record->keyBlob.begin() + 12), "RSA1");
-            EXPECT_EQ(buildCertificateRecord(*record), bytes);
-            const ByteView blob = *certificateKeyBlob(bytes);
-            EXPECT_EQ(Bytes(blob.begin(), blob.end()), record->keyBlob);
-        }
-    }
+class InteropRecord : public ::testing::TestWithParam<test::ProfileProvider> {};
+INSTANTIATE_TEST_SUITE_P(Profiles, InteropRecord, ::testing::ValuesIn(test::profileProviders()),
+                         [](const auto& p) { return p.param.name(); });
+
+TEST_P(InteropRecord, CarriesTheManifestIdentity) {
+    const auto& [person, provider] = GetParam();
+    const auto& entry = manifest()["profiles"][person][provider];
+    const Bytes bytes = fixture(entry["cert_record"]);
+    auto record = parseCertificateRecord(bytes);
+    ASSERT_TRUE(record.ok()) << record.error().message;
+    expectIdentity(record->identity, identityOf(person));
+    // A PUBLICKEYBLOB of CALG_RSA_KEYX whose modulus has the manifest's length.
+    const unsigned bits = entry["rsa_bits"];
+    ASSERT_EQ(record->keyBlob.size(), 20 + bits / 8);
+    EXPECT_EQ(record->keyBlob[0], PUBLICKEYBLOB);
+    EXPECT_EQ(std::string(record->keyBlob.begin() + 8, record->keyBlob.begin() + 12), "RSA1");
+    EXPECT_EQ(buildCertificateRecord(*record), bytes);
+    const ByteView blob = *certificateKeyBlob(bytes);
+    EXPECT_EQ(Bytes(blob.begin(), blob.end()), record->keyBlob);
 }
 
 TEST(CertificateStoreEntry, EnhancedRecordComesFirst) {

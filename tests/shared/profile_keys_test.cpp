@@ -95,12 +95,15 @@ TEST_F(ProfileKeysTest, EnhancedLoadUnwrapsExchangeBlob4) {
     EXPECT_EQ(profileValue("TempExchangeBlob2"), fixture("profile/enhanced/plain-key.bin"));
 }
 
-TEST_F(ProfileKeysTest, WrongPasswordChangesNothing) {
+// One case per provider, named after it.
+class PerProvider : public ProfileKeysTest, public ::testing::WithParamInterface<Provider> {};
+INSTANTIATE_TEST_SUITE_P(Providers, PerProvider, ::testing::Values(Provider::Base, Provider::Enhanced),
+                         [](const auto& p) { return p.param == Provider::Base ? "Base" : "Enhanced"; });
+
+TEST_P(PerProvider, WrongPasswordChangesNothing) {
     importOwnerProfile();
-    for (Provider p : {Provider::Base, Provider::Enhanced}) {
-        EXPECT_TRUE(load(p, "lantern-frost 1984").empty());
-        EXPECT_TRUE(load(p, "").empty());
-    }
+    EXPECT_TRUE(load(GetParam(), "lantern-frost 1984").empty());
+    EXPECT_TRUE(load(GetParam(), "").empty());
     EXPECT_FALSE(profileValue("TempExchangeBlob1").has_value());
     EXPECT_FALSE(profileValue("TempExchangeBlob2").has_value());
     EXPECT_EQ(profileValue("ExchangeBlob2"), fixture("profile/base/wrapped-key.bin"));
@@ -253,7 +256,8 @@ TEST_F(ProfileKeysTest, PasswordsTheDialogCannotTakeAreRefusedAtCreationAndChang
     }
 }
 
-TEST_F(ProfileKeysTest, CreatedKeyPairsCarryTheIdentityAndUnlock) {
+TEST_P(PerProvider, CreatedKeyPairCarriesTheIdentityAndUnlocks) {
+    const bool base = GetParam() == Provider::Base;
     const Identity me{"Zo\xEB M\xFCller", "zoe@example.net", "", "Gen\xE8ve", "GE"};
     const std::string password = "s\xE9same";
     ASSERT_TRUE(createKeyPair(Provider::Base, password, me));
@@ -261,40 +265,33 @@ TEST_F(ProfileKeysTest, CreatedKeyPairsCarryTheIdentityAndUnlock) {
     EXPECT_EQ(test::getDword(HKEY_CURRENT_USER, layout::kProfileKey, "InitUser"), 1u);
     EXPECT_FALSE(containerExists(profileContainerName(), Provider::Base));
 
-    for (const char* name : {"ExchangeBlob1", "ExchangeBlob3"}) {
-        auto record = parseCertificateRecord(*profileValue(name));
-        ASSERT_TRUE(record.ok()) << name;
-        EXPECT_EQ(record->identity.displayName, me.displayName);
-        EXPECT_EQ(record->identity.eMailId, me.eMailId);
-        EXPECT_EQ(record->identity.street, "");
-        EXPECT_EQ(record->identity.city, me.city);
-        EXPECT_EQ(record->identity.state, me.state);
-        EXPECT_EQ(record->keyBlob[0], PUBLICKEYBLOB);
-    }
+    const Bytes record = *profileValue(base ? "ExchangeBlob1" : "ExchangeBlob3");
+    auto parsed = parseCertificateRecord(record);
+    ASSERT_TRUE(parsed.ok());
+    EXPECT_EQ(parsed->identity.displayName, me.displayName);
+    EXPECT_EQ(parsed->identity.eMailId, me.eMailId);
+    EXPECT_EQ(parsed->identity.street, "");
+    EXPECT_EQ(parsed->identity.city, me.city);
+    EXPECT_EQ(parsed->identity.state, me.state);
+    EXPECT_EQ(parsed->keyBlob[0], PUBLICKEYBLOB);
     EXPECT_NE(profileValue("ExchangeBlob1"), profileValue("ExchangeBlob3"));
     EXPECT_EQ(*readOwnDisplayName(), me.displayName);
     EXPECT_TRUE(verifyPassword(password, AfterVerify::DeleteContainer));
 
-    // The private keys that unlock belong to the public keys in the records.
-    const Bytes loaded = load(Provider::Base, password);
-    EXPECT_EQ(profileValue("TempExchangeBlob1"), loaded);
-    for (Provider p : {Provider::Base, Provider::Enhanced}) {
-        const Bytes plain = *profileValue(p == Provider::Base ? "TempExchangeBlob1" : "TempExchangeBlob2");
-        const Bytes record = *profileValue(p == Provider::Base ? "ExchangeBlob1" : "ExchangeBlob3");
-        const ByteView publicBlob = *certificateKeyBlob(record);
-        ASSERT_GT(plain.size(), publicBlob.size());
-        EXPECT_EQ(std::string(publicBlob.begin() + 8, publicBlob.begin() + 12), "RSA1");
-        EXPECT_EQ(std::string(plain.begin() + 8, plain.begin() + 12), "RSA2");
-        // Same bit length, exponent and modulus after the magic.
-        EXPECT_TRUE(std::equal(publicBlob.begin() + 12, publicBlob.end(), plain.begin() + 12));
-    }
+    // The private key that unlocks belongs to the public key in the record.
+    const Bytes loaded = load(GetParam(), password);
+    const auto plain = profileValue(base ? "TempExchangeBlob1" : "TempExchangeBlob2");
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_EQ(*plain, loaded);
+    const ByteView publicBlob = *certificateKeyBlob(record);
+    ASSERT_GT(plain->size(), publicBlob.size());
+    EXPECT_EQ(std::string(publicBlob.begin() + 8, publicBlob.begin() + 12), "RSA1");
+    EXPECT_EQ(std::string(plain->begin() + 8, plain->begin() + 12), "RSA2");
+    // Same bit length, exponent and modulus after the magic.
+    EXPECT_TRUE(std::equal(publicBlob.begin() + 12, publicBlob.end(), plain->begin() + 12));
 }
 
-class OwnPublicKey : public ProfileKeysTest, public ::testing::WithParamInterface<Provider> {};
-INSTANTIATE_TEST_SUITE_P(Providers, OwnPublicKey, ::testing::Values(Provider::Base, Provider::Enhanced),
-                         [](const auto& p) { return p.param == Provider::Base ? "Base" : "Enhanced"; });
-
-TEST_P(OwnPublicKey, LoadsFromTheRecord) {
+TEST_P(PerProvider, OwnPublicKeyLoadsFromTheRecord) {
     importOwnerProfile();
     const Provider p = GetParam();
     HCRYPTPROV prov = 0;

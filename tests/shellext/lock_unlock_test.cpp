@@ -40,30 +40,36 @@ std::vector<std::string> filesIn(const std::string& dir) {
     return out;
 }
 
-TEST(LockUnlock, RoundTripsInBothProvidersAndKeepsTheAlgorithmWord) {
-    for (DWORD word : {kEnhancedRc2, kBaseRc2, DWORD{0x6801}}) {
-        SCOPED_TRACE(word);
-        for (std::size_t size : {0u, 1u, 159u, 160u, 161u, 5000u}) {
-            World w;
-            w.setSetting(layout::kEncrypt, word);
-            const auto plain = pattern(size);
-            const std::string file = w.path("report.doc");
-            writeFile(file, plain);
-            ASSERT_TRUE(w.lock({file}).allDone()) << w.ui().transcriptText();
-            const auto head = headOf(file + ".Vtf");
-            ASSERT_EQ(head.status, HeadStatus::Ok);
-            EXPECT_EQ(head.keyBlock.algorithmWord, word);
-            EXPECT_EQ(head.keyBlock.blob.size(), (word & 0x10000000) ? 140u : 76u);  // the fixture keys: 1024 and 512 bits
-            EXPECT_EQ(head.header.sender, "Marta Okafor");
-            EXPECT_EQ(head.header.sourcePath, file);
-            EXPECT_EQ(head.header.sourceName, "report.doc");
-            EXPECT_EQ(head.ciphertextLength, size / 8 * 8 + 8);
+// One case per algorithm word a lock can be set to, named after it.
+class LockUnlockWord : public ::testing::TestWithParam<DWORD> {};
+INSTANTIATE_TEST_SUITE_P(Words, LockUnlockWord, ::testing::Values(kEnhancedRc2, kBaseRc2, DWORD{0x6801}),
+                         [](const auto& p) {
+                             return p.param == kEnhancedRc2 ? "EnhancedRc2" : p.param == kBaseRc2 ? "BaseRc2" : "BaseRc4";
+                         });
 
-            fs::remove(file);
-            ASSERT_TRUE(w.unlock({file + ".Vtf"}, kOwnerPassword).allDone()) << w.ui().transcriptText();
-            EXPECT_EQ(readFile(file), plain);
-            EXPECT_TRUE(w.messages().empty()) << w.ui().transcriptText();
-        }
+TEST_P(LockUnlockWord, RoundTripsAndKeepsTheAlgorithmWord) {
+    const DWORD word = GetParam();
+    for (std::size_t size : {0u, 1u, 159u, 160u, 161u, 5000u}) {
+        SCOPED_TRACE(size);
+        World w;
+        w.setSetting(layout::kEncrypt, word);
+        const auto plain = pattern(size);
+        const std::string file = w.path("report.doc");
+        writeFile(file, plain);
+        ASSERT_TRUE(w.lock({file}).allDone()) << w.ui().transcriptText();
+        const auto head = headOf(file + ".Vtf");
+        ASSERT_EQ(head.status, HeadStatus::Ok);
+        EXPECT_EQ(head.keyBlock.algorithmWord, word);
+        EXPECT_EQ(head.keyBlock.blob.size(), (word & 0x10000000) ? 140u : 76u);  // the fixture keys: 1024 and 512 bits
+        EXPECT_EQ(head.header.sender, "Marta Okafor");
+        EXPECT_EQ(head.header.sourcePath, file);
+        EXPECT_EQ(head.header.sourceName, "report.doc");
+        EXPECT_EQ(head.ciphertextLength, size / 8 * 8 + 8);
+
+        fs::remove(file);
+        ASSERT_TRUE(w.unlock({file + ".Vtf"}, kOwnerPassword).allDone()) << w.ui().transcriptText();
+        EXPECT_EQ(readFile(file), plain);
+        EXPECT_TRUE(w.messages().empty()) << w.ui().transcriptText();
     }
 }
 

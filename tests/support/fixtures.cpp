@@ -1,5 +1,6 @@
 #include "support/fixtures.h"
 
+#include <cctype>
 #include <fstream>
 #include <stdexcept>
 
@@ -48,5 +49,18 @@ std::string toHex(const std::vector<unsigned char>& bytes) {
 }
 
 unsigned parseWord(const std::string& text) { return static_cast<unsigned>(std::stoul(text, nullptr, 0)); }
+
+std::string ProfileProvider::name() const {
+    std::string out = person + provider;
+    out[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[0])));
+    out[person.size()] = static_cast<char>(std::toupper(static_cast<unsigned char>(out[person.size()])));
+    return out;
+}
+
+const std::vector<ProfileProvider>& profileProviders() {
+    static const std::vector<ProfileProvider> all = {
+        {"owner", "base"}, {"owner", "enhanced"}, {"contact", "base"}, {"contact", "enhanced"}};
+    return all;
+}
 
 }  // namespace vlt::test

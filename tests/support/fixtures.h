@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -16,5 +17,15 @@ std::vector<unsigned char> fromHex(const std::string& hex);
 std::string toHex(const std::vector<unsigned char>& bytes);
 // "0x10006602" -> 0x10006602
 unsigned parseWord(const std::string& text);
+
+// A profile of the manifest with one of its providers ("owner"/"contact", "base"/"enhanced"):
+// the cases of tests that run once for each, named by name() ("OwnerBase").
+struct ProfileProvider {
+    std::string person;
+    std::string provider;
+    std::string name() const;
+};
+const std::vector<ProfileProvider>& profileProviders();
+inline void PrintTo(const ProfileProvider& p, std::ostream* os) { *os << p.name(); }
 
 }  // namespace vlt::test
