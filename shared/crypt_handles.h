@@ -54,13 +54,15 @@ public:
     ContainerSession(const ContainerSession&) = delete;
     ContainerSession& operator=(const ContainerSession&) = delete;
 
-    bool acquire() { return m_acquired = acquireContainer(m_container, m_provider, &m_prov); }
-    HCRYPTPROV get() const { return m_prov; }
+    bool acquire() {
+        if (acquireContainer(m_container, m_provider, m_prov.out())) return true;
+        m_prov.release();  // nothing was acquired, so nothing is released
+        return false;
+    }
+    HCRYPTPROV get() const { return m_prov.get(); }
     void end() {
-        if (!m_acquired) return;
-        CryptReleaseContext(m_prov, 0);
-        m_prov = 0;
-        m_acquired = false;
+        if (m_prov.get() == 0) return;
+        m_prov.reset();
         if (m_atEnd == AtEnd::Delete) deleteContainer(m_container, m_provider);
     }
 
@@ -68,8 +70,7 @@ private:
     std::string m_container;
     Provider m_provider;
     AtEnd m_atEnd;
-    HCRYPTPROV m_prov = 0;
-    bool m_acquired = false;
+    CryptProvider m_prov;
 };
 
 }  // namespace vlt

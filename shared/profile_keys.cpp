@@ -149,10 +149,7 @@ bool changePassword(const std::string& oldPasswordAnsi, const std::string& newPa
         baseDone = r == Rewrap::Done;
     } else {
         // Without ExchangeBlob2 there is nothing to import; the provider must still be there.
-        HCRYPTPROV prov = 0;
-        if (!acquireContainer(profileContainerName(), Provider::Base, &prov)) return false;
-        CryptReleaseContext(prov, 0);
-        deleteContainer(profileContainerName(), Provider::Base);
+        if (!ContainerSession(profileContainerName(), Provider::Base, AtEnd::Delete).acquire()) return false;
     }
 
     Bytes newEnhanced;
