@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "base/wipe.h"
 #include "ui/file_choice.h"
 #include "ui/input.h"
 #include "win32/prsht.h"
@@ -47,6 +48,7 @@ std::string quote(const std::string& s) {
 struct Token {
     std::string text;
     bool quoted = false;
+    ~Token() { base::secureWipe(text); }  // the words of a type action are answers too
 };
 
 Result<std::vector<Token>> tokenize(const std::string& line) {
@@ -267,11 +269,14 @@ bool menuHas(const std::vector<ui::MenuItem>& items, UINT id) {
 
 // ---- Actions ----------------------------------------------------------------------------------
 
+DialogAction::~DialogAction() { base::secureWipe(text); }
+
 DialogAction DialogAction::type(int control, std::string text) {
     DialogAction a;
     a.kind = Kind::Type;
     a.control = control;
     a.text = std::move(text);
+    base::secureWipe(text);  // a short text was copied out of it
     return a;
 }
 DialogAction DialogAction::click(int control) {

@@ -105,6 +105,13 @@ struct TrayIconRecord {
 };
 
 struct DialogAction {
+    DialogAction() = default;
+    DialogAction(const DialogAction&) = default;
+    DialogAction(DialogAction&&) = default;
+    DialogAction& operator=(const DialogAction&) = default;
+    DialogAction& operator=(DialogAction&&) = default;
+    ~DialogAction();  // a typed answer may be a password: its text is wiped
+
     enum class Kind { Type, Click, Hover, Select, Activate, Enter, Cancel, WaitSteps, Tab };
     Kind kind = Kind::Click;
     int control = 0;

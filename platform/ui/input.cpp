@@ -58,7 +58,14 @@ void click(HWND button) {
     run(button, [button] { now::click(button); });
 }
 void type(HWND edit, const std::string& text) {
-    run(edit, [edit, text] { now::type(edit, text); });
+    // The queued copy of what is typed is wiped when the action is released, run or not.
+    struct Typed {
+        std::string text;
+        ~Typed() { base::secureWipe(text); }
+    };
+    auto typed = std::make_shared<Typed>();
+    typed->text = text;
+    run(edit, [edit, typed] { now::type(edit, typed->text); });
 }
 void selectItem(HWND list, int index) {
     run(list, [list, index] { now::selectItem(list, index); });
@@ -90,9 +97,11 @@ bool type(HWND edit, const std::string& text) {
         for (char c : text) {
             if ((w->style & ES_NUMBER) && (c < '0' || c > '9')) continue;  // refused keys
             if (static_cast<int>(typed.size()) >= w->textLimit) break;
-            typed += c;
+            base::appendWiping(typed, c);
         }
+        base::secureWipe(w->text);
         w->text = std::move(typed);
+        base::secureWipe(typed);  // a short text was copied out of it
     }
     SetFocus(edit);
     changed(edit, Change::Text);

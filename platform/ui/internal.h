@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/wipe.h"
 #include "ui/frontend.h"
 #include "ui/resources.h"
 #include "ui/state.h"
@@ -72,6 +73,11 @@ struct Tool {
 };
 
 struct Window {
+    Window() = default;
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+    ~Window() { base::secureWipe(text); }  // what was typed (a password) goes with the window
+
     HWND hwnd = nullptr;
     std::shared_ptr<Queue> queue;
     WindowKind kind = WindowKind::TopLevel;

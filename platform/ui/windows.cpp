@@ -298,6 +298,7 @@ LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
         case WM_SETTEXT: {
             bool topLevel = false;
             if (!withWindow<Quiet>(hWnd, false, [&](Window& w) {
+                    vlt::base::secureWipe(w.text);  // the old text may be a password; nothing of it stays
                     w.text = lParam ? reinterpret_cast<const char*>(lParam) : "";
                     topLevel = !(w.style & WS_CHILD);
                     return true;

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "ui/input.h"
+#include "ui/internal.h"
 #include "ui/state.h"
 #include "ui_support.h"
 #include "win32/winbase.h"
@@ -319,6 +320,23 @@ TEST_F(Controls, TypingHonoursLimitDigitsAndReadOnly) {
     char password[100];
     EXPECT_EQ(SendMessageA(edit, WM_GETTEXT, sizeof password, reinterpret_cast<LPARAM>(password)), 99);
     EXPECT_EQ(std::string(password), longText.substr(0, 99));
+}
+
+// All the bytes an edit control's text buffer holds, past the text too.
+std::string heldBytes(HWND edit) {
+    std::lock_guard lock(ui::detail::state().mutex);
+    auto w = ui::detail::findLocked(edit);
+    return w ? std::string(w->text.data(), w->text.capacity()) : std::string();
+}
+
+TEST_F(Controls, ReplacedEditTextLeavesNothingOfTheOldOne) {
+    HWND edit = make("Edit", ES_PASSWORD, 1000);
+    const std::string secret = "correct horse battery staple";
+    for (auto replace : {+[](HWND e) { SetWindowTextA(e, "x"); }, +[](HWND e) { ui::input::now::type(e, "y"); }}) {
+        ASSERT_TRUE(ui::input::now::type(edit, secret));
+        replace(edit);
+        EXPECT_EQ(heldBytes(edit).find("horse"), std::string::npos);
+    }
 }
 
 TEST_F(Controls, CheckBoxesToggleAndRadioButtonsKeepOnePerGroup) {

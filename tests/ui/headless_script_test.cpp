@@ -1,5 +1,6 @@
 // The headless front end's dialog scripting: list selection by text and position, double
 // clicks, script errors, and the watchdog that ends a dialog nobody closes.
+#include <new>
 #include <string>
 
 #include "ui_support.h"
@@ -104,6 +105,14 @@ void registerGrantDialog() {
 
 INT_PTR runGrant(GrantRun& run) {
     return DialogBoxParamA(testModule(), MAKEINTRESOURCEA(141), nullptr, grantProc, reinterpret_cast<LPARAM>(&run));
+}
+
+// A typed answer is a password as often as not: an action leaves nothing of it when released.
+TEST(HeadlessScript, TypedAnswersAreWipedWhenReleased) {
+    alignas(frontends::DialogAction) unsigned char storage[sizeof(frontends::DialogAction)];
+    auto* action = new (storage) frontends::DialogAction(frontends::DialogAction::type(1000, "hunter2"));
+    action->~DialogAction();
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage), sizeof storage).find("hunter2"), std::string::npos);
 }
 
 TEST(HeadlessScript, SelectByTextThenClick) {
