@@ -41,7 +41,7 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
 enum class ChunkDirection { Lock, Unlock };
 
 // Chunks handed to one CryptEncrypt/CryptDecrypt call; Cancel is polled after each such batch.
-constexpr std::size_t kChunksPerCall = 512;
+constexpr std::size_t kChunksPerCall = 2048;
 
 // The body of a file through the session key, in kChunk-byte chunks from fd's position into
 // output, one progress unit per chunk (the bar scaled to `bytes`, showing `shown`), a batch of
