@@ -40,10 +40,13 @@ FileOutcome unlockOneFile(const std::string& path, const sys::InputFile& input, 
 
 enum class ChunkDirection { Lock, Unlock };
 
-// The body of a file through the session key, kChunk bytes at a time from fd's position into
-// output, one progress unit per chunk (the bar scaled to `bytes`, showing `shown`), Cancel
-// polled after each. Locking reads to the end; unlocking reads exactly `bytes` of ciphertext.
-// Done, Cancelled (the output abandoned) or Failed.
+// Chunks handed to one CryptEncrypt/CryptDecrypt call; Cancel is polled after each such batch.
+constexpr std::size_t kChunksPerCall = 2048;
+
+// The body of a file through the session key, in kChunk-byte chunks from fd's position into
+// output, one progress unit per chunk (the bar scaled to `bytes`, showing `shown`), a batch of
+// chunks per call and Cancel polled after each batch. Locking reads to the end; unlocking reads
+// exactly `bytes` of ciphertext. Done, Cancelled (the output abandoned) or Failed.
 FileOutcome cryptChunks(int fd, HCRYPTKEY key, ChunkDirection direction, std::uint64_t bytes, const std::string& shown,
                         sys::AtomicFile& output);
 

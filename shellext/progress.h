@@ -18,7 +18,8 @@ public:
 
 // Maps a count of chunks onto the bar's range. The original set the range to the chunk count
 // itself, which wraps past 65535 chunks and sends the dialog a message per chunk; here the
-// range stays within 4096 steps and several chunks share one step on larger files.
+// range stays within 256 steps and several chunks share one step on larger files: every step
+// is a message the worker waits for while the dialog's thread wakes up to handle it.
 class ScaledProgress {
 public:
     ScaledProgress(Progress* progress, std::uint64_t units);
@@ -28,6 +29,12 @@ public:
             m_pending = 0;
             m_progress->step();
         }
+    }
+    // Several units done at once, as one batch of chunks.
+    void units(std::uint64_t count) {
+        if (!m_progress) return;
+        m_pending += count;
+        for (; m_pending >= m_perStep; m_pending -= m_perStep) m_progress->step();
     }
     std::uint16_t range() const { return m_range; }
     std::uint64_t unitsPerStep() const { return m_perStep; }

@@ -9,6 +9,7 @@
 //   Handles of released contexts, destroyed objects and 0 give ERROR_INVALID_PARAMETER.
 // - PP_ENUMALGS with the XP-era lists (a fresh handle's first flag-0 call gives the first entry),
 //   PP_NAME, PP_CONTAINER, PP_VERSION, PP_PROVTYPE, PP_IMPTYPE.
+// - CryptDuplicateKey: a copy that continues from the original's state.
 // - MD5 and MD2 hashes; CryptDeriveKey of RC2/RC4 keys from the first bytes of the hash value.
 // - RC2 (CBC and ECB, zero IV) and RC4 session keys: the 11 zero salt bytes of 40-bit keys in
 //   the key schedule, CRYPT_CREATE_SALT/CRYPT_NO_SALT, effective RC2 bits (Base 40; Enhanced the
@@ -722,6 +723,35 @@ BOOL CryptDeriveKey(HCRYPTPROV hProv, ALG_ID Algid, HCRYPTHASH hBaseData, DWORD 
 BOOL CryptDestroyKey(HCRYPTKEY hKey) {
     if (!removeKey(hKey)) return fail(ERROR_INVALID_PARAMETER);
     return TRUE;
+}
+
+// An exact copy: key, parameters and the position inside a message; the two go on independently.
+BOOL CryptDuplicateKey(HCRYPTKEY hKey, DWORD* pdwReserved, DWORD dwFlags, HCRYPTKEY* phKey) {
+    auto key = findKey(hKey);
+    if (phKey == nullptr || pdwReserved != nullptr || !key) return fail(ERROR_INVALID_PARAMETER);
+    if (dwFlags != 0) return fail(NTE_BAD_FLAGS);
+    auto copy = std::make_shared<KeyObj>();
+    ULONG_PTR owner = 0;
+    {
+        KeyObj& k = *key;
+        std::lock_guard lock(k.mu);
+        owner = k.owner;
+        copy->info = k.info;
+        copy->alg = k.alg;
+        copy->perms = k.perms;
+        copy->key = k.key.copy();
+        copy->salt = k.salt.copy();
+        copy->effectiveBits = k.effectiveBits;
+        std::memcpy(copy->iv, k.iv, sizeof k.iv);
+        copy->mode = k.mode;
+        if (k.scheduled && !copy->cipher.copyFrom(k.cipher)) return fail(NTE_FAIL);
+        copy->scheduled = k.scheduled;
+        copy->atIv = k.atIv;
+        copy->inMessage = k.inMessage;
+        std::memcpy(copy->chain, k.chain, sizeof k.chain);
+        copy->rsa = k.rsa;
+    }
+    return publish(owner, std::move(copy), phKey);
 }
 
 BOOL CryptGetUserKey(HCRYPTPROV hProv, DWORD dwKeySpec, HCRYPTKEY* phUserKey) {

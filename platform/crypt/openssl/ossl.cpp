@@ -171,6 +171,20 @@ bool Cipher::update(unsigned char* data, std::size_t size) {
     return true;
 }
 
+bool Cipher::copyFrom(const Cipher& other) {
+    m_keyed = false;
+    if (other.m_keyed) {
+        if (m_ctx == nullptr) m_ctx = EVP_CIPHER_CTX_new();
+        if (m_ctx == nullptr || EVP_CIPHER_CTX_copy(cipherCtx(m_ctx), cipherCtx(other.m_ctx)) != 1) return false;
+    }
+    m_schedule = other.m_schedule.copy();
+    m_kind = other.m_kind;
+    m_bits = other.m_bits;
+    m_encrypt = other.m_encrypt;
+    m_keyed = other.m_keyed;
+    return true;
+}
+
 // --- RSA -------------------------------------------------------------------------------------
 
 RsaNumbers::~RsaNumbers() {

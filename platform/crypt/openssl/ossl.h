@@ -50,6 +50,8 @@ public:
     bool restart(const unsigned char* iv, bool encrypt);
     // Transforms in place; block kinds need a multiple of 8 bytes.
     bool update(unsigned char* data, std::size_t size);
+    // Becomes an independent copy of `other`, schedule and chaining state included.
+    bool copyFrom(const Cipher& other);
 
     bool encrypting() const { return m_encrypt; }
 
