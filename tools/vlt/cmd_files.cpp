@@ -26,14 +26,15 @@ const char* const kGrantHelp =
     "usage: vlt grant [--to NAME [--system]] FILE...\n"
     "Locks each FILE for the person NAME of your personal certificate store (or, with\n"
     "--system, of the machine's store). Only that person can unlock the files. Without --to\n"
-    "the two stores are listed and you choose.\n";
+    "the two stores are listed and you choose by number; an empty answer locks nothing.\n";
 
 const char* const kUnlockHelp =
     "usage: vlt unlock [--password-stdin] [--yes|--no] [--output-name NAME] FILE.Vtf...\n"
     "Unlocks each locked file next to itself, under the name it had when it was locked.\n"
     "Asks for your VLT password only while the profile is locked. When a file of that name\n"
     "exists you are asked whether to replace it; --no with --output-name NAME picks another name.\n"
-    "Ctrl-C cancels after the current chunk; a partly written file is removed.\n";
+    "Ctrl-C cancels after the current chunk; a partly written file is removed. Without a\n"
+    "running tray program the profile stays unlocked until 'vlt profile lock'.\n";
 
 const char* const kShredHelp =
     "usage: vlt shred [--yes] FILE...\n"

@@ -49,8 +49,8 @@ const char* kHelp =
     "  --answers FILE      answer every message box and dialog from FILE (testing)\n"
     "  --transcript FILE   with --answers: write what was shown to FILE\n"
     "\n"
-    "exit status: 0 every file done, 1 something failed or was refused, 2 usage error\n"
-    "'vlt COMMAND --help' shows a command's own help.\n";
+    "exit status: 0 every file done, 1 something failed, was refused or was cancelled, 2 usage error\n"
+    "'vlt COMMAND [SUBCOMMAND] --help' shows a command's own help.\n";
 
 struct Command {
     const char* name;
