@@ -1,7 +1,6 @@
 #include "shellext/crypto_state.h"
 
 #include "shellext/process_state.h"
-#include "shellext/progress.h"
 
 namespace vlt::shellext {
 
@@ -11,7 +10,6 @@ CryptoState::~CryptoState() {
     freeBlob();
     releaseKeysAndProvider();
     if (m_containerAcquired) deleteContainer();
-    if (Progress* p = g_progress.load()) p->close();
 }
 
 void CryptoState::setAlgorithm(const std::string& providerName, ALG_ID algorithm) {

@@ -15,7 +15,7 @@ class CryptoState {
 public:
     // Also clears the process-wide cancel flag: every run starts uncancelled.
     explicit CryptoState(HWND owner);
-    // Frees everything, deletes the container acquired in this run and closes the progress view.
+    // Frees everything and deletes the container acquired in this run.
     ~CryptoState();
     CryptoState(const CryptoState&) = delete;
     CryptoState& operator=(const CryptoState&) = delete;

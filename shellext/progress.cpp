@@ -1,5 +1,7 @@
 #include "shellext/progress.h"
 
+#include "shellext/process_state.h"
+
 namespace vlt::shellext {
 
 ScaledProgress::ScaledProgress(Progress* progress, std::uint64_t units) : m_progress(progress) {
@@ -9,6 +11,10 @@ ScaledProgress::ScaledProgress(Progress* progress, std::uint64_t units) : m_prog
     m_perStep = units <= kMax ? 1 : (units + kMax - 1) / kMax;
     m_range = static_cast<std::uint16_t>((units + m_perStep - 1) / m_perStep);
     if (m_progress) m_progress->setRange(m_range);
+}
+
+void closeProgress(RunResult result) {
+    if (Progress* p = g_progress.load()) p->close(result);
 }
 
 }  // namespace vlt::shellext

@@ -6,6 +6,10 @@
 
 namespace vlt::shellext {
 
+// How a run ended. The progress dialog ends with it and the command answers the shell with it,
+// so that a host learns the outcome from the worker itself.
+enum class RunResult : int { Done = 1, Failed = 2, Cancelled = 3 };
+
 class Progress {
 public:
     virtual ~Progress() = default;
@@ -13,8 +17,11 @@ public:
     virtual void showText(const std::string& text) = 0;
     virtual void setRange(std::uint16_t maximum) = 0;  // the control's range is 16 bits
     virtual void step() = 0;
-    virtual void close() = 0;
+    virtual void close(RunResult result) = 0;
 };
+
+// Closes the progress view of the running command, if any, with the run's result.
+void closeProgress(RunResult result);
 
 // Maps a count of chunks onto the bar's range. The original set the range to the chunk count
 // itself, which wraps past 65535 chunks and sends the dialog a message per chunk; here the

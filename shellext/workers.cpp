@@ -9,6 +9,7 @@
 #include "shellext/file_ops.h"
 #include "shellext/messages.h"
 #include "shellext/process_state.h"
+#include "shellext/progress.h"
 #include "shellext/session_unlock.h"
 #include "sys/files.h"
 
@@ -99,6 +100,7 @@ RunReport runLock(const OperationRequest& request) {
         report.cancelled = cancelled();
     }
     report.notDone = request.selection.size() - report.done;
+    closeProgress(report.result());
     return report;
 }
 
@@ -134,6 +136,7 @@ RunReport runUnlock(const OperationRequest& request) {
         report.cancelled = cancelled();
     }
     report.notDone = request.selection.size() - report.done;
+    closeProgress(report.result());
     return report;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "shellext/progress.h"
 #include "win32/windef.h"
 
 namespace vlt::shellext {
@@ -21,8 +22,12 @@ struct RunReport {
     std::size_t notDone = 0;   // files skipped, refused, failed, or never reached
     bool cancelled = false;
     bool allDone() const { return notDone == 0 && !cancelled; }
+    RunResult result() const {
+        return cancelled ? RunResult::Cancelled : notDone == 0 ? RunResult::Done : RunResult::Failed;
+    }
 };
 
+// Each run closes the progress view with its result when it ends.
 // Lock for oneself, or grant when the request names a recipient.
 RunReport runLock(const OperationRequest& request);
 RunReport runUnlock(const OperationRequest& request);

@@ -15,6 +15,7 @@
 
 #include "base/codepage.h"
 #include "base/wipe.h"
+#include "frontends/tty/answer_words.h"
 #include "frontends/tty/dialog_layout.h"
 #include "frontends/tty/progress_bar.h"
 #include "frontends/tty/sheet_prompt.h"
@@ -34,19 +35,6 @@ using tty::plain;
 namespace {
 
 bool isAffirmative(int button) { return button == IDOK || button == IDYES || button == IDRETRY; }
-
-const char* buttonWord(int button) {
-    switch (button) {
-        case IDOK: return "ok";
-        case IDCANCEL: return "cancel";
-        case IDYES: return "yes";
-        case IDNO: return "no";
-        case IDABORT: return "abort";
-        case IDRETRY: return "retry";
-        case IDIGNORE: return "ignore";
-        default: return "?";
-    }
-}
 
 std::optional<std::string> readTerminalLine() {
     std::string line;
@@ -293,18 +281,13 @@ int TtyFrontend::messageBox(const ui::MessageBoxRequest& request) {
     }
     if (!m_options.interactive) return fallback;
 
-    std::string menu;
-    for (int b : choices) {
-        if (!menu.empty()) menu += "/";
-        menu += b == fallback ? std::string(buttonWord(b)) + "*" : buttonWord(b);
-    }
+    const std::string prompt = tty::answerPrompt(choices, fallback);
     for (;;) {
-        std::fprintf(m_out, "[%s] ", menu.c_str());
+        std::fputs(prompt.c_str(), m_out);
         std::fflush(m_out);
         const auto answer = m_options.readLine ? m_options.readLine() : readTerminalLine();
         if (!answer || answer->empty()) return fallback;
-        for (int b : choices)
-            if (*answer == buttonWord(b) || *answer == std::string(1, buttonWord(b)[0])) return b;
+        if (const auto chosen = tty::buttonFor(*answer, choices)) return *chosen;
     }
 }
 
@@ -460,8 +443,10 @@ void TtyFrontend::processEvents(std::chrono::steady_clock::time_point until, con
         {
             std::lock_guard lock(m_dialogs->mutex);
             for (auto& [hwnd, d] : m_dialogs->open)
-                // a dialog disabled under a modal one of its own waits for that one
-                if (d.thread == self && d.kind != Dialogs::Kind::Progress && !d.gaveUp && IsWindowEnabled(hwnd)) {
+                // a dialog disabled under a modal one of its own waits for that one; one that
+                // has ended (EndDialog hides it) while its procedure still runs is done
+                if (d.thread == self && d.kind != Dialogs::Kind::Progress && !d.gaveUp && IsWindowEnabled(hwnd) &&
+                    IsWindowVisible(hwnd)) {
                     ask = hwnd;
                     break;
                 }

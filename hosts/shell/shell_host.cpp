@@ -160,7 +160,7 @@ std::string ShellHost::describeMenu() const {
     return out;
 }
 
-Result<void> ShellHost::invoke(const std::string& handlerName, UINT offset) {
+Result<HRESULT> ShellHost::invoke(const std::string& handlerName, UINT offset) {
     for (auto& h : m_handlers) {
         if (!handlerName.empty() && lstrcmpiA(h.name.c_str(), handlerName.c_str()) != 0) continue;
         CMINVOKECOMMANDINFO info{};
@@ -168,14 +168,12 @@ Result<void> ShellHost::invoke(const std::string& handlerName, UINT offset) {
         info.hwnd = m_window;
         info.lpVerb = MAKEINTRESOURCEA(offset);
         info.nShow = SW_SHOWNORMAL;
-        const HRESULT hr = h.menu->InvokeCommand(&info);
-        if (FAILED(hr)) return fail(h.name + " refused the command: " + hresultText(hr));
-        return {};
+        return h.menu->InvokeCommand(&info);
     }
     return fail("no handler named " + handlerName);
 }
 
-Result<void> ShellHost::invokeId(UINT id) {
+Result<HRESULT> ShellHost::invokeId(UINT id) {
     for (auto& h : m_handlers)
         if (id >= h.firstId && id < h.firstId + h.claimed) return invoke(h.name, id - h.firstId);
     return fail("no handler owns command " + std::to_string(id));
@@ -189,7 +187,8 @@ bool ShellHost::popup() {
     const auto id = static_cast<UINT>(
         TrackPopupMenu(m_menu, TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD, at.x, at.y, 0, m_window, nullptr));
     if (id == 0) return false;
-    return static_cast<bool>(invokeId(id));
+    const auto answer = invokeId(id);
+    return answer && SUCCEEDED(*answer);
 }
 
 Result<void> registerServer(const std::string& path, bool unregister) {

@@ -38,10 +38,13 @@ public:
     HMENU buildMenu(UINT flags = CMF_NORMAL);
     // One line per item: its text and state ("grayed"), submenus indented by two spaces.
     std::string describeMenu() const;
-    // Invokes command `offset` of the named handler (the first one when the name is empty).
-    Result<void> invoke(const std::string& handlerName, UINT offset);
+    // Invokes command `offset` of the named handler (the first one when the name is empty) and
+    // gives its answer: S_OK when it did all that was asked, a failure when it did not (VLT's
+    // handler answers HRESULT_FROM_WIN32(ERROR_CANCELLED) for a cancel, E_FAIL otherwise, having
+    // said why itself).
+    Result<HRESULT> invoke(const std::string& handlerName, UINT offset);
     // Shows the menu as a popup at the pointer and invokes the chosen command; false when the
-    // menu was dismissed.
+    // menu was dismissed or the command did not succeed.
     bool popup();
 
     HWND window() const { return m_window; }
@@ -49,7 +52,7 @@ public:
     const std::vector<std::string>& problems() const { return m_problems; }
 
 private:
-    Result<void> invokeId(UINT id);
+    Result<HRESULT> invokeId(UINT id);
     Result<void> attach(Handler handler, IShellExtInit* init, const std::vector<std::string>& files);
     Result<void> loadSuiteHandler(const std::vector<std::string>& files);
 

@@ -7,7 +7,6 @@
 // its action cannot leak one action's state into the next. The busy flag therefore only turns
 // away a second command inside the same process (a second menu in the same popup session).
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,7 +16,6 @@
 #include "hosts/shell/run_outcome.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
-#include "shellext/resources.h"
 #include "sys/stop_signals.h"
 #ifdef VLT_HAVE_QT
 #include "frontends/qt/program_windows.h"
@@ -100,15 +98,14 @@ int run(int argc, char** argv) {
     vlt::frontends::FrontendScope frontend(choice, argc, argv, windows);
     if (!frontend.ok()) return usage(frontend.error());
 
-    // The file commands (lock, grant, unlock, secure delete) work behind a progress dialog, and
-    // are judged by the files they leave as vlt judges them.
+    // The file commands (lock, grant, unlock, secure delete) leave folders out; they are named
+    // here and make the run incomplete, as in vlt.
     const bool fileCommand = handler.empty() || handler == "Vaultine" ? verb <= 3 : false;
     const auto paths = vlt::host::absolutePaths(files);
-    std::optional<vlt::host::RunOutcome> outcome;
+    const vlt::host::RunOutcome outcome(paths);
     if (fileCommand && action == "--verb") {
-        outcome.emplace(static_cast<vlt::host::FileCommand>(verb), paths);
-        outcome->reportFolders("vlt-shell");
-        if (outcome->onlyFolders()) return 1;
+        outcome.reportFolders("vlt-shell");
+        if (outcome.onlyFolders()) return 1;
     }
 
     vlt::host::ShellHost shell;
@@ -123,12 +120,14 @@ int run(int argc, char** argv) {
         return 0;
     }
     if (action == "--popup") return shell.popup() ? frontend.exitStatus() : 1;
-    if (auto r = shell.invoke(handler, verb); !r) {
-        std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
+    const auto answer = shell.invoke(handler, verb);
+    if (!answer) {
+        std::fprintf(stderr, "vlt-shell: %s\n", answer.error().message.c_str());
         return 1;
     }
-    if (frontend.exitStatus(fileCommand ? vlt::shellext::kProgressDialog : 0) != 0) return 1;
-    return outcome && !outcome->complete(frontend.observed()) ? 1 : 0;
+    if (fileCommand) return outcome.exitStatus(*answer);
+    if (FAILED(*answer)) std::fprintf(stderr, "vlt-shell: the command answered 0x%08X\n", static_cast<unsigned>(*answer));
+    return *answer == S_OK ? 0 : 1;
 }
 
 }  // namespace

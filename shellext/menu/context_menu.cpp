@@ -32,6 +32,17 @@ HRESULT answer(void* object, void** out) {
     return S_OK;
 }
 
+// What InvokeCommand answers for a command that ended so: the shell may ignore it, but a host
+// that runs one command learns from it whether every file was done.
+HRESULT answerFor(RunResult result) {
+    switch (result) {
+        case RunResult::Done: return S_OK;
+        case RunResult::Cancelled: return kCancelledAnswer;
+        case RunResult::Failed: break;
+    }
+    return E_FAIL;
+}
+
 }  // namespace
 
 // ---- Class factory ----------------------------------------------------------------------------
@@ -150,21 +161,24 @@ HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
     BusyGuard busy = takeBusyFlag();
     if (!busy) {
         MessageBoxA(owner, kBusyText, "VLT Status Report", MB_ICONWARNING);
-        return S_OK;
+        return E_FAIL;
     }
     auto request = [&] { return makeRequest(self(), m_selection, owner, std::move(busy)); };
     const auto verb = reinterpret_cast<ULONG_PTR>(invocation->lpVerb);
+    HRESULT outcome = E_INVALIDARG;  // a verb this handler does not have
     // A verb given as a string is a pointer: all bits above the low word count, not only the
     // next sixteen.
     if (IS_INTRESOURCE(invocation->lpVerb)) {
         switch (LOWORD(verb)) {
-            case 0: launch(WorkerKind::Lock, request()); break;
+            case 0: outcome = answerFor(launch(WorkerKind::Lock, request())); break;
             case 1: {
                 // The dialog hands the request on to the worker or drops it; if the dialog cannot
                 // be made, it goes here.
-                std::unique_ptr<MenuRequest> grant = request();
-                DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kGrantDialog), owner, grantDialogProc,
-                                reinterpret_cast<LPARAM>(&grant));
+                GrantInvocation grant{request()};
+                if (DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kGrantDialog), owner, grantDialogProc,
+                                    reinterpret_cast<LPARAM>(&grant)) == -1)
+                    grant.result = RunResult::Failed;
+                outcome = answerFor(grant.result);
                 break;
             }
             case 2: {
@@ -173,25 +187,32 @@ HRESULT CContextMenuHandler::InvokeCommand(CMINVOKECOMMANDINFO* invocation) {
                 DWORD size = 0;
                 const bool unlocked = RegQueryValueExA(profile.Handle(), layout::kTempExchangeBlob1, nullptr, nullptr,
                                                        nullptr, &size) == ERROR_SUCCESS;
-                if (unlocked || DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kPasswordDialog), owner,
-                                                passwordDialogProc, 0) == IDOK)
-                    launch(WorkerKind::Unlock, request());
+                const INT_PTR typed = unlocked ? IDOK
+                                               : DialogBoxParamA(resourceModule(), MAKEINTRESOURCEA(kPasswordDialog),
+                                                                 owner, passwordDialogProc, 0);
+                outcome = typed == IDOK       ? answerFor(launch(WorkerKind::Unlock, request()))
+                          : typed == IDCANCEL ? answerFor(RunResult::Cancelled)
+                                              : answerFor(RunResult::Failed);
                 profile.Close();
                 break;
             }
             case 3:
-                if (MessageBoxA(owner, kConfirmDelete, "Confirm File Delete", MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) ==
-                    IDOK)
-                    launch(WorkerKind::SecureDelete, request());
+                outcome = MessageBoxA(owner, kConfirmDelete, "Confirm File Delete",
+                                      MB_OKCANCEL | MB_ICONWARNING | MB_DEFBUTTON2) == IDOK
+                              ? answerFor(launch(WorkerKind::SecureDelete, request()))
+                              : answerFor(RunResult::Cancelled);
                 break;
-            case 4: MessageBoxA(owner, kAboutText, "About VLT", MB_OK | MB_ICONINFORMATION); break;
+            case 4:
+                MessageBoxA(owner, kAboutText, "About VLT", MB_OK | MB_ICONINFORMATION);
+                outcome = S_OK;
+                break;
             default: break;
         }
     }
     busy.reset();
     PostMessageA(owner, WM_KILLFOCUS, 0, 0);
     PostMessageA(owner, WM_SETFOCUS, 0, 0);
-    return S_OK;
+    return outcome;
 }
 
 HRESULT CContextMenuHandler::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* buffer, UINT size) {

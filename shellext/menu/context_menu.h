@@ -14,6 +14,9 @@ namespace vlt::shellext {
 // {87b9bd00-c65c-11cd-a259-00dd010e8c28}
 extern const CLSID CLSID_VaultineExtension;
 
+// InvokeCommand's answer when the user cancelled the command: HRESULT_FROM_WIN32(ERROR_CANCELLED).
+inline constexpr HRESULT kCancelledAnswer = static_cast<HRESULT>(0x800704C7UL);
+
 struct Command {
     const char* menuText;
     const char* helpText;

@@ -94,7 +94,9 @@ public:
     void showText(const std::string& text) override { SetWindowTextA(m_text, text.c_str()); }
     void setRange(std::uint16_t maximum) override { SendMessageA(m_bar, PBM_SETRANGE, 0, MAKELPARAM(0, maximum)); }
     void step() override { SendMessageA(m_bar, PBM_STEPIT, 0, 0); }
-    void close() override { SendMessageA(m_dialog, kCloseProgressMessage, 0, 0); }
+    void close(RunResult result) override {
+        SendMessageA(m_dialog, kCloseProgressMessage, static_cast<WPARAM>(result), 0);
+    }
 
 private:
     HWND m_dialog = nullptr;
@@ -130,21 +132,19 @@ std::string selectedText(HWND list) {
     return text;
 }
 
-using GrantRequest = std::unique_ptr<MenuRequest>;
-
 // Ends the grant dialog; with `lock`, the request passes to the worker, which locks the selection
 // for the chosen person behind the progress dialog. Without, it is dropped here.
-void endGrant(HWND dialog, GrantRequest& request, bool lock) {
+void endGrant(HWND dialog, GrantInvocation& grant, bool lock) {
     SetWindowLongPtrA(dialog, GWLP_USERDATA, 0);
-    GrantRequest taken = std::move(request);
+    std::unique_ptr<MenuRequest> taken = std::move(grant.request);
     if (!lock) taken.reset();
     EndDialog(dialog, 1);
-    if (lock) runBehindProgressDialog(std::move(taken), WorkerKind::Lock);
+    if (lock) grant.result = runBehindProgressDialog(std::move(taken), WorkerKind::Lock);
 }
 
-void setRecipient(GrantRequest& request, const std::string& name) {
+void setRecipient(GrantInvocation& grant, const std::string& name) {
     // The request holds 100 characters: longer names are cut to 99.
-    if (!name.empty()) request->request.recipient = name.substr(0, 99);
+    if (!name.empty()) grant.request->request.recipient = name.substr(0, 99);
 }
 
 }  // namespace
@@ -182,8 +182,9 @@ INT_PTR passwordDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }
 
 INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    // The creation parameter: the command's request, taken from it when the dialog ends.
-    auto* request = reinterpret_cast<GrantRequest*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    // The creation parameter: the command's request, taken from it when the dialog ends, and
+    // where the dialog leaves how the command ended.
+    auto* grant = reinterpret_cast<GrantInvocation*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
     switch (message) {
         case WM_INITDIALOG: {
             SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
@@ -201,14 +202,14 @@ INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
             return TRUE;
         }
         case WM_COMMAND:
-            if (request == nullptr) return FALSE;
+            if (grant == nullptr) return FALSE;
             if (LOWORD(wParam) == IDCANCEL) {
-                endGrant(dialog, *request, false);
+                endGrant(dialog, *grant, false);
                 return TRUE;
             }
             if (LOWORD(wParam) == kGrantLockButton) {
                 // A selection in the system store wins when both lists have one.
-                OperationRequest& r = (*request)->request;
+                OperationRequest& r = grant->request->request;
                 r.storeFlag = 0;
                 HWND list = GetDlgItem(dialog, kSystemList);
                 if (SendMessageA(list, LVM_GETSELECTEDCOUNT, 0, 0) == 0) {
@@ -220,26 +221,26 @@ INT_PTR grantDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
                         return TRUE;
                     }
                 }
-                setRecipient(*request, selectedText(list));
-                endGrant(dialog, *request, true);
+                setRecipient(*grant, selectedText(list));
+                endGrant(dialog, *grant, true);
                 return TRUE;
             }
             return FALSE;
         case WM_NOTIFY: {
             const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-            if (request == nullptr || header == nullptr) return FALSE;
+            if (grant == nullptr || header == nullptr) return FALSE;
             const bool personal = header->idFrom == kPersonalList;
             if (!personal && header->idFrom != kSystemList) return FALSE;
             if (header->code == NM_DBLCLK) {
                 const std::string name = selectedText(header->hwndFrom);
                 if (name.empty()) {
                     // A double click on an empty area ends the dialog without locking anything.
-                    endGrant(dialog, *request, false);
+                    endGrant(dialog, *grant, false);
                     return TRUE;
                 }
-                setRecipient(*request, name);
-                (*request)->request.storeFlag = personal ? 1 : 0;
-                endGrant(dialog, *request, true);
+                setRecipient(*grant, name);
+                grant->request->request.storeFlag = personal ? 1 : 0;
+                endGrant(dialog, *grant, true);
                 return TRUE;
             }
             if (header->code == LVN_ITEMACTIVATE) {
@@ -294,7 +295,7 @@ INT_PTR progressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         case kCloseProgressMessage:
             g_progress.store(nullptr);
             SendDlgItemMessageA(dialog, kProgressAnimation, ACM_OPENA, 0, 0);
-            EndDialog(dialog, 1);
+            EndDialog(dialog, static_cast<INT_PTR>(wParam));  // the run's result
             return TRUE;
         default: return FALSE;
     }

@@ -23,14 +23,21 @@ struct MenuRequest {
     BusyGuard busy;
 };
 
+// The grant dialog's creation parameter: the command's request, which the dialog hands to the
+// worker or drops, and how the command ended (cancelled unless a lock ran).
+struct GrantInvocation {
+    std::unique_ptr<MenuRequest> request;
+    RunResult result = RunResult::Cancelled;
+};
+
 // A request for the selection, holding its own reference on the handler.
 std::unique_ptr<MenuRequest> makeRequest(IUnknown* handler, const std::vector<std::string>& selection, HWND owner,
                                          BusyGuard busy);
 
-// Returns when the progress dialog has closed and the worker has ended.
-void runBehindProgressDialog(std::unique_ptr<MenuRequest> request, WorkerKind kind);
+// Returns when the progress dialog has closed and the worker has ended, with the run's result.
+RunResult runBehindProgressDialog(std::unique_ptr<MenuRequest> request, WorkerKind kind);
 
 // The three launchers of the context menu.
-void launch(WorkerKind kind, std::unique_ptr<MenuRequest> request);
+RunResult launch(WorkerKind kind, std::unique_ptr<MenuRequest> request);
 
 }  // namespace vlt::shellext

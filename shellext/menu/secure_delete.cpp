@@ -131,7 +131,7 @@ RunReport runSecureDelete(const OperationRequest& request) {
     }
     report.cancelled = g_cancel.load() != 0;
     report.notDone = request.selection.size() - report.done;
-    if (progress) progress->close();
+    if (progress) progress->close(report.result());
     return report;
 }
 

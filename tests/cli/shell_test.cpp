@@ -82,6 +82,19 @@ TEST(Shell, RunsCommandsWithScriptedAnswers) {
     EXPECT_NE(text.find(password), std::string::npos) << text;
     EXPECT_NE(text.find("dialog " + std::to_string(shellext::kProgressDialog)), std::string::npos) << text;
 
+    // Cancel in the progress dialog of a secure delete: the file in hand is still removed, yet
+    // the run was cancelled, and both hosts exit 1 as for Ctrl-C.
+    const std::string cancel = box.path("cancel");
+    writeFile(cancel, "message IDOK\ndialog " + std::to_string(shellext::kProgressDialog) + " cancel-after-steps 1\n");
+    const std::string doomed = box.path("doomed.bin");
+    for (const bool viaVlt : {false, true}) {
+        writeFile(doomed, std::string(2000000, 'x'));
+        const auto run = viaVlt ? runVlt({"shred", "--answers", cancel, doomed})
+                                : runShell({"--answers", cancel, "--verb", "3", doomed});
+        EXPECT_EQ(run.status, 1) << viaVlt << run.err;
+        EXPECT_FALSE(fileExists(doomed)) << viaVlt;
+    }
+
     // Secure delete, confirmed by the script; the default answer (Cancel) would keep the file.
     writeFile(box.path("no"), std::string("\n"));
     EXPECT_EQ(runShell({"--answers", box.path("no"), "--verb", "3", file}).status, 1);

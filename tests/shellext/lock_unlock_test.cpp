@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "shared/certificate_record.h"
 #include "shared/locked_file.h"
@@ -147,10 +148,10 @@ public:
     void step() override {
         if (--m_left == 0) shellext::g_cancel.store(1);
     }
-    void close() override { closed = true; }
+    void close(shellext::RunResult result) override { closedWith = result; }
     std::vector<std::string> texts;
     std::vector<std::uint16_t> ranges;
-    bool closed = false;
+    std::optional<shellext::RunResult> closedWith;
 
 private:
     int m_left;
@@ -170,7 +171,7 @@ TEST(LockUnlock, CancelStopsAfterTheChunkAndLeavesNoPartialOutput) {
 
     EXPECT_TRUE(report.cancelled);
     EXPECT_EQ(report.done, 1u);
-    EXPECT_TRUE(progress.closed);
+    EXPECT_EQ(progress.closedWith, shellext::RunResult::Cancelled);
     EXPECT_EQ(progress.texts, (std::vector<std::string>{first, second}));
     EXPECT_EQ(filesIn(w.sandbox().files()), (std::vector<std::string>{"1.bin.Vtf", "2.bin", "3.bin"}));
     EXPECT_EQ(readFile(second), pattern(160 * 50));
@@ -182,7 +183,7 @@ TEST(LockUnlock, ProgressRangeNeverWrapsOnLargeFiles) {
         void showText(const std::string&) override {}
         void setRange(std::uint16_t m) override { range = m; }
         void step() override { ++steps; }
-        void close() override {}
+        void close(shellext::RunResult) override {}
         std::uint16_t range = 0;
         std::uint64_t steps = 0;
     };

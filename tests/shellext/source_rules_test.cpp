@@ -25,7 +25,7 @@ public:
     void reset() override {}
     void showText(const std::string&) override {}
     void setRange(std::uint16_t) override {}
-    void close() override {}
+    void close(shellext::RunResult) override {}
     void step() override {
         if (m_done) return;
         std::ofstream(m_path, std::ios::app) << "more";

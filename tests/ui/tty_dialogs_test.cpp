@@ -309,6 +309,74 @@ TEST_F(TtyDialogs, EmptyAnswerOrNobodyToAskCancelsTheChoice) {
     EXPECT_NE(output().find("3. carol"), std::string::npos);  // still shown
 }
 
+// A chooser that, like the grant dialog, ends itself and then runs a modal dialog of its own
+// (the progress of the lock) before its procedure returns.
+INT_PTR endThenWorkProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG && lParam == 1) {
+        // the nested dialog is ended from another thread after a while, as a worker ends it
+        std::thread([dialog] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            SendMessageA(dialog, WM_USER + 100, 0, 0);
+        }).detach();
+        return TRUE;
+    }
+    if (message == WM_USER + 100) return EndDialog(dialog, 1);
+    if (message == WM_COMMAND && LOWORD(wParam) == 1000) {
+        EndDialog(dialog, 1);
+        DialogBoxParamA(testModule(), MAKEINTRESOURCEA(8020), nullptr, endThenWorkProc, 1);
+        return TRUE;
+    }
+    return listsProc(dialog, message, wParam, lParam);
+}
+
+TEST_F(TtyDialogs, AChoiceThatEndedTheDialogIsNotAskedAgain) {
+    TtyOptions options;
+    script(options);
+    lines = {"1", "2"};  // only the first may be read
+    int reads = 0;
+    options.readLine = [&]() -> std::optional<std::string> {
+        if (lines.empty()) return std::nullopt;
+        ++reads;
+        auto next = lines.front();
+        lines.pop_front();
+        return next;
+    };
+    start(options);
+    EXPECT_EQ(show(8141, endThenWorkProc), 1);
+    EXPECT_EQ(reads, 1);
+    const std::string text = output();
+    EXPECT_EQ(text.find("1. alice"), text.rfind("1. alice")) << text;  // the list shown once
+}
+
+TEST_F(TtyDialogs, QuestionsTakeYesNoAndTheButtonsWordsAndSaySo) {
+    const struct {
+        UINT style;
+        std::vector<std::string> typed;
+        int answer;
+    } cases[] = {
+        {MB_YESNO, {"Y"}, IDYES},
+        {MB_YESNO, {" No "}, IDNO},
+        {MB_YESNO | MB_DEFBUTTON2, {""}, IDNO},
+        {MB_OKCANCEL, {"yes"}, IDOK},
+        {MB_OKCANCEL, {"n"}, IDCANCEL},
+        {MB_OKCANCEL, {"OK"}, IDOK},
+        {MB_YESNOCANCEL, {"maybe", "C"}, IDCANCEL},
+        {MB_ABORTRETRYIGNORE, {"y", "retry"}, IDRETRY},  // no yes among them
+    };
+    for (const auto& c : cases) {
+        TtyOptions options;
+        script(options);
+        start(options);
+        lines.assign(c.typed.begin(), c.typed.end());
+        EXPECT_EQ(tty->messageBox({nullptr, "Replace it?", "Question", c.style}), c.answer) << c.typed.front();
+        EXPECT_TRUE(lines.empty()) << c.typed.front();
+    }
+    const std::string text = output();
+    EXPECT_NE(text.find("Question: Replace it?\nAnswer yes or no (y/n, Enter for no): "), std::string::npos) << text;
+    EXPECT_NE(text.find("Answer ok or cancel (y/n, Enter for ok): "), std::string::npos) << text;
+    EXPECT_NE(text.find("Answer yes, no or cancel (y/n/c, Enter for yes): "), std::string::npos) << text;
+}
+
 // ---- progress and Ctrl-C ------------------------------------------------------------------
 
 struct ProgressRun {

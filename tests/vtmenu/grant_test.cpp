@@ -10,6 +10,7 @@
 #include "registry/hives.h"
 #include "session.h"
 #include "shared/locked_file.h"
+#include "shellext/menu/context_menu.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/menu/launchers.h"
 #include "shellext/menu/pictures.h"
@@ -57,7 +58,7 @@ TEST(VtMenuGrant, BothStoresEmptyLockAsksForAPersonAndTheDialogStays) {
     test::writeFile(file, pattern(40));
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "click 1000; enter; cancel"));
     HandlerRef h = s.handler({file});
-    EXPECT_EQ(s.invoke(h.menu, kGrant), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kGrant), shellext::kCancelledAnswer);
 
     const auto shown = s.shown(shellext::kGrantDialog);
     ASSERT_EQ(shown.size(), 1u);
@@ -119,7 +120,7 @@ TEST(VtMenuGrant, ListsShowEachStoreSortedWithThePersonIcon) {
     HandlerRef h = s.handler({});
     for (int round = 0; round < 2; ++round) {
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "cancel"));
-        EXPECT_EQ(s.invoke(h.menu, kGrant), S_OK);
+        EXPECT_EQ(s.invoke(h.menu, kGrant), shellext::kCancelledAnswer);
     }
     s.spy().onShown = nullptr;
 
@@ -234,7 +235,7 @@ TEST(VtMenuGrant, DoubleClickOnAnEmptyAreaEndsWithoutLocking) {
     test::writeFile(file, pattern(30));
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "select 1001 0; activate 1001 -1"));
     HandlerRef h = s.handler({file});
-    EXPECT_EQ(s.invoke(h.menu, kGrant), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kGrant), shellext::kCancelledAnswer);
     const auto closed = s.closed(shellext::kGrantDialog);
     ASSERT_EQ(closed.size(), 1u);
     EXPECT_EQ(closed[0].answer, 1);
@@ -266,12 +267,14 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
         s.ui().clear();
         CountedUnknown handler;
         // The request takes its own reference for the dialog, and the busy flag.
-        auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag());
+        shellext::GrantInvocation grant{
+            shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag())};
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, action));
         const INT_PTR result = DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog),
                                                s.shellWindow(), shellext::grantDialogProc,
-                                               reinterpret_cast<LPARAM>(&request));
+                                               reinterpret_cast<LPARAM>(&grant));
         EXPECT_EQ(result, 1);
+        EXPECT_EQ(grant.result, shellext::RunResult::Cancelled);
         EXPECT_EQ(shellext::g_busy.load(), 0);
         EXPECT_EQ(handler.references.load(), 1u) << "the dialog's reference was given back";
         EXPECT_FALSE(test::fileExists(file + ".Vtf"));
@@ -281,10 +284,11 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
     // Locking hands the request and the reference to the worker, which gives them back.
     s.ui().clear();
     CountedUnknown handler;
-    auto request = shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag());
+    shellext::GrantInvocation grant{shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag())};
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "activate 1001 0"));
     DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog), s.shellWindow(),
-                    shellext::grantDialogProc, reinterpret_cast<LPARAM>(&request));
+                    shellext::grantDialogProc, reinterpret_cast<LPARAM>(&grant));
+    EXPECT_EQ(grant.result, shellext::RunResult::Done) << "the worker's result, through the progress dialog";
     EXPECT_TRUE(test::fileExists(file + ".Vtf")) << s.transcript();
     EXPECT_EQ(handler.references.load(), 1u);
     EXPECT_EQ(shellext::g_busy.load(), 0) << "the worker's end frees the flag";
@@ -303,7 +307,7 @@ TEST(VtMenuGrant, NoDialogReleasesTheRequest) {
     info.cbSize = sizeof info;
     info.hwnd = gone;
     info.lpVerb = MAKEINTRESOURCEA(kGrant);
-    EXPECT_EQ(h.menu->InvokeCommand(&info), S_OK);
+    EXPECT_EQ(h.menu->InvokeCommand(&info), E_FAIL);
     EXPECT_TRUE(s.shown(shellext::kGrantDialog).empty());
     EXPECT_EQ(h.menu->AddRef(), before) << "the request's reference was given back";
     h.menu->Release();
@@ -350,7 +354,7 @@ TEST(VtMenuGrant, ActivatingAnItemClearsTheOtherListsSelection) {
     };
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, "select 1001 0; select 1002 0"));
     HandlerRef h = s.handler({});
-    EXPECT_EQ(s.invoke(h.menu, kGrant), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kGrant), shellext::kCancelledAnswer);
     s.spy().onShown = nullptr;
     ASSERT_EQ(seen.size(), 3u) << s.transcript();
     EXPECT_TRUE(seen[0].personal && seen[0].system);

@@ -12,6 +12,7 @@
 #include <mutex>
 
 #include "session.h"
+#include "shellext/menu/context_menu.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/process_state.h"
 #include "support/sandbox.h"
@@ -35,7 +36,7 @@ TEST(VtMenuInvoke, BusyFlagRefusesTheCommandAndPostsNothing) {
         SCOPED_TRACE(offset);
         s.ui().clear();
         shellext::g_busy.store(1);
-        EXPECT_EQ(s.invoke(h.menu, offset), S_OK);
+        EXPECT_EQ(s.invoke(h.menu, offset), E_FAIL);
         const auto boxes = s.messageBoxes();
         ASSERT_EQ(boxes.size(), 1u) << s.transcript();
         EXPECT_EQ(boxes[0].text, kBusyText);
@@ -78,7 +79,7 @@ TEST(VtMenuInvoke, SecondCommandDuringALockIsRefusedAndTheLockGoesOn) {
         std::unique_lock lock(mutex);
         cv.wait_for(lock, std::chrono::seconds(20), [&] { return secondDone; });
     };
-    EXPECT_EQ(s.invoke(first.menu, kLock), S_OK);
+    EXPECT_EQ(s.invoke(first.menu, kLock), E_FAIL) << "the pipe was not locked";
     s.spy().onMessageBox = nullptr;
 
     EXPECT_TRUE(secondDone);
@@ -145,7 +146,7 @@ TEST(VtMenuInvoke, VerbGivenAsAStringDoesNothingButStillPostsTheFocusMessages) {
         info.cbSize = sizeof info;
         info.hwnd = s.shellWindow();
         info.lpVerb = verb;
-        EXPECT_EQ(h.menu->InvokeCommand(&info), S_OK);
+        EXPECT_EQ(h.menu->InvokeCommand(&info), E_INVALIDARG);
         EXPECT_TRUE(s.ui().transcript().empty()) << s.transcript();
         EXPECT_EQ(s.takeFocusMessages(), kFocusPair);
         EXPECT_EQ(shellext::g_busy.load(), 0);
@@ -196,7 +197,7 @@ TEST(VtMenuInvoke, UnlockAsksForThePasswordOnlyWhileTheProfileIsLocked) {
     s.clearCache();
     s.ui().clear();
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kPasswordDialog, "type 1000 wrong; click 1"));
-    EXPECT_EQ(s.invoke(again.menu, kUnlock), S_OK);
+    EXPECT_EQ(s.invoke(again.menu, kUnlock), E_FAIL);
     EXPECT_FALSE(test::fileExists(file));
     EXPECT_EQ(s.shown(shellext::kPasswordDialog).size(), 1u);
     EXPECT_EQ(s.messages(), std::vector<std::string>{"The Password is wrong. Please enter the correct Password."});
@@ -214,7 +215,7 @@ TEST(VtMenuInvoke, CancelledPasswordDialogStartsNoWorker) {
         fs::remove(file);
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kPasswordDialog, action));
         HandlerRef h = s.handler({file + ".Vtf"});
-        EXPECT_EQ(s.invoke(h.menu, kUnlock), S_OK);
+        EXPECT_EQ(s.invoke(h.menu, kUnlock), shellext::kCancelledAnswer);
         const auto prompts = s.closed(shellext::kPasswordDialog);
         ASSERT_EQ(prompts.size(), 1u);
         EXPECT_EQ(prompts[0].answer, IDCANCEL);
@@ -231,7 +232,7 @@ TEST(VtMenuInvoke, OkOnAnEmptyPasswordKeepsTheDialogOpen) {
     Session s;
     HandlerRef h = s.handler({});
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kPasswordDialog, "click 1; click 1; enter; cancel"));
-    EXPECT_EQ(s.invoke(h.menu, kUnlock), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kUnlock), shellext::kCancelledAnswer);
     auto prompts = s.closed(shellext::kPasswordDialog);
     ASSERT_EQ(prompts.size(), 1u);
     EXPECT_EQ(prompts[0].answer, IDCANCEL) << "OK did not end it; Cancel did";
@@ -272,7 +273,7 @@ TEST(VtMenuInvoke, SecureDeleteAsksFirstAndCancelIsTheDefault) {
     const std::string file = s.path("a.txt");
     test::writeFile(file, pattern(2500));
     HandlerRef h = s.handler({file});
-    EXPECT_EQ(s.invoke(h.menu, kShred), S_OK);  // no answer queued: the default button
+    EXPECT_EQ(s.invoke(h.menu, kShred), shellext::kCancelledAnswer);  // no answer queued: the default button
     const auto boxes = s.messageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "The selected file(s) will be permanently destroyed.\n\n\tDo you want to continue?");
@@ -302,7 +303,7 @@ TEST(VtMenuInvoke, AboutBoxAndUnknownOffsets) {
     // Offsets beyond the table (the two spare identifiers and more): nothing at all.
     s.ui().clear();
     for (UINT offset : {5u, 6u, 7u, 0xFFFFu}) {
-        EXPECT_EQ(s.invoke(h.menu, offset), S_OK);
+        EXPECT_EQ(s.invoke(h.menu, offset), E_INVALIDARG);
         EXPECT_EQ(s.takeFocusMessages(), kFocusPair);
     }
     EXPECT_TRUE(s.ui().transcript().empty());

@@ -21,6 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What the loaded handler answered, or E_UNEXPECTED when the host could not invoke it.
+HRESULT answerOf(const Result<HRESULT>& answer) { return answer ? *answer : E_UNEXPECTED; }
+
 constexpr CLSID kClsid = {0x87b9bd00, 0xc65c, 0x11cd, {0xa2, 0x59, 0x00, 0xdd, 0x01, 0x0e, 0x8c, 0x28}};
 constexpr const char* kClsidText = "{87B9BD00-C65C-11CD-A259-00DD010E8C28}";
 
@@ -251,7 +254,7 @@ TEST(VtMenuLibrary, ShellHostLocksGrantsUnlocksAndDestroysThroughTheRegisteredLi
                   "  ----\n"
                   "  Secure &Delete\n"
                   "  A&bout VLT\n");
-        ASSERT_TRUE(explorer.invoke("Vaultine", kLock));
+        EXPECT_EQ(answerOf(explorer.invoke("Vaultine", kLock)), S_OK);
     }
     EXPECT_TRUE(test::fileExists(a + ".Vtf")) << s.transcript();
     EXPECT_TRUE(test::fileExists(b + ".Vtf"));
@@ -264,7 +267,7 @@ TEST(VtMenuLibrary, ShellHostLocksGrantsUnlocksAndDestroysThroughTheRegisteredLi
         ASSERT_TRUE(s.ui().scriptDialog(141, "select 1001 \"Tomas Reyes\"; click 1000"));
         ASSERT_TRUE(explorer.load({g}));
         explorer.buildMenu();
-        ASSERT_TRUE(explorer.invoke("Vaultine", kGrant));
+        EXPECT_EQ(answerOf(explorer.invoke("Vaultine", kGrant)), S_OK);
     }
     EXPECT_TRUE(test::fileExists(g + ".Vtf")) << s.transcript();
 
@@ -277,7 +280,7 @@ TEST(VtMenuLibrary, ShellHostLocksGrantsUnlocksAndDestroysThroughTheRegisteredLi
         explorer.buildMenu();
         EXPECT_EQ(explorer.describeMenu().find("(grayed)"), std::string::npos) << explorer.describeMenu();
         ASSERT_TRUE(s.ui().scriptDialog(130, "type 1000 \"Lantern-Frost 1984\"; click 1"));
-        ASSERT_TRUE(explorer.invoke("Vaultine", kUnlock));
+        EXPECT_EQ(answerOf(explorer.invoke("Vaultine", kUnlock)), S_OK);
         // The shell window hears about the focus afterwards.
         MSG m{};
         std::vector<UINT> posted;
@@ -299,7 +302,7 @@ TEST(VtMenuLibrary, ShellHostLocksGrantsUnlocksAndDestroysThroughTheRegisteredLi
         host::ShellHost explorer;
         ASSERT_TRUE(explorer.load({a + ".Vtf", g + ".Vtf"}));
         explorer.buildMenu();
-        ASSERT_TRUE(explorer.invoke("Vaultine", kUnlock));
+        EXPECT_EQ(answerOf(explorer.invoke("Vaultine", kUnlock)), E_FAIL) << "the granted file failed";
     }
     EXPECT_TRUE(s.shown(130).empty());
     EXPECT_EQ(test::readFile(a), pattern(1000, 1));
@@ -313,7 +316,7 @@ TEST(VtMenuLibrary, ShellHostLocksGrantsUnlocksAndDestroysThroughTheRegisteredLi
         ASSERT_TRUE(explorer.load({a + ".Vtf", b + ".Vtf"}));
         explorer.buildMenu();
         s.ui().answerMessageBox(IDOK);
-        ASSERT_TRUE(explorer.invoke("Vaultine", kShred));
+        EXPECT_EQ(answerOf(explorer.invoke("Vaultine", kShred)), S_OK);
     }
     EXPECT_FALSE(test::fileExists(a + ".Vtf"));
     EXPECT_FALSE(test::fileExists(b + ".Vtf"));

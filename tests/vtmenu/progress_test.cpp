@@ -9,6 +9,7 @@
 #include "session.h"
 #include "shared/locked_file.h"
 #include "shared/registry_layout.h"
+#include "shellext/menu/context_menu.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/process_state.h"
 #include "support/sandbox.h"
@@ -62,7 +63,7 @@ TEST(VtMenuProgress, LockRunsOnAWorkerBehindTheProgressDialog) {
     };
     HandlerRef h = s.handler({file, fifo});
     shellext::g_cancel.store(1);  // left over from an earlier run: the new run clears it
-    EXPECT_EQ(s.invoke(h.menu, kLock), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kLock), E_FAIL) << "the pipe was refused";
     s.spy().onChanged = nullptr;
     s.spy().onMessageBox = nullptr;
 
@@ -87,7 +88,7 @@ TEST(VtMenuProgress, LockRunsOnAWorkerBehindTheProgressDialog) {
 
     const auto closed = s.closed(shellext::kProgressDialog);
     ASSERT_EQ(closed.size(), 1u);
-    EXPECT_EQ(closed[0].answer, 1);
+    EXPECT_EQ(closed[0].answer, 2) << "the dialog ends with the run's result: failed";
     EXPECT_EQ(control(closed[0], 102).text, file);
     // The range was set to the file's chunks: one step each, and the bar ends full.
     EXPECT_GE(control(closed[0], 104).rangeMax, 2);
@@ -116,7 +117,7 @@ TEST(VtMenuProgress, CancelDuringAMultiFileLockStopsInTheCurrentFile) {
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kProgressDialog, "cancel-after-steps 5"));
     // The shell hands them over last first: the handler walks 1, 2, 3.
     HandlerRef h = s.handler({third, second, first});
-    EXPECT_EQ(s.invoke(h.menu, kLock), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kLock), shellext::kCancelledAnswer);
 
     // The first stays locked (and its source removed, as the setting asks); the second's
     // partial output is gone and its source kept; the third was never touched.
@@ -127,6 +128,7 @@ TEST(VtMenuProgress, CancelDuringAMultiFileLockStopsInTheCurrentFile) {
     EXPECT_EQ(test::readFile(third), pattern(100, 3));
     const auto closed = s.closed(shellext::kProgressDialog);
     ASSERT_EQ(closed.size(), 1u);
+    EXPECT_EQ(closed[0].answer, 3) << "cancelled";
     EXPECT_EQ(control(closed[0], 102).text, second) << "the run stopped in the second file";
     EXPECT_TRUE(s.messageBoxes().empty()) << s.transcript();
     EXPECT_TRUE(s.notes().empty()) << s.transcript();
@@ -154,7 +156,7 @@ TEST(VtMenuProgress, UnlockRunGoesOnPastAnotherPersonsFile) {
     s.ui().clear();
 
     HandlerRef h = s.handler({c + ".Vtf", b + ".Vtf", a + ".Vtf"});
-    EXPECT_EQ(s.invoke(h.menu, kUnlock), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kUnlock), E_FAIL) << "b was not unlocked";
     EXPECT_TRUE(s.shown(shellext::kPasswordDialog).empty()) << "the profile is unlocked";
     EXPECT_EQ(test::readFile(a), pattern(10, 1)) << s.transcript();
     EXPECT_EQ(test::readFile(c), pattern(10, 3));

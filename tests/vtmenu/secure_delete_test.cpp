@@ -10,6 +10,7 @@
 
 #include "session.h"
 #include "shell/notify.h"
+#include "shellext/menu/context_menu.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/menu/secure_delete.h"
 #include "shellext/process_state.h"
@@ -135,7 +136,7 @@ TEST(VtMenuShred, ConfirmationRefusedDestroysNothing) {
     test::writeFile(b, pattern(10));
     HandlerRef h = s.handler({a, b});
     s.ui().answerMessageBox(IDCANCEL);
-    EXPECT_EQ(s.invoke(h.menu, kShred), S_OK);
+    EXPECT_EQ(s.invoke(h.menu, kShred), shellext::kCancelledAnswer);
     EXPECT_EQ(test::readFile(a), pattern(1500));
     EXPECT_EQ(test::readFile(b), pattern(10));
     EXPECT_TRUE(announced.deleted().empty());
@@ -153,7 +154,7 @@ TEST(VtMenuShred, CancelInTheMiddleOfAFileStillDeletesItAndTouchesNoFurtherFile)
     const std::string keep = s.sandbox().root() + "/kept-b";
     ASSERT_EQ(link(b.c_str(), keep.c_str()), 0);
     ASSERT_TRUE(s.ui().scriptDialog(shellext::kProgressDialog, "cancel-after-steps 10"));
-    EXPECT_EQ(shred(s, {c, b, a}), S_OK);
+    EXPECT_EQ(shred(s, {c, b, a}), shellext::kCancelledAnswer);
 
     EXPECT_FALSE(test::fileExists(a));
     EXPECT_FALSE(test::fileExists(b));

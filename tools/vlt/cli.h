@@ -30,7 +30,7 @@ private:
 };
 
 // Front-end options every command understands.
-inline const std::vector<std::string> kCommonFlags = {"--yes", "--no", "--password-stdin", "--help", "-h"};
+inline const std::vector<std::string> kCommonFlags = {"--yes", "--no", "--password-stdin"};
 inline const std::vector<std::string> kCommonValued = {"--output-name", "--answers", "--transcript"};
 
 // Reads a password: the first line of standard input with --password-stdin, else from the
@@ -48,6 +48,20 @@ int runInstead(std::vector<std::string> argvText, const Args& args, const std::v
 // Flushes standard output; kFailed with a message when anything written to it was lost,
 // else status.
 int finishOutput(int status);
+
+// Each command's help: `vlt COMMAND [...] --help` prints it, whatever else is on the line.
+extern const char* const kProfileHelp;
+extern const char* const kLockHelp;
+extern const char* const kGrantHelp;
+extern const char* const kUnlockHelp;
+extern const char* const kShredHelp;
+extern const char* const kRegHelp;
+extern const char* const kDesktopHelp;
+extern const char* const kTrayHelp;
+extern const char* const kControlHelp;
+extern const char* const kCertHelp;
+extern const char* const kSettingsHelp;
+extern const char* const kWizardHelp;
 
 int cmdProfile(const std::vector<std::string>& words);
 int cmdLock(const std::vector<std::string>& words);

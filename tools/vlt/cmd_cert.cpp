@@ -13,9 +13,8 @@
 #include "win32/winuser.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kCertHelp =
+const char* const kCertHelp =
     "usage: vlt cert list [--system]\n"
     "       vlt cert import [--system] FILE.Vtp [--as NAME] [--yes|--no]\n"
     "       vlt cert show [--system] NAME\n"
@@ -29,6 +28,8 @@ const char* kCertHelp =
     "        answers yes with that name, --yes asks for the name, --no keeps the store as it is\n"
     "show    the holder's name, e-mail address, street, city and state\n"
     "delete  removes a certificate after asking (--yes answers)\n";
+
+namespace {
 
 const applet::StoreTraits& storeOf(const Args& args) {
     return applet::storeTraits(args.flag("--system") ? applet::StoreKind::System : applet::StoreKind::Personal);
@@ -148,10 +149,8 @@ int deleteCertificate(const Args& args) {
 
 int cmdCert(const std::vector<std::string>& words) {
     if (words.empty()) return std::fputs(kCertHelp, stderr), kUsage;
-    if (words.front() == "--help" || words.front() == "-h") return std::fputs(kCertHelp, stdout), kOk;
     const Args args(std::vector<std::string>(words.begin() + 1, words.end()), {"--system"}, {"--as"});
     if (!args.ok()) return usageError(args.error(), kCertHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kCertHelp, stdout), kOk;
     if (words.front() == "list") return list(args);
     if (words.front() == "import") return import(args);
     if (words.front() == "show") return show(args);

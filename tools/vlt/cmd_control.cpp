@@ -9,19 +9,19 @@
 #include "shell/execute.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kControlHelp =
+const char* const kControlHelp =
     "usage: vlt control [--qt | --tty | --answers FILE [--transcript FILE]] [--yes|--no]\n"
     "Opens \"VLT Certificate Settings\": your profile, the personal and system certificate\n"
     "stores and the settings, in a window with a display, else in the terminal.\n";
+
+namespace {
 
 }  // namespace
 
 int cmdControl(const std::vector<std::string>& words) {
     Args args(words, {"--qt", "--tty"}, {});
     if (!args.ok()) return usageError(args.error(), kControlHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kControlHelp, stdout), kOk;
     if (!args.operands().empty()) return usageError("unexpected " + args.operands().front(), kControlHelp);
 
     const std::string dir = base::systemDir();

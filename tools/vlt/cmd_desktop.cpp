@@ -19,17 +19,18 @@
 #include "sys/files.h"
 
 namespace vlt::cli {
-namespace {
 
-namespace fs = std::filesystem;
-
-const char* kDesktopHelp =
+const char* const kDesktopHelp =
     "usage: vlt desktop install | uninstall\n"
     "Adds (or removes) the \"V L T\" commands to the context menus of Dolphin, Nautilus, Nemo,\n"
     "Thunar and Caja for you, the MIME type of .Vtf files with its icon, a hidden handler\n"
     "so that opening a locked file unlocks it, and the autostart entries that start the tray\n"
     "program (VTTray32) and the profile wizard (VTInit32) at login. Files go below\n"
     "$XDG_DATA_HOME and $XDG_CONFIG_HOME; Thunar's own actions in uca.xml are kept.\n";
+
+namespace {
+
+namespace fs = std::filesystem;
 
 struct Command {
     int verb;
@@ -239,7 +240,6 @@ int uninstall() {
 
 int cmdDesktop(const std::vector<std::string>& words) {
     if (words.size() != 1) return usageError("desktop takes install or uninstall", kDesktopHelp);
-    if (words[0] == "--help" || words[0] == "-h") return std::fputs(kDesktopHelp, stdout), kOk;
     if (words[0] == "install") return install();
     if (words[0] == "uninstall") return uninstall();
     return usageError("unknown desktop command '" + words[0] + "'", kDesktopHelp);

@@ -1,7 +1,5 @@
 // vlt lock, grant, unlock, shred: the shell extension's commands, run through VTMenu32 as the
 // shell host loads it, so that the command line and the file managers behave alike.
-#include <unistd.h>
-
 #include <cstdio>
 #include <optional>
 
@@ -12,51 +10,43 @@
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
 #include "registry/nls.h"
-#include "shellext/file_ops.h"
 #include "shellext/resources.h"
-#include "sys/files.h"
+#include "tray_notice.h"
 #include "ui/input.h"
 #include "ui/state.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kLockHelp =
+const char* const kLockHelp =
     "usage: vlt lock [--yes|--no] FILE...\n"
     "Locks each FILE for yourself: FILE.Vtf is written next to it. With the setting\n"
     "DeleteAfterEncrypt the original is removed once the locked file is safely on disk.\n";
-const char* kGrantHelp =
+
+const char* const kGrantHelp =
     "usage: vlt grant [--to NAME [--system]] FILE...\n"
     "Locks each FILE for the person NAME of your personal certificate store (or, with\n"
     "--system, of the machine's store). Only that person can unlock the files. Without --to\n"
-    "the two stores are listed and you choose.\n";
-const char* kUnlockHelp =
+    "the two stores are listed and you choose by number; an empty answer locks nothing.\n";
+
+const char* const kUnlockHelp =
     "usage: vlt unlock [--password-stdin] [--yes|--no] [--output-name NAME] FILE.Vtf...\n"
     "Unlocks each locked file next to itself, under the name it had when it was locked.\n"
     "Asks for your VLT password only while the profile is locked. When a file of that name\n"
     "exists you are asked whether to replace it; --no with --output-name NAME picks another name.\n"
-    "Ctrl-C cancels after the current chunk; a partly written file is removed.\n";
-const char* kShredHelp =
+    "Ctrl-C cancels after the current chunk; a partly written file is removed. Without a\n"
+    "running tray program the profile stays unlocked until 'vlt profile lock'.\n";
+
+const char* const kShredHelp =
     "usage: vlt shred [--yes] FILE...\n"
     "Destroys each FILE: overwritten twice (zeros, then \"1\"s), synced, then removed. Asks for\n"
     "confirmation first; without --yes and without a terminal nothing is destroyed.\n";
+
+namespace {
 
 using shellext::kGrantDialog;
 using shellext::kGrantLockButton;
 using shellext::kPersonalList;
 using shellext::kSystemList;
-
-// Where unlocking a locked file writes, from its header; nothing for a file that is not one.
-std::optional<std::string> unlockTarget(const std::string& path) {
-    auto input = sys::openRegularFile(path);
-    if (!input) return std::nullopt;
-    sys::BufferedReader reader(input->fd, 1 << 16);
-    shellext::ReaderSource source(reader);
-    const auto head = readLockedFileHead(source, input->size);
-    close(input->fd);
-    if (head.status != HeadStatus::Ok) return std::nullopt;
-    return sys::folderOf(path) + "/" + nameFromHeader(head.header.sourceName);
-}
 
 // Picks the person in the grant dialog as the user would, or cancels it when NAME is not in
 // the chosen store.
@@ -103,10 +93,7 @@ int runVerb(host::FileCommand verb, const Args& args, const char* help, std::opt
     if (grantTo) presetGrant(frontend, *grantTo, system);
 
     const auto files = host::absolutePaths(args.operands());
-    std::vector<std::optional<std::string>> targets;
-    if (verb == host::kUnlockCommand)
-        for (const auto& f : files) targets.push_back(unlockTarget(f));
-    const host::RunOutcome outcome(verb, files, std::move(targets));
+    const host::RunOutcome outcome(files);
     outcome.reportFolders("vlt");
     if (outcome.onlyFolders()) return kFailed;
 
@@ -116,12 +103,14 @@ int runVerb(host::FileCommand verb, const Args& args, const char* help, std::opt
         return kFailed;
     }
     shell.buildMenu();
-    if (auto r = shell.invoke("Vaultine", verb); !r) {
-        std::fprintf(stderr, "vlt: %s\n", r.error().message.c_str());
+    const bool wasUnlocked = profileUnlocked();
+    const auto answer = shell.invoke("Vaultine", verb);
+    if (!answer) {
+        std::fprintf(stderr, "vlt: %s\n", answer.error().message.c_str());
         return kFailed;
     }
-    const bool shownOk = frontend.exitStatus(shellext::kProgressDialog) == kOk;
-    return shownOk && outcome.complete(frontend.observed()) ? kOk : kFailed;
+    if (verb == host::kUnlockCommand && !wasUnlocked) tellWhenUnlockedWithoutTray();
+    return outcome.exitStatus(*answer);
 }
 
 Args parse(const std::vector<std::string>& words, std::vector<std::string> flags = {},
@@ -129,21 +118,17 @@ Args parse(const std::vector<std::string>& words, std::vector<std::string> flags
     return Args(words, std::move(flags), std::move(valued));
 }
 
-bool wantsHelp(const Args& args) { return args.flag("--help") || args.flag("-h"); }
-
 }  // namespace
 
 int cmdLock(const std::vector<std::string>& words) {
     Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kLockHelp);
-    if (wantsHelp(args)) return std::fputs(kLockHelp, stdout), kOk;
     return runVerb(host::kLockCommand, args, kLockHelp);
 }
 
 int cmdGrant(const std::vector<std::string>& words) {
     Args args = parse(words, {"--system"}, {"--to"});
     if (!args.ok()) return usageError(args.error(), kGrantHelp);
-    if (wantsHelp(args)) return std::fputs(kGrantHelp, stdout), kOk;
     const auto to = args.value("--to");
     if (to && to->empty()) return usageError("--to needs a name", kGrantHelp);
     if (!to && args.flag("--system")) return usageError("--system goes with --to NAME", kGrantHelp);
@@ -164,14 +149,12 @@ int cmdGrant(const std::vector<std::string>& words) {
 int cmdUnlock(const std::vector<std::string>& words) {
     Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kUnlockHelp);
-    if (wantsHelp(args)) return std::fputs(kUnlockHelp, stdout), kOk;
     return runVerb(host::kUnlockCommand, args, kUnlockHelp);
 }
 
 int cmdShred(const std::vector<std::string>& words) {
     Args args = parse(words);
     if (!args.ok()) return usageError(args.error(), kShredHelp);
-    if (wantsHelp(args)) return std::fputs(kShredHelp, stdout), kOk;
     return runVerb(host::kShredCommand, args, kShredHelp);
 }
 

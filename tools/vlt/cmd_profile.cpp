@@ -17,9 +17,8 @@
 #include "wizard/profile_work.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kProfileHelp =
+const char* const kProfileHelp =
     "usage: vlt profile create --name NAME [--email E] [--street S] [--city C] [--state ST]\n"
     "                          [--password-stdin] [--yes|--no]\n"
     "       vlt profile lock\n"
@@ -50,6 +49,8 @@ const char* kProfileHelp =
     "        A damaged or foreign file, or a system store you may not change, changes nothing.\n"
     "upgrade adds an Enhanced (128-bit) key pair to a profile that has the Base pair only, after\n"
     "        checking your password.\n";
+
+namespace {
 
 // The applet's question before it replaces a profile.
 const char* kReplaceProfileQuestion =
@@ -319,20 +320,12 @@ int exportProfile(const Args& args) {
 }  // namespace
 
 int cmdProfile(const std::vector<std::string>& words) {
-    if (words.empty() || words.front() == "--help" || words.front() == "-h") {
-        std::fputs(kProfileHelp, words.empty() ? stderr : stdout);
-        return words.empty() ? kUsage : kOk;
-    }
+    if (words.empty()) return std::fputs(kProfileHelp, stderr), kUsage;
     const std::vector<std::string> rest(words.begin() + 1, words.end());
-    if (words.front() == "create") {
-        for (const auto& w : rest)
-            if (w == "--help" || w == "-h") return std::fputs(kProfileHelp, stdout), kOk;
-        return create(rest);
-    }
+    if (words.front() == "create") return create(rest);
     if (words.front() == "lock") {
         Args args(rest, {}, {});
         if (!args.ok() || !args.operands().empty()) return usageError("profile lock takes no arguments", kProfileHelp);
-        if (args.flag("--help") || args.flag("-h")) return std::fputs(kProfileHelp, stdout), kOk;
         if (!lockProfile()) {
             std::fputs("vlt: the profile could not be locked\n", stderr);
             return kFailed;
@@ -347,7 +340,6 @@ int cmdProfile(const std::vector<std::string>& words) {
         if (words.front() != name) continue;
         Args args(rest, {}, {});
         if (!args.ok()) return usageError(args.error(), kProfileHelp);
-        if (args.flag("--help") || args.flag("-h")) return std::fputs(kProfileHelp, stdout), kOk;
         return command(args);
     }
     return usageError("unknown profile command '" + words.front() + "'", kProfileHelp);

@@ -18,9 +18,8 @@
 #include "win32/winreg.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kRegHelp =
+const char* const kRegHelp =
     "usage: vlt reg import FILE.reg\n"
     "       vlt reg export [KEYPATH] [FILE]\n"
     "       vlt reg query KEYPATH [VALUE]\n"
@@ -34,6 +33,8 @@ const char* kRegHelp =
     "        UTF-16LE (what Windows writes), to standard output as UTF-8. Without KEYPATH,\n"
     "        the product key of the current user.\n"
     "query   prints one value, or every value of the key; exit status 1 when it does not exist.\n";
+
+namespace {
 
 const char* kDefaultExport = "HKEY_CURRENT_USER\\Software\\Quillon Softworks\\Vaultine\\1.00";
 
@@ -191,10 +192,8 @@ int query(const std::vector<std::string>& operands) {
 
 int cmdReg(const std::vector<std::string>& words) {
     if (words.empty()) return usageError("reg needs import, export or query", kRegHelp);
-    if (words.front() == "--help" || words.front() == "-h") return std::fputs(kRegHelp, stdout), kOk;
     Args args(std::vector<std::string>(words.begin() + 1, words.end()), {}, {});
     if (!args.ok()) return usageError(args.error(), kRegHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kRegHelp, stdout), kOk;
     if (words.front() == "import") return import(args.operands());
     if (words.front() == "export") return exportKey(args.operands());
     if (words.front() == "query") return query(args.operands());

@@ -12,9 +12,8 @@
 #include "shared/registry_key.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kSettingsHelp =
+const char* const kSettingsHelp =
     "usage: vlt settings\n"
     "       vlt settings set NAME=VALUE...\n"
     "\n"
@@ -26,6 +25,8 @@ const char* kSettingsHelp =
     "  TimeOut   the automatic-lock period in seconds (0 keeps the stored period)\n"
     "A running tray program is told the period. A value no provider offers, a number that is not\n"
     "one or an unknown name changes nothing and ends with status 2.\n";
+
+namespace {
 
 struct ListName {
     const char* name;
@@ -138,7 +139,6 @@ int set(const std::vector<std::string>& assignments) {
 int cmdSettings(const std::vector<std::string>& words) {
     Args args(words, {}, {});
     if (!args.ok()) return usageError(args.error(), kSettingsHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kSettingsHelp, stdout), kOk;
     AppletScope scope(frontendChoice(args));
     if (!scope.ok()) return kFailed;
     const auto& operands = args.operands();

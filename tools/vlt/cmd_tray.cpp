@@ -8,13 +8,14 @@
 #include "win32/winuser.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kTrayHelp =
+const char* const kTrayHelp =
     "usage: vlt tray status\n"
     "Asks the running tray program (VTTray32) for the state of your profile, and prints\n"
     "\"locked\", or \"unlocked, N seconds left\" until it locks itself. Exit status 1 and\n"
     "\"no tray is running\" when there is none.\n";
+
+namespace {
 
 int status() {
     // The tray is another process: its window is reached through the window sockets.
@@ -43,7 +44,6 @@ int status() {
 
 int cmdTray(const std::vector<std::string>& words) {
     if (words.size() != 1) return usageError("tray takes status", kTrayHelp);
-    if (words[0] == "--help" || words[0] == "-h") return std::fputs(kTrayHelp, stdout), kOk;
     if (words[0] == "status") return status();
     return usageError("unknown tray command '" + words[0] + "'", kTrayHelp);
 }

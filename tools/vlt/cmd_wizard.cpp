@@ -20,14 +20,15 @@
 #include "wizard/profile_work.h"
 
 namespace vlt::cli {
-namespace {
 
-const char* kWizardHelp =
+const char* const kWizardHelp =
     "usage: vlt wizard [--qt | --tty | --answers FILE [--transcript FILE]]\n"
     "Runs the profile wizard VTInit32 as at login: it creates your profile when there is none,\n"
     "adds an Enhanced key pair to a profile without one, or does nothing (and shows nothing)\n"
     "when the profile needs no work or you asked it not to show itself again. In a window with\n"
     "a display, else in the terminal.\n";
+
+namespace {
 
 const char* kProfileUsage = "see 'vlt profile --help'\n";
 
@@ -48,7 +49,6 @@ bool hasEnhancedPair() {
 int cmdWizard(const std::vector<std::string>& words) {
     Args args(words, {"--qt", "--tty"}, {});
     if (!args.ok()) return usageError(args.error(), kWizardHelp);
-    if (args.flag("--help") || args.flag("-h")) return std::fputs(kWizardHelp, stdout), kOk;
     if (!args.operands().empty()) return usageError("unexpected " + args.operands().front(), kWizardHelp);
     const std::string program = base::systemDir() + "/VTInit32";
     return runInstead({program}, args, {"--qt", "--tty"});

@@ -49,8 +49,33 @@ const char* kHelp =
     "  --answers FILE      answer every message box and dialog from FILE (testing)\n"
     "  --transcript FILE   with --answers: write what was shown to FILE\n"
     "\n"
-    "exit status: 0 every file done, 1 something failed or was refused, 2 usage error\n"
-    "'vlt COMMAND --help' shows a command's own help.\n";
+    "exit status: 0 every file done, 1 something failed, was refused or was cancelled, 2 usage error\n"
+    "'vlt COMMAND [SUBCOMMAND] --help' shows a command's own help.\n";
+
+struct Command {
+    const char* name;
+    int (*run)(const std::vector<std::string>& words);
+    const char* help;
+};
+
+const Command kCommands[] = {
+    {"profile", vlt::cli::cmdProfile, vlt::cli::kProfileHelp}, {"lock", vlt::cli::cmdLock, vlt::cli::kLockHelp},
+    {"grant", vlt::cli::cmdGrant, vlt::cli::kGrantHelp},       {"unlock", vlt::cli::cmdUnlock, vlt::cli::kUnlockHelp},
+    {"shred", vlt::cli::cmdShred, vlt::cli::kShredHelp},       {"reg", vlt::cli::cmdReg, vlt::cli::kRegHelp},
+    {"desktop", vlt::cli::cmdDesktop, vlt::cli::kDesktopHelp}, {"tray", vlt::cli::cmdTray, vlt::cli::kTrayHelp},
+    {"control", vlt::cli::cmdControl, vlt::cli::kControlHelp}, {"cert", vlt::cli::cmdCert, vlt::cli::kCertHelp},
+    {"settings", vlt::cli::cmdSettings, vlt::cli::kSettingsHelp},
+    {"wizard", vlt::cli::cmdWizard, vlt::cli::kWizardHelp},
+};
+
+// --help or -h anywhere before "--" asks for the command's help instead of running it.
+bool asksForHelp(const std::vector<std::string>& words) {
+    for (const auto& w : words) {
+        if (w == "--") return false;
+        if (w == "--help" || w == "-h") return true;
+    }
+    return false;
+}
 
 int run(std::vector<std::string> words) {
     if (words.empty()) {
@@ -63,20 +88,16 @@ int run(std::vector<std::string> words) {
         std::fputs(kHelp, stdout);
         return vlt::cli::kOk;
     }
-    // The unlock cache must never reach the disk, whatever this run does.
-    vlt::layout::declareVolatileValues();
-    if (command == "profile") return vlt::cli::cmdProfile(words);
-    if (command == "lock") return vlt::cli::cmdLock(words);
-    if (command == "grant") return vlt::cli::cmdGrant(words);
-    if (command == "unlock") return vlt::cli::cmdUnlock(words);
-    if (command == "shred") return vlt::cli::cmdShred(words);
-    if (command == "reg") return vlt::cli::cmdReg(words);
-    if (command == "desktop") return vlt::cli::cmdDesktop(words);
-    if (command == "tray") return vlt::cli::cmdTray(words);
-    if (command == "control") return vlt::cli::cmdControl(words);
-    if (command == "cert") return vlt::cli::cmdCert(words);
-    if (command == "settings") return vlt::cli::cmdSettings(words);
-    if (command == "wizard") return vlt::cli::cmdWizard(words);
+    for (const Command& c : kCommands) {
+        if (command != c.name) continue;
+        if (asksForHelp(words)) {
+            std::fputs(c.help, stdout);
+            return vlt::cli::kOk;
+        }
+        // The unlock cache must never reach the disk, whatever this run does.
+        vlt::layout::declareVolatileValues();
+        return c.run(words);
+    }
     std::fprintf(stderr, "vlt: unknown command '%s'\n\n%s", command.c_str(), kHelp);
     return vlt::cli::kUsage;
 }
