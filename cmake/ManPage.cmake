@@ -5,6 +5,7 @@
 # With COMMANDS, every command word listed under "commands:" in the main help gets a section
 # with `PROGRAM WORD --help`. The program runs in a scratch sandbox: asking for help must not
 # touch anybody's hives.
+cmake_policy(VERSION 3.25)
 get_filename_component(name ${PROGRAM} NAME)
 set(sandbox ${OUT}.sandbox)
 file(REMOVE_RECURSE ${sandbox})

@@ -38,16 +38,17 @@ endforeach()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vlt)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR VLT)
 set(CPACK_PACKAGE_CONTACT "VLT developers <dev@vlt>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "lock files for yourself or for another person")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "lock files for yourself or for another person
- VLT locks files into .Vtf files for yourself or for a person whose certificate you hold and
- unlocks them with your profile's password, from the file managers' context menu (Dolphin,
- Nautilus, Nemo, Thunar, Caja), the command line (vlt) or a double click. A tray program locks
- the profile again after a while, a wizard creates the profile at the first login, and an
- applet keeps the profile, the certificate stores and the settings. Locked files, profile
- backups and certificate files are byte-compatible with the Windows suite.")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "VLT locks files into .Vtf files for yourself or for a person whose certificate you hold and
+unlocks them with your profile's password, from the file managers' context menu (Dolphin,
+Nautilus, Nemo, Thunar, Caja), the command line (vlt) or a double click. A tray program locks
+the profile again after a while, a wizard creates the profile at the first login, and an
+applet keeps the profile, the certificate stores and the settings. Locked files, profile
+backups and certificate files are byte-compatible with the Windows suite.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
