@@ -1,13 +1,19 @@
 # Keeps the layering true: dependencies point down, and each host library has one caller.
 #   cmake -DROOT=<source dir> -P LayerCheck.cmake
+# Every build runs it (see the root CMakeLists.txt), which includes this file for the list of
+# files the rules read.
+set(VLT_LAYER_GLOBS
+    platform/*.h platform/*.cpp frontends/*.h frontends/*.cpp shared/*.h shared/*.cpp shellext/*.h
+    shellext/*.cpp tools/*.h tools/*.cpp applet/*.cpp wizard/*.cpp tray/*.cpp hosts/*.cpp)
+if(NOT CMAKE_SCRIPT_MODE_FILE)
+  return()
+endif()
+
 set(failures "")
+list(TRANSFORM VLT_LAYER_GLOBS PREPEND ${ROOT}/ OUTPUT_VARIABLE layer_globs)
 
 function(check_includes pattern allowed_prefix what)
-  file(GLOB_RECURSE files RELATIVE ${ROOT}
-       ${ROOT}/platform/*.h ${ROOT}/platform/*.cpp ${ROOT}/frontends/*.h ${ROOT}/frontends/*.cpp
-       ${ROOT}/shared/*.h ${ROOT}/shared/*.cpp ${ROOT}/shellext/*.h ${ROOT}/shellext/*.cpp
-       ${ROOT}/tools/*.h ${ROOT}/tools/*.cpp ${ROOT}/applet/*.cpp ${ROOT}/wizard/*.cpp
-       ${ROOT}/tray/*.cpp ${ROOT}/hosts/*.cpp)
+  file(GLOB_RECURSE files RELATIVE ${ROOT} ${layer_globs})
   foreach(f IN LISTS files)
     if(allowed_prefix AND f MATCHES "^${allowed_prefix}")
       continue()

@@ -34,6 +34,8 @@ function(vlt_layer target)
   else()
     add_library(${target} STATIC ${srcs})
   endif()
+  # No layer compiles before the layer rules hold (root CMakeLists.txt).
+  add_dependencies(${target} layer_check)
   target_include_directories(${target} PUBLIC ${L_INCLUDES})
   target_link_libraries(${target} PUBLIC ${L_PUBLIC_LIBS} PRIVATE ${L_PRIVATE_LIBS})
   vlt_warnings(${target})
