@@ -261,12 +261,11 @@ void CTrayWindow::FollowCache() {
 }
 
 void CTrayWindow::RetryIcon() {
-    if (m_icon.Enabled() || m_toldNoIcon) return;
-    const auto* last = std::end(kIconRetryTicks) - 1;
+    if (m_icon.Enabled()) return;
     if (std::find(std::begin(kIconRetryTicks), std::end(kIconRetryTicks), m_ticks) == std::end(kIconRetryTicks)) return;
     const HICON icon = LoadIconA(programModule(), MAKEINTRESOURCEA(m_shownIcon));
     if (m_icon.AddIcon(m_hWnd, kIconCallbackMessage, m_shownTip.c_str(), icon, kIconId)) return;
-    if (m_ticks != *last) return;
+    if (m_toldNoIcon || m_ticks < kNoIconToldTick) return;
     m_toldNoIcon = true;
     ui::NotificationRequest note{kAppName, kNoTraySummary, kNoTrayBody};
     ui::Frontend* f = ui::frontend();

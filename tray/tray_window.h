@@ -5,8 +5,8 @@
 // Beyond the Windows original: it follows the unlock cache itself (another program that removes
 // it, or fills it without telling, is seen at the next tick), locks when the session asks for it
 // (screen lock, suspend, session end; each a Settings option, on unless 0), answers
-// kTrayStatusMessage, and when the desktop has no notification area it tries the icon again a
-// few times and then says once, through a desktop notification, that it runs without one.
+// kTrayStatusMessage, and when the desktop has no notification area it says so once, within
+// seconds, through a desktop notification, and tries the icon again for a minute.
 #pragma once
 
 #include <string>
@@ -21,9 +21,11 @@ enum class SessionEvent : WPARAM { ScreenLocked = 1, Suspending = 2, SessionEndi
 // Sent by the program's own watchers of the session (D-Bus, signals); result 0.
 inline constexpr UINT kTraySessionMessage = WM_USER + 21;
 
-// Seconds after start at which an icon the desktop refused is tried again; after the last,
-// the program says it runs without one.
-inline constexpr DWORD kIconRetryTicks[] = {2, 5, 10, 30, 60};
+// Seconds after start at which an icon the desktop refused is tried again: a panel may start
+// after the tray at login. From kNoIconToldTick on, a refusal is said once, and the later
+// tries still give a late panel its icon.
+inline constexpr DWORD kIconRetryTicks[] = {1, 2, 3, 5, 10, 30, 60};
+inline constexpr DWORD kNoIconToldTick = 5;
 
 class CTrayWindow : public ui::CWnd {
     VLT_DECLARE_DYNAMIC(CTrayWindow)

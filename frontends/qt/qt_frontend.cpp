@@ -408,6 +408,8 @@ QWidget* QtFrontend::widgetFor(HWND hwnd) const {
     return nullptr;
 }
 
+QSystemTrayIcon* QtFrontend::trayIcon(HWND owner, UINT id) const { return m_impl->trayIcons.find(owner, id); }
+
 Result<void> QtFrontend::saveImage(HWND hwnd, const std::string& path) {
     return m_impl->callOnGui([this, hwnd, &path]() -> Result<void> {
         m_impl->flush();

@@ -19,6 +19,7 @@
 #include "base/result.h"
 #include "ui/frontend.h"
 
+class QSystemTrayIcon;
 class QWidget;
 
 namespace vlt::frontends {
@@ -81,6 +82,8 @@ public:
     // The window drawn for hwnd (a dialog or top-level window, or a control), nullptr when
     // none is shown. GUI thread; call sync() first to see the latest state.
     QWidget* widgetFor(HWND hwnd) const;
+    // The notification-area icon (owner, id) as shown, nullptr when none. GUI thread.
+    QSystemTrayIcon* trayIcon(HWND owner, UINT id) const;
     // Saves a picture (PNG) of a shown window, with a drawn title bar when it has a caption.
     Result<void> saveImage(HWND hwnd, const std::string& path);
 

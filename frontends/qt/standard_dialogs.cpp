@@ -4,12 +4,20 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
+#include <QSpacerItem>
+#include <QTreeView>
+#include <algorithm>
 #include <functional>
 #include <map>
 
@@ -105,6 +113,39 @@ void addItems(QMenu& menu, const std::vector<ui::MenuItem>& items, const std::fu
     }
 }
 
+// Room a window manager takes beside the title: the window's icon and its buttons.
+constexpr int kTitleBarExtras = 120;
+
+// Qt sizes a message box by its text alone, and the window manager cuts a longer caption
+// ("VLT Emergency Report" over "Done."): the box is made at least as wide as its title bar
+// needs, measured in a bold font as most title bars draw it.
+void fitCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) return;
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int wanted = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) + kTitleBarExtras;
+    grid->addItem(new QSpacerItem(wanted, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
+
+// Qt's own file dialog (where the desktop offers none) gives its list view fixed columns that
+// cut names, sizes and dates: each column takes its contents' width once a folder is read, and
+// the dialog grows (up to the screen's width) until every column is in view.
+void fitColumns(QFileDialog& dialog) {
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    if (model == nullptr) return;
+    QObject::connect(model, &QFileSystemModel::directoryLoaded, &dialog, [&dialog] {
+        for (QTreeView* view : dialog.findChildren<QTreeView*>()) {
+            view->header()->resizeSections(QHeaderView::ResizeToContents);
+            const int missing = view->header()->length() - view->viewport()->width();
+            if (!view->isVisible() || missing <= 0) continue;
+            const int widest = dialog.screen() ? dialog.screen()->availableGeometry().width() : dialog.width();
+            dialog.resize(std::min(dialog.width() + missing, std::max(widest, dialog.width())), dialog.height());
+        }
+    });
+}
+
 }  // namespace
 
 int escapeButton(UINT style) {
@@ -121,6 +162,7 @@ int runMessageBox(const ui::MessageBoxRequest& request, QWidget* owner) {
     box->setTextFormat(Qt::PlainText);
     box->setText(fromAnsi(request.text));
     box->setIcon(boxIcon(request.style));
+    fitCaption(*box.get());
 
     std::map<QAbstractButton*, int> ids;
     const int fallback = ui::defaultButton(request.style);
@@ -184,6 +226,7 @@ ui::FileDialogAnswer runFileDialog(const ui::FileDialogRequest& request, QWidget
     if (!filters.isEmpty()) dialog->setNameFilters(filters);
     if (!request.initialDir.empty()) dialog->setDirectory(fromPath(request.initialDir));
     if (!request.initialName.empty()) dialog->selectFile(fromPath(request.initialName));
+    fitColumns(*dialog.get());
     // Qt's own checks differ by platform theme: what the suite relies on is checked here, and
     // the dialog comes back until the user picks a file it takes or cancels
     for (;;) {

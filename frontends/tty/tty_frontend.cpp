@@ -17,6 +17,7 @@
 #include "base/wipe.h"
 #include "frontends/tty/answer_words.h"
 #include "frontends/tty/dialog_layout.h"
+#include "frontends/tty/menu_prompt.h"
 #include "frontends/tty/progress_bar.h"
 #include "frontends/tty/sheet_prompt.h"
 #include "ui/file_choice.h"
@@ -319,6 +320,11 @@ ui::FileDialogAnswer TtyFrontend::saveDialog(const ui::FileDialogRequest& reques
 
 ui::FileDialogAnswer TtyFrontend::openDialog(const ui::FileDialogRequest& request) {
     return askForFile(request, m_options.inputName);
+}
+
+UINT TtyFrontend::popupMenu(const ui::PopupMenuRequest& request) {
+    return tty::askMenu(request.items, m_out, m_options.interactive,
+                        [this] { return m_options.readLine ? m_options.readLine() : readTerminalLine(); });
 }
 
 void TtyFrontend::windowShown(HWND hwnd) {

@@ -51,6 +51,8 @@ public:
     int messageBox(const ui::MessageBoxRequest& request) override;
     ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
     ui::FileDialogAnswer openDialog(const ui::FileDialogRequest& request) override;
+    // The menu numbered on the terminal; a number chooses (tty/menu_prompt.h).
+    UINT popupMenu(const ui::PopupMenuRequest& request) override;
 
     void windowShown(HWND hwnd) override;
     void windowChanged(HWND hwnd, ui::Change change) override;

@@ -3,9 +3,11 @@
 // countdown after the last unlock runs out, from its menu, and when the session asks (screen
 // lock, suspend, logout).
 //
-// Several copies may run, as on Windows; the other programs reach the newest one's window.
+// One copy runs per session: a second one finds the first holding the tray's lock and ends
+// at once (status 0), before it touches the profile or the display.
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include "frontends/choice/frontend_choice.h"
 #include "ipc/ipc.h"
 #include "shared/registry_layout.h"
+#include "sys/instance_lock.h"
 #include "tray/messages.h"
 #include "tray/tray_app.h"
 #include "ui/frontend.h"
@@ -40,6 +43,7 @@ const char* kHelp =
     "              --answers FILE (the headless front end's script); --transcript FILE receives\n"
     "              what was shown when the program ends\n"
     "Without a display it runs without windows and without an icon, and still locks.\n"
+    "One copy runs per session: a second one ends at once.\n"
     "SIGTERM, SIGINT and SIGHUP end it like the menu's Exit, after locking the profile (unless\n"
     "the setting \"LockOnLogout\" is 0).\n";
 
@@ -67,6 +71,16 @@ int main(int argc, char** argv) {
     if ((!choice.answers.empty() || !choice.transcript.empty()) &&
         choice.kind != vlt::frontends::FrontendChoice::Kind::Headless)
         return usage("--answers and --transcript go with --headless");
+
+    // Held until the program ends. Where it cannot be taken (no private folder) the tray runs
+    // anyway: two trays lock as well as one, no tray does not lock at all.
+    auto once = vlt::sys::InstanceLock::take(vlt::tray::kAppName);
+    if (!once) {
+        std::fprintf(stderr, "VTTray32: cannot tell whether another tray runs: %s\n", once.error().message.c_str());
+    } else if (!once->held()) {
+        if (isatty(STDERR_FILENO)) std::fputs("VTTray32: a tray already runs in this session\n", stderr);
+        return 0;
+    }
 
     // The signals that end the session are taken by one thread of ours; every thread made from
     // here on inherits the mask.

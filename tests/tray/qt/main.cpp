@@ -1,5 +1,5 @@
-// The tray's Qt pieces need a QApplication on the main thread, off screen, and a private D-Bus
-// made before Qt D-Bus connects to any bus.
+// The tray's Qt pieces need a QApplication on the main thread, off screen (VLT_TEST_QPA=xcb:
+// on a real X server), and a private D-Bus made before Qt D-Bus connects to any bus.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -8,6 +8,7 @@
 #include "bus.h"
 
 int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsEmpty("VLT_TEST_QPA")) qputenv("QT_QPA_PLATFORM", qgetenv("VLT_TEST_QPA"));
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests)) return RUN_ALL_TESTS();
