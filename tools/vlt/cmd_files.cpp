@@ -12,7 +12,7 @@
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
 #include "registry/nls.h"
-#include "shellext/file_ops.h"
+#include "shared/locked_file.h"
 #include "shellext/resources.h"
 #include "sys/files.h"
 #include "ui/input.h"
@@ -51,7 +51,7 @@ std::optional<std::string> unlockTarget(const std::string& path) {
     auto input = sys::openRegularFile(path);
     if (!input) return std::nullopt;
     sys::BufferedReader reader(input->fd, 1 << 16);
-    shellext::ReaderSource source(reader);
+    ReaderSource source(reader);
     const auto head = readLockedFileHead(source, input->size);
     close(input->fd);
     if (head.status != HeadStatus::Ok) return std::nullopt;
