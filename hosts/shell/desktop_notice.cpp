@@ -70,7 +70,7 @@ bool notifyDesktop(const std::string& text) {
     const int sent = runQuietly({"notify-send", "--app-name=VLT", "--icon=dialog-error", "--", "VLT", text});
     if (sent != kNotStarted) return sent == 0;
     return runQuietly({"gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications", "--object-path",
-                       "/org/freedesktop/Notifications", "--method", "org.freedesktop.Notifications.Notify", "VLT", "0",
+                       "/org/freedesktop/Notifications", "--method", "org.freedesktop.Notifications.Notify", "--", "VLT", "0",
                        "dialog-error", variantText("VLT"), variantText(text), "[]", "{}", "-1"}) == 0;
 }
 
