@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/byte_codec.h"
+#include "sys/files.h"
 #include "win32/windef.h"
 
 namespace vlt {
@@ -64,6 +65,16 @@ private:
     const BYTE* m_data;
     std::size_t m_size;
     std::size_t m_offset = 0;
+};
+
+// A locked file read through a buffered reader.
+class ReaderSource final : public ByteSource {
+public:
+    explicit ReaderSource(sys::BufferedReader& reader) : m_reader(reader) {}
+    long read(void* out, std::size_t size) override { return m_reader.read(out, size); }
+
+private:
+    sys::BufferedReader& m_reader;
 };
 
 enum class HeadStatus { Ok, NotLocked, Damaged };

@@ -10,16 +10,6 @@
 
 namespace vlt::shellext {
 
-// A locked file read through a buffered reader.
-class ReaderSource final : public ByteSource {
-public:
-    explicit ReaderSource(sys::BufferedReader& reader) : m_reader(reader) {}
-    long read(void* out, std::size_t size) override { return m_reader.read(out, size); }
-
-private:
-    sys::BufferedReader& m_reader;
-};
-
 enum class FileOutcome {
     Done,       // output written (and the source removed when the settings ask for it)
     Skipped,    // nothing written, by the user's choice or because the file is not a locked file

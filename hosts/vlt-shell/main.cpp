@@ -12,11 +12,13 @@
 
 #include "base/harden.h"
 #include "frontends/choice/frontend_choice.h"
+#include "hosts/shell/desktop_notice.h"
 #include "hosts/shell/password_stdin.h"
 #include "hosts/shell/run_outcome.h"
 #include "hosts/shell/shell_host.h"
 #include "ipc/ipc.h"
 #include "sys/stop_signals.h"
+#include "ui/frontend.h"
 #ifdef VLT_HAVE_QT
 #include "frontends/qt/program_windows.h"
 #endif
@@ -37,10 +39,19 @@ const char* kHelp =
     VLT_FRONTEND_OPTIONS_HELP
     "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
 
-int usage(const std::string& message) {
-    std::fprintf(stderr, "vlt-shell: %s\n\n%s", message.c_str(), kHelp);
-    return 2;
+// A failure of an action: on standard error, and in a desktop notification when nobody reads
+// that (a file manager started us).
+int failed(const std::string& message, int status = 1, const char* help = "") {
+    std::fprintf(stderr, "vlt-shell: %s\n%s", message.c_str(), help);
+    if (vlt::host::standardErrorUnseen()) (void)vlt::host::notifyDesktop(message);
+    return status;
 }
+
+int usage(const std::string& message) { return failed(message, 2, (std::string("\n") + kHelp).c_str()); }
+
+// Said when an action failed while its messages could only go to standard error.
+constexpr const char* kNoDisplay =
+    "VLT has no display to show its windows on (neither DISPLAY nor WAYLAND_DISPLAY is set); the command did not complete.";
 
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -109,25 +120,27 @@ int run(int argc, char** argv) {
     }
 
     vlt::host::ShellHost shell;
-    if (auto loaded = shell.load(paths); !loaded) {
-        std::fprintf(stderr, "vlt-shell: %s\n", loaded.error().message.c_str());
-        return 1;
-    }
+    if (auto loaded = shell.load(paths); !loaded) return failed(loaded.error().message);
     for (const auto& p : shell.problems()) std::fprintf(stderr, "vlt-shell: skipped %s\n", p.c_str());
     shell.buildMenu();
     if (action == "--list") {
         std::fputs(shell.describeMenu().c_str(), stdout);
         return 0;
     }
-    if (action == "--popup") return shell.popup() ? frontend.exitStatus() : 1;
+    // Without a display the front end fell back to the terminal, which nobody may be reading.
+    const auto finish = [&](int status) {
+        const bool unshown = choice.kind == vlt::frontends::FrontendChoice::Kind::Automatic && !frontend.windows();
+        if (status != 0 && unshown && !vlt::ui::haveDisplay() && !vlt::sys::stopSignalled() &&
+            vlt::host::standardErrorUnseen())
+            (void)vlt::host::notifyDesktop(kNoDisplay);
+        return status;
+    };
+    if (action == "--popup") return finish(shell.popup() ? frontend.exitStatus() : 1);
     const auto answer = shell.invoke(handler, verb);
-    if (!answer) {
-        std::fprintf(stderr, "vlt-shell: %s\n", answer.error().message.c_str());
-        return 1;
-    }
-    if (fileCommand) return outcome.exitStatus(*answer);
+    if (!answer) return failed(answer.error().message);
+    if (fileCommand) return finish(outcome.exitStatus(*answer));
     if (FAILED(*answer)) std::fprintf(stderr, "vlt-shell: the command answered 0x%08X\n", static_cast<unsigned>(*answer));
-    return *answer == S_OK ? 0 : 1;
+    return finish(*answer == S_OK ? 0 : 1);
 }
 
 }  // namespace

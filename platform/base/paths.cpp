@@ -7,6 +7,7 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdlib>
 
 #include "base/notice.h"
@@ -21,6 +22,19 @@ namespace {
 std::string env(const char* name) {
     const char* v = std::getenv(name);
     return v && *v ? std::string(v) : std::string();
+}
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
+}
+
+// The folder without "/" + tail at its end; empty when it does not end so.
+std::string prefixBefore(const std::string& folder, const std::string& tail) {
+    if (tail.empty() || folder.size() <= tail.size() + 1) return {};
+    const std::size_t cut = folder.size() - tail.size();
+    if (folder.compare(cut, tail.size(), tail) != 0 || folder[cut - 1] != '/') return {};
+    return folder.substr(0, cut - 1);
 }
 
 }  // namespace
@@ -93,9 +107,41 @@ std::string machineDir() {
     return "/var/lib/vaultine";
 }
 
-std::string systemDir() {
-    if (auto v = env("VLT_SYSTEM_DIR"); !v.empty()) return v;
-    return VLT_INSTALL_LIBDIR;
+std::string systemDir() { return chooseSystemDir(systemDirLayout()); }
+
+std::string programPath() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
+    return n > 0 && static_cast<std::size_t>(n) < sizeof buf ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+}
+
+SystemDirLayout systemDirLayout() {
+    SystemDirLayout l;
+    l.variable = env("VLT_SYSTEM_DIR");
+    l.program = programPath();
+    l.buildTree = VLT_BUILD_TREE;
+    l.bindir = VLT_INSTALL_BINDIR;
+    l.below = VLT_INSTALL_SYSTEM_BELOW;
+    l.configured = VLT_INSTALL_LIBDIR;
+    l.isDirectory = [](const std::string& path) {
+        struct stat st {};
+        return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    };
+    return l;
+}
+
+std::string chooseSystemDir(const SystemDirLayout& l) {
+    if (!l.variable.empty()) return l.variable;
+    const std::string folder = folderOf(l.program);
+    if (folder.empty()) return l.configured;
+    if (!prefixBefore(folder, l.below).empty()) return folder;
+    if (const std::string prefix = prefixBefore(folder, l.bindir); !prefix.empty()) {
+        const std::string dir = prefix + "/" + l.below;
+        if (l.isDirectory && l.isDirectory(dir)) return dir;
+    }
+    if (!l.buildTree.empty() && (folder + "/").compare(0, l.buildTree.size() + 1, l.buildTree + "/") == 0)
+        return l.buildTree + "/lib/vaultine";
+    return l.configured;
 }
 
 }  // namespace vlt::base

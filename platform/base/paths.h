@@ -22,8 +22,29 @@ std::string runtimeDir();
 std::string socketDir();
 // Machine hive: $VLT_MACHINE_DIR, else /var/lib/vaultine.
 std::string machineDir();
-// Programs, plug-ins and help: $VLT_SYSTEM_DIR, else the install's library directory.
+// Programs, plug-ins and help: $VLT_SYSTEM_DIR, else found from where the running program is
+// (see chooseSystemDir).
 std::string systemDir();
+
+// The running program's file, as the kernel knows it; empty when that cannot be read.
+std::string programPath();
+
+// Where the system directory lies relative to a program, installed or in its build tree.
+struct SystemDirLayout {
+    std::string variable;     // $VLT_SYSTEM_DIR; empty counts as unset
+    std::string program;      // the running program's file
+    std::string buildTree;    // the build tree this copy was built in
+    std::string bindir;       // installed: the programs' folder below the prefix ("bin")
+    std::string below;        // installed: the system directory below the prefix ("lib/vaultine")
+    std::string configured;   // the system directory of the configured install
+    std::function<bool(const std::string&)> isDirectory;
+};
+SystemDirLayout systemDirLayout();
+// The variable when set; else, for a program in PREFIX/<below>, that folder; for one in
+// PREFIX/<bindir>, PREFIX/<below> when it exists; for one inside its build tree, the tree's
+// lib/vaultine (the build links the plug-ins, programs and help there as an install has them);
+// else the configured install's.
+std::string chooseSystemDir(const SystemDirLayout& layout);
 
 // What the runtime-folder choice looks at; the real one asks getenv, stat and statfs.
 struct PlaceFacts {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/paths.h"
 #include "win32/libloaderapi.h"
 #include "win32/winbase.h"
 
@@ -41,12 +42,6 @@ int visit(dl_phdr_info* info, std::size_t, void* data) {
     return 1;
 }
 
-std::string programPath() {
-    char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
-}
-
 }  // namespace
 
 HMODULE moduleHandleOf(const void* address) {
@@ -57,7 +52,7 @@ HMODULE moduleHandleOf(const void* address) {
 
 Result<std::string> moduleFileName(HMODULE module) {
     if (!module) {
-        std::string path = programPath();
+        std::string path = base::programPath();
         if (path.empty()) return fail("the program's path is not known", ERROR_MOD_NOT_FOUND);
         return path;
     }

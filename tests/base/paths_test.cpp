@@ -1,9 +1,11 @@
 // Where things live: each place moves with its environment variable, and an empty variable
-// counts as unset.
+// counts as unset; without its variable the system directory is found from the program's place.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <map>
+#include <set>
 
 #include "base/paths.h"
 
@@ -50,11 +52,44 @@ TEST_F(Paths, EachPlaceMovesWithItsVariable) {
     }
 }
 
-TEST_F(Paths, SystemDirDefaultsToTheInstallLibraryFolder) {
+TEST(SystemDir, FoundFromWhereTheProgramIs) {
+    const std::set<std::string> existing = {"/usr/lib/x86_64-linux-gnu/vaultine", "/opt/v/lib/x86_64-linux-gnu/vaultine",
+                                            "/src/build/dev/stage/usr/lib/x86_64-linux-gnu/vaultine"};
+    const struct {
+        const char* variable;
+        const char* program;
+        const char* expected;
+    } cases[] = {
+        {"/s", "/usr/bin/vlt", "/s"},
+        {"", "/usr/bin/vlt", "/usr/lib/x86_64-linux-gnu/vaultine"},
+        {"", "/opt/v/bin/vlt-shell", "/opt/v/lib/x86_64-linux-gnu/vaultine"},  // moved with its prefix
+        {"", "/usr/lib/x86_64-linux-gnu/vaultine/VTTray32", "/usr/lib/x86_64-linux-gnu/vaultine"},
+        {"", "/home/u/bin/vlt", "/usr/local/lib/vaultine"},  // no system directory beside it
+        {"", "/src/build/dev/tools/vlt/vlt", "/src/build/dev/lib/vaultine"},
+        {"", "/src/build/dev/hosts/vlt-shell", "/src/build/dev/lib/vaultine"},
+        {"", "/src/build/dev2/hosts/vlt-shell", "/usr/local/lib/vaultine"},  // another tree
+        {"", "/src/build/dev/stage/usr/bin/vlt", "/src/build/dev/stage/usr/lib/x86_64-linux-gnu/vaultine"},
+        {"", "", "/usr/local/lib/vaultine"},
+    };
+    for (const auto& c : cases) {
+        SystemDirLayout layout;
+        layout.variable = c.variable;
+        layout.program = c.program;
+        layout.buildTree = "/src/build/dev";
+        layout.bindir = "bin";
+        layout.below = "lib/x86_64-linux-gnu/vaultine";
+        layout.configured = "/usr/local/lib/vaultine";
+        layout.isDirectory = [&](const std::string& path) { return existing.count(path) > 0; };
+        EXPECT_EQ(chooseSystemDir(layout), c.expected) << c.program;
+    }
+}
+
+TEST_F(Paths, ABuildTreeProgramUsesItsTreesSystemDir) {
     unsetenv("VLT_SYSTEM_DIR");
     const std::string dir = systemDir();
-    EXPECT_EQ(dir.front(), '/');
-    EXPECT_EQ(dir.substr(dir.rfind('/')), "/vaultine");
+    EXPECT_EQ(dir, std::string(VLT_BINARY_DIR) + "/lib/vaultine");
+    struct stat st {};
+    EXPECT_EQ(stat((dir + "/help/index.html").c_str(), &st), 0) << "the build lays out the help as installed";
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 
@@ -43,8 +42,12 @@ Sandbox::~Sandbox() {
 }
 
 std::vector<unsigned char> readFile(const std::string& path) {
+    // In blocks: a program of the build tree is tens of megabytes.
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::vector<unsigned char> out;
+    char block[1 << 16];
+    while (in.read(block, sizeof block) || in.gcount() > 0) out.insert(out.end(), block, block + in.gcount());
+    return out;
 }
 
 void writeFile(const std::string& path, const std::vector<unsigned char>& bytes) {

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -70,9 +69,8 @@ bool write(const std::string& path, const std::string& text, mode_t mode = 0644)
 
 // vlt itself: the settings entry runs it, and its folder tells where the other programs are.
 std::string selfPath() {
-    char self[PATH_MAX] = {};
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    return n > 0 ? std::string(self, static_cast<std::size_t>(n)) : "vlt";
+    const std::string self = base::programPath();
+    return self.empty() ? "vlt" : self;
 }
 
 std::string settingsEntry() {
