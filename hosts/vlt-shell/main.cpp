@@ -27,15 +27,16 @@ namespace {
 
 const char* kHelp =
     "usage: vlt-shell --register PATH | --unregister PATH\n"
-    "       vlt-shell [FRONT END] --list FILE...\n"
-    "       vlt-shell [FRONT END] --popup FILE...\n"
-    "       vlt-shell [FRONT END] --verb N [--handler NAME] FILE...\n"
+    "       vlt-shell [FRONT END] --list [--] FILE...\n"
+    "       vlt-shell [FRONT END] --popup [--] FILE...\n"
+    "       vlt-shell [FRONT END] --verb N [--handler NAME] [--] FILE...\n"
     "\n"
     "--register, --unregister  call the library's DllRegisterServer / DllUnregisterServer\n"
     "--list    print the context menu for the files: one line per item, submenus indented\n"
     "--popup   show the menu at the pointer and run the chosen command\n"
     "--verb N  run command N of the handler (the first handler, or --handler NAME); for VLT:\n"
     "          0 lock, 1 grant, 2 unlock, 3 secure delete, 4 about\n"
+    "--        everything after it is a file, also a name starting with \"-\"\n"
     VLT_FRONTEND_OPTIONS_HELP
     "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
 
@@ -62,8 +63,17 @@ int run(int argc, char** argv) {
     std::string action, handler;
     unsigned verb = 0;
     std::vector<std::string> files;
+    bool onlyFiles = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (onlyFiles) {
+            files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyFiles = true;
+            continue;
+        }
         auto value = [&](const char* what) -> std::string {
             if (i + 1 >= args.size()) return {};
             (void)what;
@@ -105,11 +115,12 @@ int run(int argc, char** argv) {
     const bool fileCommand = handler.empty() || handler == "Vaultine" ? verb <= 3 : false;
     const auto paths = vlt::host::absolutePaths(files);
     std::optional<vlt::host::RunOutcome> outcome;
-    if (fileCommand && action == "--verb") {
-        outcome.emplace(static_cast<vlt::host::FileCommand>(verb), paths);
-        outcome->reportFolders("vlt-shell");
-        if (outcome->onlyFolders()) return 1;
-    }
+    if (fileCommand && action == "--verb") outcome.emplace(static_cast<vlt::host::FileCommand>(verb), paths);
+    // The shell gives the handlers registered for all files (`*`) no folders: whatever the
+    // action, a folder is named and the run is not a success.
+    const vlt::host::RunOutcome folders = outcome ? *outcome : vlt::host::RunOutcome(vlt::host::kShredCommand, paths);
+    const bool folderGiven = folders.reportFolders("vlt-shell") > 0;
+    if (folders.onlyFolders()) return 1;
 
     vlt::host::ShellHost shell;
     if (auto loaded = shell.load(paths); !loaded) {
@@ -120,14 +131,14 @@ int run(int argc, char** argv) {
     shell.buildMenu();
     if (action == "--list") {
         std::fputs(shell.describeMenu().c_str(), stdout);
-        return 0;
+        return folderGiven ? 1 : 0;
     }
-    if (action == "--popup") return shell.popup() ? frontend.exitStatus() : 1;
+    if (action == "--popup") return shell.popup() && !folderGiven ? frontend.exitStatus() : 1;
     if (auto r = shell.invoke(handler, verb); !r) {
         std::fprintf(stderr, "vlt-shell: %s\n", r.error().message.c_str());
         return 1;
     }
-    if (frontend.exitStatus(fileCommand ? vlt::shellext::kProgressDialog : 0) != 0) return 1;
+    if (folderGiven || frontend.exitStatus(fileCommand ? vlt::shellext::kProgressDialog : 0) != 0) return 1;
     return outcome && !outcome->complete(frontend.observed()) ? 1 : 0;
 }
 
