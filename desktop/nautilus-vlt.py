@@ -1,5 +1,6 @@
 # VLT for Nautilus: the "V L T" submenu of the shell extension, as vlt-shell lists it for the
-# selected files, with each item running vlt-shell --verb N.
+# selected files, with each item running vlt-shell --verb N. As the Windows shell, it offers
+# the commands for files only: folders are left out, and a selection of folders gets no menu.
 import subprocess
 
 from gi.repository import GObject, Nautilus
@@ -8,7 +9,7 @@ VLT_SHELL = "@VLT_SHELL@"
 
 
 def _paths(files):
-    return [f.get_location().get_path() for f in files if f.get_location().get_path()]
+    return [f.get_location().get_path() for f in files if not f.is_directory() and f.get_location().get_path()]
 
 
 class VltMenu(GObject.GObject, Nautilus.MenuProvider):
@@ -18,7 +19,7 @@ class VltMenu(GObject.GObject, Nautilus.MenuProvider):
         if not paths:
             return []
         try:
-            listing = subprocess.run([VLT_SHELL, "--list", *paths], capture_output=True, text=True, timeout=10).stdout
+            listing = subprocess.run([VLT_SHELL, "--list", "--", *paths], capture_output=True, text=True, timeout=10).stdout
         except (OSError, subprocess.SubprocessError):
             return []
         lines = listing.splitlines()
@@ -41,4 +42,4 @@ class VltMenu(GObject.GObject, Nautilus.MenuProvider):
         return [top]
 
     def _run(self, _item, offset, paths):
-        subprocess.Popen([VLT_SHELL, "--verb", str(offset), *paths])
+        subprocess.Popen([VLT_SHELL, "--verb", str(offset), "--", *paths])

@@ -27,15 +27,16 @@ namespace {
 
 const char* kHelp =
     "usage: vlt-shell --register PATH | --unregister PATH\n"
-    "       vlt-shell [FRONT END] --list FILE...\n"
-    "       vlt-shell [FRONT END] --popup FILE...\n"
-    "       vlt-shell [FRONT END] --verb N [--handler NAME] FILE...\n"
+    "       vlt-shell [FRONT END] --list [--] FILE...\n"
+    "       vlt-shell [FRONT END] --popup [--] FILE...\n"
+    "       vlt-shell [FRONT END] --verb N [--handler NAME] [--] FILE...\n"
     "\n"
     "--register, --unregister  call the library's DllRegisterServer / DllUnregisterServer\n"
     "--list    print the context menu for the files: one line per item, submenus indented\n"
     "--popup   show the menu at the pointer and run the chosen command\n"
     "--verb N  run command N of the handler (the first handler, or --handler NAME); for VLT:\n"
     "          0 lock, 1 grant, 2 unlock, 3 secure delete, 4 about\n"
+    "--        everything after it is a file, also a name starting with \"-\"\n"
     VLT_FRONTEND_OPTIONS_HELP
     "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
 
@@ -71,8 +72,17 @@ int run(int argc, char** argv) {
     std::string action, handler;
     unsigned verb = 0;
     std::vector<std::string> files;
+    bool onlyFiles = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (onlyFiles) {
+            files.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyFiles = true;
+            continue;
+        }
         auto value = [&](const char* what) -> std::string {
             if (i + 1 >= args.size()) return {};
             (void)what;
@@ -114,10 +124,10 @@ int run(int argc, char** argv) {
     const bool fileCommand = handler.empty() || handler == "Vaultine" ? verb <= 3 : false;
     const auto paths = vlt::host::absolutePaths(files);
     const vlt::host::RunOutcome outcome(paths);
-    if (fileCommand && action == "--verb") {
-        outcome.reportFolders("vlt-shell");
-        if (outcome.onlyFolders()) return 1;
-    }
+    // The shell gives the handlers registered for all files (`*`) no folders: whatever the
+    // action, a folder is named and the run is not a success.
+    const bool folderGiven = outcome.reportFolders("vlt-shell") > 0;
+    if (outcome.onlyFolders()) return 1;
 
     vlt::host::ShellHost shell;
     if (auto loaded = shell.load(paths); !loaded) return failed(loaded.error().message);
@@ -125,7 +135,7 @@ int run(int argc, char** argv) {
     shell.buildMenu();
     if (action == "--list") {
         std::fputs(shell.describeMenu().c_str(), stdout);
-        return 0;
+        return folderGiven ? 1 : 0;
     }
     // Without a display the front end fell back to the terminal, which nobody may be reading.
     const auto finish = [&](int status) {
@@ -135,12 +145,12 @@ int run(int argc, char** argv) {
             (void)vlt::host::notifyDesktop(kNoDisplay);
         return status;
     };
-    if (action == "--popup") return finish(shell.popup() ? frontend.exitStatus() : 1);
+    if (action == "--popup") return finish(shell.popup() && !folderGiven ? frontend.exitStatus() : 1);
     const auto answer = shell.invoke(handler, verb);
     if (!answer) return failed(answer.error().message);
     if (fileCommand) return finish(outcome.exitStatus(*answer));
     if (FAILED(*answer)) std::fprintf(stderr, "vlt-shell: the command answered 0x%08X\n", static_cast<unsigned>(*answer));
-    return finish(*answer == S_OK ? 0 : 1);
+    return finish(*answer == S_OK && !folderGiven ? 0 : 1);
 }
 
 }  // namespace

@@ -103,12 +103,33 @@ TEST(Shell, RunsCommandsWithScriptedAnswers) {
     EXPECT_EQ(runShell({"--answers", box.path("yes"), "--verb", "3", file}).status, 0);
     EXPECT_FALSE(fileExists(file));
 
-    // A folder is left out of the selection: said, and not a success.
+    // A folder is left out of the selection whatever the action: said, and not a success.
     const std::string folder = box.path("folder");
     fs::create_directories(folder);
-    const auto onFolder = runShell({"--tty", "--verb", "0", folder});
-    EXPECT_EQ(onFolder.status, 1);
-    EXPECT_NE(onFolder.err.find(folder + " is a folder"), std::string::npos) << onFolder.err;
+    const std::string notes = box.path("notes.txt");
+    writeFile(notes, std::string("x"));
+    for (const std::vector<std::string>& action : {std::vector<std::string>{"--verb", "0"}, {"--verb", "4"}, {"--list"}}) {
+        std::vector<std::string> args = {"--tty"};
+        args.insert(args.end(), action.begin(), action.end());
+        args.push_back(folder);
+        const auto onFolder = runShell(args);
+        EXPECT_EQ(onFolder.status, 1) << action[0];
+        EXPECT_NE(onFolder.err.find(folder + " is a folder"), std::string::npos) << onFolder.err;
+        args.back() = notes;
+        args.push_back(folder);
+        EXPECT_EQ(runShell(args).status, 1) << "a file beside the folder does not make it a success";
+    }
+
+    // After "--", a name starting with "-" is a file of the working folder; before, an option.
+    writeFile(box.path("-dash.txt"), std::string("the plan"));
+    const fs::path here = fs::current_path();
+    fs::current_path(box.files());
+    const auto unknown = runShell({"--tty", "--verb", "0", "-dash.txt"});
+    const auto dashed = runShell({"--tty", "--verb", "0", "--", "-dash.txt"});
+    fs::current_path(here);
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(dashed.status, 0) << dashed.err;
+    EXPECT_TRUE(fileExists(box.path("-dash.txt.Vtf")));
 }
 
 }  // namespace

@@ -31,11 +31,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Command {
-    int verb;
-    const char* name;
-};
-constexpr Command kCommands[] = {{0, "Lock File"}, {1, "Grand For..."}, {2, "UnLock File"}, {3, "Secure Delete"}, {4, "About VLT"}};
+// Thunar matches its patterns in the letter case given: a pattern for every spelling of
+// ".vtf", so that "UnLock File" is offered on locked files only, whatever their case.
+std::string thunarPatterns(const DesktopCommand& c) {
+    const std::string ext = c.extensions;
+    if (ext.empty() || ext[0] != '.') return "*";
+    std::string out;
+    for (unsigned mask = 0; mask < (1u << (ext.size() - 1)); ++mask) {
+        std::string spelling = "*.";
+        for (std::size_t i = 1; i < ext.size(); ++i)
+            spelling += static_cast<char>(mask & (1u << (i - 1)) ? std::toupper(static_cast<unsigned char>(ext[i])) : ext[i]);
+        out += (out.empty() ? "" : ";") + spelling;
+    }
+    return out;
+}
 
 std::string env(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
@@ -46,14 +55,19 @@ std::string home() { return env("HOME", "/"); }
 std::string dataHome() { return env("XDG_DATA_HOME", home() + "/.local/share"); }
 std::string configHome() { return env("XDG_CONFIG_HOME", home() + "/.config"); }
 
-std::string fill(std::string text, const std::string& shell, int verb = -1, const std::string& name = "") {
+std::string fill(std::string text, const std::string& shell, const DesktopCommand* command = nullptr) {
     auto replace = [&](const std::string& key, const std::string& value) {
         for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + value.size()))
             text.replace(at, key.size(), value);
     };
     replace("@VLT_SHELL@", shell);
-    if (verb >= 0) replace("@VERB@", std::to_string(verb));
-    replace("@NAME@", name);
+    if (command) {
+        replace("@VERB@", std::to_string(command->verb));
+        replace("@NAME@", command->name);
+        replace("@HELP@", command->help);
+        replace("@EXTENSIONS@", command->extensions);
+        replace("@PATTERNS@", thunarPatterns(*command));
+    }
     return text;
 }
 
@@ -138,7 +152,7 @@ bool mergeThunar(const std::string& shell, bool install) {
     xml = withoutOurThunarActions(xml);
     if (install) {
         std::string ours;
-        for (const auto& c : kCommands) ours += fill(kThunarAction, shell, c.verb, c.name);
+        for (const auto& c : kDesktopCommands) ours += fill(kThunarAction, shell, &c);
         const auto end = xml.rfind("</actions>");
         if (end == std::string::npos) {
             std::fprintf(stderr, "vlt: %s is not a Thunar action file; left as it is\n", path.c_str());
@@ -149,7 +163,10 @@ bool mergeThunar(const std::string& shell, bool install) {
     return write(path, xml);
 }
 
+// Nautilus runs either the extension (with python3-nautilus) or the scripts, never both.
+// VLT_NAUTILUS_PYTHON=1 or 0 overrides what is found (for packagers and tests).
 bool nautilusPythonPresent() {
+    if (const char* forced = std::getenv("VLT_NAUTILUS_PYTHON"); forced && *forced) return std::strcmp(forced, "0") != 0;
     std::error_code ec;
     for (const char* dir : {"/usr/lib/x86_64-linux-gnu/nautilus/extensions-4", "/usr/lib/x86_64-linux-gnu/nautilus/extensions-3.0",
                             "/usr/lib/nautilus/extensions-4", "/usr/lib/nautilus/extensions-3.0"})
@@ -163,14 +180,22 @@ void refreshCaches() {
     (void)!std::system(("update-desktop-database '" + dataHome() + "/applications' >/dev/null 2>&1").c_str());
 }
 
-std::vector<std::string> scriptPaths() {
-    std::vector<std::string> out;
-    for (const auto& c : kCommands) {
-        out.push_back(dataHome() + "/nautilus/scripts/V L T/" + c.name);
-        out.push_back(configHome() + "/caja/scripts/V L T/" + c.name);
-    }
-    return out;
+std::string nautilusScripts() { return dataHome() + "/nautilus/scripts/V L T"; }
+std::string cajaScripts() { return configHome() + "/caja/scripts/V L T"; }
+std::string nautilusExtension() { return dataHome() + "/nautilus-python/extensions/vlt.py"; }
+
+// Removes our scripts from a scripts folder, and the folder when nothing else is left in it.
+void removeScripts(const std::string& folder) {
+    std::error_code ec;
+    for (const auto& c : kDesktopCommands) fs::remove(folder + "/" + c.name, ec);
+    fs::remove(folder, ec);
 }
+
+// Dolphin's service menus, for Plasma 6 and Plasma 5; vlt.desktop is the single file of
+// earlier versions.
+const char* const kDolphinNames[] = {"vlt-1.desktop", "vlt-2.desktop", "vlt-3.desktop"};
+const char* const kDolphinTemplates[] = {kDolphin1, kDolphin2, kDolphin3};
+std::vector<std::string> dolphinDirs() { return {dataHome() + "/kio/servicemenus/", dataHome() + "/kservices5/ServiceMenus/"}; }
 
 std::vector<std::string> plainFiles() {
     std::vector<std::string> out = {dataHome() + "/mime/packages/vaultine.xml",
@@ -178,10 +203,12 @@ std::vector<std::string> plainFiles() {
                                     dataHome() + "/applications/vlt-unlock.desktop",
                                     dataHome() + "/applications/vlt-settings.desktop",
                                     dataHome() + "/icons/hicolor/scalable/apps/vaultine-settings.svg",
-                                    dataHome() + "/kio/servicemenus/vlt.desktop",
-                                    dataHome() + "/kservices5/ServiceMenus/vlt.desktop",
-                                    dataHome() + "/nautilus-python/extensions/vlt.py"};
-    for (const auto& c : kCommands) out.push_back(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action");
+                                    nautilusExtension()};
+    for (const auto& dir : dolphinDirs()) {
+        out.push_back(dir + "vlt.desktop");
+        for (const char* name : kDolphinNames) out.push_back(dir + name);
+    }
+    for (const auto& c : kDesktopCommands) out.push_back(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action");
     return out;
 }
 
@@ -191,18 +218,26 @@ int install() {
               write(dataHome() + "/icons/hicolor/scalable/mimetypes/application-x-vaultine-locked.svg", kIcon) &&
               write(dataHome() + "/applications/vlt-unlock.desktop", fill(kUnlockEntry, shell)) &&
               write(dataHome() + "/applications/vlt-settings.desktop", settingsEntry()) &&
-              write(dataHome() + "/icons/hicolor/scalable/apps/vaultine-settings.svg", kSettingsIcon) &&
-              // Plasma 6 runs only service menus that are executable.
-              write(dataHome() + "/kio/servicemenus/vlt.desktop", fill(kDolphin, shell), 0755) &&
-              write(dataHome() + "/kservices5/ServiceMenus/vlt.desktop", fill(kDolphin, shell));
-    for (const auto& c : kCommands) {
-        ok = ok && write(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action",
-                         fill(kNemoAction, shell, c.verb, c.name));
-        ok = ok && write(configHome() + "/caja/scripts/V L T/" + c.name, fill(kScript, shell, c.verb, c.name), 0755);
-        if (!nautilusPythonPresent())
-            ok = ok && write(dataHome() + "/nautilus/scripts/V L T/" + c.name, fill(kScript, shell, c.verb, c.name), 0755);
+              write(dataHome() + "/icons/hicolor/scalable/apps/vaultine-settings.svg", kSettingsIcon);
+    std::error_code ec;
+    for (const auto& dir : dolphinDirs()) {
+        fs::remove(dir + "vlt.desktop", ec);
+        // Plasma 6 runs only service menus that are executable.
+        for (std::size_t i = 0; i < std::size(kDolphinNames); ++i)
+            ok = ok && write(dir + kDolphinNames[i], fill(kDolphinTemplates[i], shell), 0755);
     }
-    if (nautilusPythonPresent()) ok = ok && write(dataHome() + "/nautilus-python/extensions/vlt.py", fill(kNautilusPython, shell));
+    const bool extension = nautilusPythonPresent();
+    for (const auto& c : kDesktopCommands) {
+        ok = ok && write(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action", fill(kNemoAction, shell, &c));
+        ok = ok && write(cajaScripts() + "/" + c.name, fill(kScript, shell, &c), 0755);
+        if (!extension) ok = ok && write(nautilusScripts() + "/" + c.name, fill(kScript, shell, &c), 0755);
+    }
+    if (extension) {
+        ok = ok && write(nautilusExtension(), fill(kNautilusPython, shell));
+        removeScripts(nautilusScripts());
+    } else {
+        fs::remove(nautilusExtension(), ec);
+    }
     ok = mergeThunar(shell, true) && ok;
     std::vector<std::string> started;
     for (const LoginProgram& p : kLoginPrograms) {
@@ -225,10 +260,9 @@ int install() {
 int uninstall() {
     std::error_code ec;
     for (const auto& p : plainFiles()) fs::remove(p, ec);
-    for (const auto& p : scriptPaths()) fs::remove(p, ec);
+    removeScripts(nautilusScripts());
+    removeScripts(cajaScripts());
     for (const LoginProgram& p : kLoginPrograms) fs::remove(autostartPath(p), ec);
-    fs::remove(dataHome() + "/nautilus/scripts/V L T", ec);
-    fs::remove(configHome() + "/caja/scripts/V L T", ec);
     const bool ok = mergeThunar("", false);
     refreshCaches();
     return ok ? kOk : kFailed;
