@@ -20,6 +20,7 @@
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "support/launches.h"
+#include "support/world/user_values.h"
 #include "ui/input.h"
 #include "ui/loop.h"
 
@@ -39,12 +40,7 @@ protected:
         return world.lastClosed(kPersonalPage);
     }
     std::optional<DWORD> profileDword(const char* name) {
-        RegistryKey key;
-        DWORD value = 0;
-        if (key.Open(HKEY_CURRENT_USER, layout::kProfileKey, KEY_READ) != ERROR_SUCCESS ||
-            key.QueryDword(value, name) != ERROR_SUCCESS)
-            return std::nullopt;
-        return value;
+        return test::userDword(layout::kProfileKey, name);
     }
     void setProfileDword(const char* name, DWORD value) {
         RegistryKey key;

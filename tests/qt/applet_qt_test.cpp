@@ -13,22 +13,15 @@
 #include "applet/container_sheet.h"
 #include "applet/resources.h"
 #include "qt/qt_support.h"
-#include "shared/registry_key.h"
 #include "shared/registry_layout.h"
+#include "support/world/user_values.h"
 #include "support/world/world.h"
 #include "win32/prsht.h"
 
 namespace vlt::testing::qt {
 namespace {
 
-std::optional<DWORD> setting(const char* name) {
-    RegistryKey key;
-    DWORD value = 0;
-    if (key.Open(HKEY_CURRENT_USER, layout::kSettingsKey, KEY_READ) != ERROR_SUCCESS ||
-        key.QueryDword(value, name) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
-}
+std::optional<DWORD> setting(const char* name) { return test::userDword(layout::kSettingsKey, name); }
 
 class QtAppletTest : public QtWindowTest {
 protected:

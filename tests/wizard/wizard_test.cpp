@@ -15,6 +15,7 @@
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "support/fixtures.h"
+#include "support/world/user_values.h"
 #include "support/world/world.h"
 #include "ui/input.h"
 #include "ui/state.h"
@@ -33,12 +34,7 @@ constexpr char kMismatch[] = "The new and confirmed passwords do not match. Plea
 constexpr char kNoApplet[] = "An Error occured while trying to load settings.";
 
 std::optional<DWORD> profileDword(const char* name) {
-    RegistryKey key;
-    DWORD value = 0;
-    if (key.Open(HKEY_CURRENT_USER, layout::kProfileKey, KEY_READ) != ERROR_SUCCESS ||
-        key.QueryDword(value, name) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
+    return test::userDword(layout::kProfileKey, name);
 }
 void setProfileDword(const char* name, std::optional<DWORD> value) {
     RegistryKey key;
