@@ -121,9 +121,10 @@ public:
         m_bar->setObjectName("vlt_tabs");
         m_bar->setDrawBase(false);
         m_bar->setExpanding(false);
-        // a sheet's tabs all show, shortened if they must (Windows would wrap them into rows)
-        m_bar->setUsesScrollButtons(false);
-        m_bar->setElideMode(Qt::ElideRight);
+        // Whole captions always: where they do not all fit, arrows scroll the row (Windows
+        // wraps them into rows, which would move the pages the runtime placed)
+        m_bar->setUsesScrollButtons(true);
+        m_bar->setElideMode(Qt::ElideNone);
         m_body->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
         m_body->lower();
     }

@@ -83,7 +83,7 @@ BOOL runFileDialog(LPOPENFILENAMEA ofn, bool open) {
     auto* f = vlt::ui::frontend();
     if (f == nullptr) return failFileDialog(CDERR_DIALOGFAILURE);
     const auto answer = open ? f->openDialog(request) : f->saveDialog(request);
-    if (!answer.accepted || answer.path.empty()) return FALSE;
+    if (!answer.accepted || answer.path.empty()) return failFileDialog(answer.accepted ? 0 : answer.error);
     // what a front end lets through is checked once more here
     const auto chosen = vlt::ui::chooseFile(request, answer.path);
     if (!chosen.problem.empty() || chosen.path.size() + 1 > ofn->nMaxFile) return FALSE;

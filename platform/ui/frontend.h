@@ -36,6 +36,7 @@ struct FileDialogRequest {
 struct FileDialogAnswer {
     bool accepted = false;
     std::string path;  // full path when accepted
+    DWORD error = 0;   // not accepted: CDERR_* when the dialog could not be shown, 0 when cancelled
 };
 
 struct MenuItem {

@@ -2,9 +2,13 @@
 // name, create and import through the wizard program, the polling for the wizard's profile,
 // and the backup.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "applet/container_sheet.h"
@@ -16,6 +20,7 @@
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "support/launches.h"
+#include "support/world/user_values.h"
 #include "ui/input.h"
 #include "ui/loop.h"
 
@@ -35,12 +40,7 @@ protected:
         return world.lastClosed(kPersonalPage);
     }
     std::optional<DWORD> profileDword(const char* name) {
-        RegistryKey key;
-        DWORD value = 0;
-        if (key.Open(HKEY_CURRENT_USER, layout::kProfileKey, KEY_READ) != ERROR_SUCCESS ||
-            key.QueryDword(value, name) != ERROR_SUCCESS)
-            return std::nullopt;
-        return value;
+        return test::userDword(layout::kProfileKey, name);
     }
     void setProfileDword(const char* name, DWORD value) {
         RegistryKey key;
@@ -108,6 +108,48 @@ TEST_F(PersonalPageTest, CreateAnsweredYesAsksTheWizardAndLocks) {
     EXPECT_EQ(started[0].workingDir, world.systemDir());
     EXPECT_TRUE(started[0].args.empty());
 }
+
+#ifdef VLT_VTINIT32
+// No display and no terminal for the programs started while it lives.
+struct Unattended {
+    std::vector<std::pair<std::string, std::string>> saved;
+    int savedStdin = dup(0);
+    Unattended() {
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+            if (const char* value = std::getenv(name)) saved.emplace_back(name, value);
+            unsetenv(name);
+        }
+        const int nothing = open("/dev/null", O_RDONLY | O_CLOEXEC);
+        dup2(nothing, 0);
+        close(nothing);
+    }
+    ~Unattended() {
+        for (const auto& [name, value] : saved) setenv(name.c_str(), value.c_str(), 1);
+        dup2(savedStdin, 0);
+        close(savedStdin);
+    }
+};
+
+// The wizard program where an install puts it, started as the shell starts "VTInit32.Exe":
+// without a display or a terminal it walks the creation the page asked for and gives up.
+TEST_F(PersonalPageTest, CreateProfileRunsTheInstalledWizard) {
+    std::filesystem::create_symlink(VLT_VTINIT32, world.systemDir() + "/VTInit32");
+    world.removeProfile();
+    shell::Finished wizard;
+    test::Launches started([&](const shell::Launch& launch) {
+        wizard = shell::spawnAndWait(launch, 60000);
+        return wizard.spawnError;
+    });
+    {
+        Unattended unattended;
+        run("click 1009");
+    }
+    ASSERT_EQ(started.list().size(), 1u);
+    EXPECT_TRUE(wizard.exited && wizard.exitCode == 0) << wizard.errorText;
+    EXPECT_NE(wizard.errorText.find("== Create your profile. [Step 1 of 3] =="), std::string::npos) << wizard.errorText;
+    EXPECT_EQ(profileDword(layout::kInitState), std::nullopt) << "the wizard takes the request";
+}
+#endif
 
 TEST_F(PersonalPageTest, ImportAsksNothingAndSaysWhenTheWizardIsMissing) {
     world.fillCache();

@@ -132,6 +132,36 @@ TEST_F(ProfileCommands, RestoreAsksOverAProfileAndRefusesADamagedFileChangingNot
     EXPECT_EQ(upgrade.status, 0) << "the backup's profile has both pairs already: " << upgrade.err;
 }
 
+TEST_F(ProfileCommands, UpgradeAddsTheEnhancedPairThatTheNextLockUses) {
+    withKey(layout::kProfileKey, [](HKEY key) {
+        for (const char* name : {layout::kExchangeBlob3, layout::kExchangeBlob4}) RegDeleteValueA(key, name);
+    });
+    const char* enhanced = "Microsoft Enhanced Cryptographic Provider v1.0: RSA key exchange";
+    EXPECT_NE(runVlt({"profile", "upgrade", "--password-stdin"}, "wrong\n").status, 0);
+    EXPECT_EQ(runVlt({"profile", "show"}).out.find(enhanced), std::string::npos) << "nothing added";
+    const auto upgraded = runVlt({"profile", "upgrade", "--password-stdin"}, kPassword);
+    ASSERT_EQ(upgraded.status, 0) << upgraded.err;
+    EXPECT_NE(runVlt({"profile", "show"}).out.find(enhanced), std::string::npos);
+
+    ASSERT_EQ(runVlt({"settings", "set", "Encrypt=0x10006602"}).status, 0);
+    const std::string file = box.path("notes.txt");
+    const std::string text = "for the Enhanced provider";
+    writeFile(file, text);
+    const auto locked = runVlt({"lock", file});
+    ASSERT_EQ(locked.status, 0) << locked.err;
+    // the key block after the header names the Enhanced provider's RC2
+    const auto bytes = readFile(file + ".Vtf");
+    auto word = [&](std::size_t at) {
+        return at + 4 <= bytes.size() ? bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | bytes[at + 3] << 24 : -1;
+    };
+    EXPECT_EQ(word(6 + static_cast<std::size_t>(word(2))), 0x10006602);
+    fs::remove(file);
+    ASSERT_EQ(runVlt({"profile", "lock"}).status, 0);
+    const auto unlocked = runVlt({"unlock", "--password-stdin", file + ".Vtf"}, kPassword);
+    ASSERT_EQ(unlocked.status, 0) << unlocked.err;
+    EXPECT_EQ(readFile(file), std::vector<unsigned char>(text.begin(), text.end()));
+}
+
 TEST_F(ProfileCommands, GrantFindsAPersonNamedOutsideAscii) {
     const std::string card = box.path("me.Vtp");
     ASSERT_EQ(runVlt({"profile", "export", card}).status, 0);

@@ -127,5 +127,27 @@ TEST_F(ProfileFaults, OverlongPasswordIsRefused) {
     EXPECT_FALSE(opensWith(*box, overlong, {box->files() + "/base.bin.Vtf"}));
 }
 
+#ifdef VLT_HAVE_WIZARD
+// VTInit32 takes passwords and makes key pairs: from its first write on (taking the applet's
+// request) it can leave no core.
+TEST(WizardProgram, CannotDumpCore) {
+    Sandbox box;
+    const std::string request = box.path("request.reg");
+    writeFile(request, "REGEDIT4\n\n[" + kProfileKey + "]\n\"InitState\"=dword:00000002\n");
+    ASSERT_EQ(runVlt({"reg", "import", request}).status, 0);
+    Fault count;
+    count.countTo = box.root() + "/syncs";
+    vlt::test::Run run;
+    {
+        FaultScope scope(count);
+        run = runProgram("wizard/VTInit32", {"--tty"});
+    }
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto points = readSyncPoints(count.countTo, box.root());
+    ASSERT_FALSE(points.empty()) << "the request was not taken";
+    for (const auto& point : points) EXPECT_FALSE(point.dumpable) << point.key;
+}
+#endif
+
 }  // namespace
 }  // namespace vlt::test::faults

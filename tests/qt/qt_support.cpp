@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 
+#include "ui/input.h"
 #include "win32/commctrl.h"
 
 namespace vlt::testing::qt {
@@ -74,5 +75,25 @@ ui::DialogTemplate progressTemplate(int resourceId) {
 }
 
 HINSTANCE testModule() { return ui::moduleOf(reinterpret_cast<const void*>(&testModule)); }
+
+HWND hwndOf(const QWidget* widget) { return reinterpret_cast<HWND>(widget->property("vlt_hwnd").value<quintptr>()); }
+
+size_t QtWindowTest::walk(const std::vector<Step>& steps, const std::function<void()>& show, const QString& objectName) {
+    size_t done = 0;
+    QDialog* window = nullptr;
+    // One step per tick, so that what a step did reaches the runtime and comes back first.
+    auto timer = poll(
+        [&] {
+            window = findTopLevel<QDialog>(objectName);
+            if (window && done < steps.size() && steps[done](*window)) ++done;
+            return done == steps.size();
+        },
+        [&] {
+            if (window) ui::input::close(hwndOf(window));
+        });
+    show();
+    EXPECT_EQ(done, steps.size()) << "the walk stopped before step " << done + 1;
+    return done;
+}
 
 }  // namespace vlt::testing::qt

@@ -1,7 +1,10 @@
 // Helpers for driving Qt windows from a test while the window runtime's modal loop runs.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QApplication>
+#include <QDialog>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -10,6 +13,7 @@
 #include <vector>
 
 #include "frontends/qt/dialog_view.h"
+#include "frontends/qt/qt_frontend.h"
 #include "ui/resources.h"
 
 namespace vlt::testing::qt {
@@ -57,5 +61,33 @@ ui::DialogTemplate progressTemplate(int resourceId = 1020);
 
 // The module handle of the test program.
 HINSTANCE testModule();
+
+// The window handle a view or a control widget stands for.
+HWND hwndOf(const QWidget* widget);
+
+// The control (or page) `id` inside a window shown by the Qt front end.
+template <typename T = QWidget>
+T* inside(QWidget* window, int id) {
+    return window->findChild<T*>(QString("vlt_control_%1").arg(id));
+}
+
+// The Qt front end installed for one test, and a walk through the window the code under test
+// shows: property sheets, wizards, the applet and VTInit32 are driven the same way.
+class QtWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ui::setFrontend(&frontend); }
+    void TearDown() override { ui::setFrontend(nullptr); }
+
+    // One step, on the GUI thread: false while the window is not yet as the step expects it,
+    // true once the step has acted on it.
+    using Step = std::function<bool(QDialog& window)>;
+    // Runs `show` (which returns when the window has closed) while the steps run one after the
+    // other on the visible window of that object name; a walk that stalls closes the window.
+    // The number of steps done.
+    size_t walk(const std::vector<Step>& steps, const std::function<void()>& show,
+                const QString& objectName = "vlt_dialog_0");
+
+    frontends::QtFrontend frontend;
+};
 
 }  // namespace vlt::testing::qt

@@ -10,9 +10,7 @@
 #include <QTabBar>
 #include <QTest>
 
-#include "frontends/qt/qt_frontend.h"
 #include "qt/qt_support.h"
-#include "ui/input.h"
 #include "win32/commctrl.h"
 #include "win32/prsht.h"
 
@@ -63,9 +61,10 @@ INT_PTR pageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-class QtSheetTest : public ::testing::Test {
+class QtSheetTest : public QtWindowTest {
 protected:
     void SetUp() override {
+        QtWindowTest::SetUp();
         using ui::ControlKind;
         ui::DialogTemplate name;
         name.resourceId = kNamePage;
@@ -82,10 +81,8 @@ protected:
                             {201, ControlKind::ComboBox, "", 7, 30, 120, 60, CBS_DROPDOWNLIST | WS_TABSTOP, 0, 0}};
         ui::registerDialog(testModule(), name);
         ui::registerDialog(testModule(), options);
-        ui::setFrontend(&frontend);
         g_applied = &applied;
     }
-    void TearDown() override { ui::setFrontend(nullptr); }
 
     INT_PTR run() {
         PROPSHEETPAGEA pages[2]{};
@@ -105,70 +102,52 @@ protected:
         return PropertySheetA(&header);
     }
 
-    frontends::QtFrontend frontend;
     Applied applied;
 };
 
-template <typename T>
-T* inside(QWidget* sheet, int id) {
-    return sheet->findChild<T*>(QString("vlt_control_%1").arg(id));
-}
-
 TEST_F(QtSheetTest, TabsPagesAndApplyDrivenThroughTheWidgets) {
-    int phase = 0;
-    QDialog* sheet = nullptr;
-    auto timer = poll(
-        [&] {
-            sheet = findTopLevel<QDialog>("vlt_dialog_0");
-            if (!sheet) return false;
-            auto* tabs = sheet->findChild<QTabBar*>("vlt_tabs");
-            auto* apply = inside<QPushButton>(sheet, ID_APPLY_NOW);
-            QWidget* first = inside<QWidget>(sheet, kNamePage);
-            QWidget* second = inside<QWidget>(sheet, kOptionsPage);
-            if (!tabs || !apply || !first) return false;
-            switch (phase) {
-                case 0:
-                    EXPECT_EQ(sheet->windowTitle(), "Two Pages");
-                    EXPECT_EQ(tabs->count(), 2);
-                    EXPECT_EQ(tabs->tabText(1), "Options");
-                    EXPECT_EQ(tabs->currentIndex(), 0);
-                    EXPECT_TRUE(first->isVisible());
-                    EXPECT_FALSE(apply->isEnabled());
-                    // the page's controls lie inside the page, below the tabs
-                    EXPECT_EQ(inside<QLineEdit>(sheet, 100)->parentWidget(), first);
-                    EXPECT_GE(first->geometry().top(), tabs->geometry().bottom());
-                    typeText(inside<QLineEdit>(sheet, 100), "Ann");
-                    phase = 1;
-                    return false;
-                case 1:
-                    if (!apply->isEnabled()) return false;
-                    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
-                    phase = 2;
-                    return false;
-                case 2: {
-                    if (!second || !second->isVisible() || tabs->currentIndex() != 1) return false;
-                    EXPECT_FALSE(first->isVisible());
-                    auto* combo = inside<QComboBox>(sheet, 201);
-                    EXPECT_EQ(combo->count(), 2);
-                    EXPECT_EQ(combo->currentIndex(), 0);
-                    QTest::mouseClick(inside<QCheckBox>(sheet, 200), Qt::LeftButton);
-                    emit combo->activated(1);
-                    phase = 3;
-                    return false;
-                }
-                case 3:
-                    if (!inside<QCheckBox>(sheet, 200)->isChecked() || inside<QComboBox>(sheet, 201)->currentIndex() != 1)
-                        return false;
-                    QTest::mouseClick(inside<QPushButton>(sheet, IDOK), Qt::LeftButton);
-                    return true;
-            }
-            return false;
-        },
-        [&] {
-            if (sheet) ui::input::close(reinterpret_cast<HWND>(sheet->property("vlt_hwnd").value<quintptr>()));
-        });
-    EXPECT_EQ(run(), 1);
-    EXPECT_EQ(phase, 3);
+    auto tabs = [](QDialog& sheet) { return sheet.findChild<QTabBar*>("vlt_tabs"); };
+    INT_PTR result = 0;
+    walk({[&](QDialog& sheet) {
+              auto* apply = inside<QPushButton>(&sheet, ID_APPLY_NOW);
+              QWidget* first = inside(&sheet, kNamePage);
+              if (!tabs(sheet) || !apply || !first) return false;
+              EXPECT_EQ(sheet.windowTitle(), "Two Pages");
+              EXPECT_EQ(tabs(sheet)->count(), 2);
+              EXPECT_EQ(tabs(sheet)->tabText(1), "Options");
+              EXPECT_EQ(tabs(sheet)->currentIndex(), 0);
+              EXPECT_TRUE(first->isVisible());
+              EXPECT_FALSE(apply->isEnabled());
+              // the page's controls lie inside the page, below the tabs
+              EXPECT_EQ(inside<QLineEdit>(&sheet, 100)->parentWidget(), first);
+              EXPECT_GE(first->geometry().top(), tabs(sheet)->geometry().bottom());
+              typeText(inside<QLineEdit>(&sheet, 100), "Ann");
+              return true;
+          },
+          [&](QDialog& sheet) {
+              if (!inside(&sheet, ID_APPLY_NOW)->isEnabled()) return false;
+              QTest::mouseClick(tabs(sheet), Qt::LeftButton, {}, tabs(sheet)->tabRect(1).center());
+              return true;
+          },
+          [&](QDialog& sheet) {
+              QWidget* second = inside(&sheet, kOptionsPage);
+              if (!second || !second->isVisible() || tabs(sheet)->currentIndex() != 1) return false;
+              EXPECT_FALSE(inside(&sheet, kNamePage)->isVisible());
+              auto* combo = inside<QComboBox>(&sheet, 201);
+              EXPECT_EQ(combo->count(), 2);
+              EXPECT_EQ(combo->currentIndex(), 0);
+              QTest::mouseClick(inside<QCheckBox>(&sheet, 200), Qt::LeftButton);
+              emit combo->activated(1);
+              return true;
+          },
+          [&](QDialog& sheet) {
+              if (!inside<QCheckBox>(&sheet, 200)->isChecked() || inside<QComboBox>(&sheet, 201)->currentIndex() != 1)
+                  return false;
+              QTest::mouseClick(inside<QPushButton>(&sheet, IDOK), Qt::LeftButton);
+              return true;
+          }},
+         [&] { result = run(); });
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(applied.name, "Ann");
     EXPECT_EQ(applied.check, BST_CHECKED);
     EXPECT_EQ(applied.data, 0x6601);

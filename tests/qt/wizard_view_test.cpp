@@ -8,9 +8,7 @@
 #include <QTabBar>
 #include <QTest>
 
-#include "frontends/qt/qt_frontend.h"
 #include "qt/qt_support.h"
-#include "ui/input.h"
 #include "win32/prsht.h"
 
 namespace vlt::testing::qt {
@@ -34,9 +32,10 @@ INT_PTR wizardPageProc(HWND page, UINT message, WPARAM, LPARAM lParam) {
     return TRUE;
 }
 
-class QtWizardTest : public ::testing::Test {
+class QtWizardTest : public QtWindowTest {
 protected:
     void SetUp() override {
+        QtWindowTest::SetUp();
         using ui::ControlKind;
         for (int i = 0; i < 3; ++i) {
             ui::DialogTemplate page;
@@ -48,9 +47,7 @@ protected:
                              {100, ControlKind::Edit, "", 90, 10, 120, 14, WS_TABSTOP, 0, 0}};
             ui::registerDialog(testModule(), page);
         }
-        ui::setFrontend(&frontend);
     }
-    void TearDown() override { ui::setFrontend(nullptr); }
 
     INT_PTR run() {
         PROPSHEETPAGEA pages[3]{};
@@ -69,73 +66,53 @@ protected:
         header.ppsp = pages;
         return PropertySheetA(&header);
     }
-
-    frontends::QtFrontend frontend;
 };
 
-template <typename T>
-T* inside(QWidget* sheet, int id) {
-    return sheet->findChild<T*>(QString("vlt_control_%1").arg(id));
-}
-
 TEST_F(QtWizardTest, PagesOneAtATimeWithTheWizardButtonsUnderThem) {
-    int phase = 0;
-    QDialog* sheet = nullptr;
-    auto timer = poll(
-        [&] {
-            sheet = findTopLevel<QDialog>("vlt_dialog_0");
-            if (!sheet) return false;
-            auto* back = inside<QPushButton>(sheet, ID_WIZBACK);
-            auto* next = inside<QPushButton>(sheet, ID_WIZNEXT);
-            auto* finish = inside<QPushButton>(sheet, ID_WIZFINISH);
-            auto* cancel = inside<QPushButton>(sheet, IDCANCEL);
-            QWidget* page[3] = {inside<QWidget>(sheet, kFirstPage), inside<QWidget>(sheet, kFirstPage + 1),
-                                inside<QWidget>(sheet, kFirstPage + 2)};
-            if (!back || !next || !finish || !cancel || !page[0]) return false;
-            switch (phase) {
-                case 0: {
-                    if (sheet->windowTitle() != "Step 1 of 3" || back->isEnabled()) return false;
-                    auto* tabs = sheet->findChild<QTabBar*>("vlt_tabs");
-                    EXPECT_TRUE(tabs == nullptr || !tabs->isVisible()) << "no tabs on a wizard";
-                    EXPECT_TRUE(next->isVisible() && next->isEnabled() && next->isDefault());
-                    EXPECT_FALSE(finish->isVisible());
-                    EXPECT_EQ(next->text(), "&Next >");
-                    // the page's picture on its left; the buttons under the page, Cancel last
-                    QWidget* picture = inside<QWidget>(sheet, 300);
-                    EXPECT_EQ(picture->parentWidget(), page[0]);
-                    EXPECT_LT(picture->geometry().right(), inside<QWidget>(sheet, 100)->geometry().left());
-                    EXPECT_GT(next->geometry().top(), page[0]->geometry().bottom());
-                    EXPECT_LT(back->geometry().right(), next->geometry().left() + 1);
-                    EXPECT_LT(next->geometry().right(), cancel->geometry().left());
-                    QTest::mouseClick(next, Qt::LeftButton);
-                    phase = 1;
-                    return false;
-                }
-                case 1:
-                    if (!page[1] || !page[1]->isVisible() || !back->isEnabled()) return false;
-                    EXPECT_FALSE(page[0]->isVisible());
-                    EXPECT_EQ(sheet->windowTitle(), "Step 2 of 3");
-                    QTest::mouseClick(next, Qt::LeftButton);
-                    phase = 2;
-                    return false;
-                case 2:
-                    if (!page[2] || !page[2]->isVisible() || !finish->isVisible()) return false;
-                    EXPECT_FALSE(next->isVisible()) << "Finish takes Next's place";
-                    EXPECT_FALSE(back->isVisible()) << "a Finish text hides Back";
-                    EXPECT_EQ(finish->text(), "&Close");
-                    EXPECT_TRUE(finish->isEnabled() && finish->isDefault());
-                    EXPECT_EQ(finish->geometry(), next->geometry());
-                    QTest::mouseClick(finish, Qt::LeftButton);
-                    phase = 3;
-                    return true;
-            }
-            return false;
-        },
-        [&] {
-            if (sheet) ui::input::close(reinterpret_cast<HWND>(sheet->property("vlt_hwnd").value<quintptr>()));
-        });
-    EXPECT_EQ(run(), 1);
-    EXPECT_EQ(phase, 3);
+    auto button = [](QDialog& sheet, int id) { return inside<QPushButton>(&sheet, id); };
+    auto page = [](QDialog& sheet, int step) { return inside(&sheet, kFirstPage + step); };
+    INT_PTR result = 0;
+    walk({[&](QDialog& sheet) {
+              QPushButton* back = button(sheet, ID_WIZBACK);
+              QPushButton* next = button(sheet, ID_WIZNEXT);
+              QPushButton* cancel = button(sheet, IDCANCEL);
+              if (!back || !next || !cancel || !page(sheet, 0)) return false;
+              if (sheet.windowTitle() != "Step 1 of 3" || back->isEnabled()) return false;
+              auto* tabs = sheet.findChild<QTabBar*>("vlt_tabs");
+              EXPECT_TRUE(tabs == nullptr || !tabs->isVisible()) << "no tabs on a wizard";
+              EXPECT_TRUE(next->isVisible() && next->isEnabled() && next->isDefault());
+              EXPECT_FALSE(button(sheet, ID_WIZFINISH)->isVisible());
+              EXPECT_EQ(next->text(), "&Next >");
+              // the page's picture on its left; the buttons under the page, Cancel last
+              QWidget* picture = inside(&sheet, 300);
+              EXPECT_EQ(picture->parentWidget(), page(sheet, 0));
+              EXPECT_LT(picture->geometry().right(), inside(&sheet, 100)->geometry().left());
+              EXPECT_GT(next->geometry().top(), page(sheet, 0)->geometry().bottom());
+              EXPECT_LT(back->geometry().right(), next->geometry().left() + 1);
+              EXPECT_LT(next->geometry().right(), cancel->geometry().left());
+              QTest::mouseClick(next, Qt::LeftButton);
+              return true;
+          },
+          [&](QDialog& sheet) {
+              if (!page(sheet, 1) || !page(sheet, 1)->isVisible() || !button(sheet, ID_WIZBACK)->isEnabled()) return false;
+              EXPECT_FALSE(page(sheet, 0)->isVisible());
+              EXPECT_EQ(sheet.windowTitle(), "Step 2 of 3");
+              QTest::mouseClick(button(sheet, ID_WIZNEXT), Qt::LeftButton);
+              return true;
+          },
+          [&](QDialog& sheet) {
+              QPushButton* finish = button(sheet, ID_WIZFINISH);
+              if (!page(sheet, 2) || !page(sheet, 2)->isVisible() || !finish->isVisible()) return false;
+              EXPECT_FALSE(button(sheet, ID_WIZNEXT)->isVisible()) << "Finish takes Next's place";
+              EXPECT_FALSE(button(sheet, ID_WIZBACK)->isVisible()) << "a Finish text hides Back";
+              EXPECT_EQ(finish->text(), "&Close");
+              EXPECT_TRUE(finish->isEnabled() && finish->isDefault());
+              EXPECT_EQ(finish->geometry(), button(sheet, ID_WIZNEXT)->geometry());
+              QTest::mouseClick(finish, Qt::LeftButton);
+              return true;
+          }},
+         [&] { result = run(); });
+    EXPECT_EQ(result, 1);
 }
 
 }  // namespace

@@ -15,9 +15,11 @@
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
 #include "support/fixtures.h"
+#include "support/world/user_values.h"
 #include "support/world/world.h"
 #include "ui/input.h"
 #include "ui/state.h"
+#include "win32/commdlg.h"
 #include "win32/prsht.h"
 #include "wizard/resources.h"
 #include "wizard/wizard_app.h"
@@ -32,12 +34,7 @@ constexpr char kMismatch[] = "The new and confirmed passwords do not match. Plea
 constexpr char kNoApplet[] = "An Error occured while trying to load settings.";
 
 std::optional<DWORD> profileDword(const char* name) {
-    RegistryKey key;
-    DWORD value = 0;
-    if (key.Open(HKEY_CURRENT_USER, layout::kProfileKey, KEY_READ) != ERROR_SUCCESS ||
-        key.QueryDword(value, name) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
+    return test::userDword(layout::kProfileKey, name);
 }
 void setProfileDword(const char* name, std::optional<DWORD> value) {
     RegistryKey key;
@@ -283,6 +280,30 @@ TEST_F(WizardTest, ImportWithACancelledFileDialogClosesWithoutAProfile) {
     EXPECT_TRUE(world.messages().empty());
     EXPECT_FALSE(profileDword(layout::kInitUser));
     EXPECT_FALSE(profileDword(layout::kDisableSplash));
+}
+
+TEST_F(WizardTest, AFileDialogThatCannotBeShownIsReportedAndCancelLeavesOnlyClose) {
+    world.removeProfile();
+    world.spy().openDialogError = CDERR_DIALOGFAILURE;
+    run(
+        [](Driver& d) {
+            d.click(kImportRadio);
+            d.click(kBrowseButton);
+            EXPECT_EQ(d.buttons(), "Finish-") << "OK: the user may try again";
+            d.click(kBrowseButton);
+            EXPECT_EQ(d.buttons(), "Finish");
+            EXPECT_EQ(d.state(ID_WIZFINISH).text, "&Close");
+            d.click(ID_WIZFINISH);
+        },
+        "message IDOK\nmessage IDCANCEL\n");
+    const auto boxes = world.ui().messageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    for (const auto& box : boxes) {
+        EXPECT_EQ(box.text, "Error opening file dialog");
+        EXPECT_EQ(box.caption, kEmergencyCaption);
+        EXPECT_EQ(box.style, static_cast<UINT>(MB_OKCANCEL | MB_ICONQUESTION));
+    }
+    EXPECT_FALSE(profileDword(layout::kInitUser));
 }
 
 TEST_F(WizardTest, ImportRequestRestoresTheBackupOrReportsADamagedOne) {

@@ -11,6 +11,8 @@
 
 #include "frontends/qt/qt_frontend.h"
 #include "tools/gallery/demo_dialogs.h"
+#include "tools/gallery/sheet_shots.h"
+#include "tools/gallery/wizard_pictures.h"
 #include "ui/resources.h"
 #include "ui/state.h"
 #include "win32/commctrl.h"
@@ -20,7 +22,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vlt-gallery [--out DIR] [--demo] [--sample] [LIBRARY.so ...]\n"
+    "usage: vlt-gallery [--out DIR] [--demo] [--sample] [--wizard] [LIBRARY.so ...]\n"
     "\n"
     "Loads each LIBRARY (its dialogs register themselves as it loads) and writes one PNG per\n"
     "registered dialog template to DIR, named MODULE-ID.png after the module that registered\n"
@@ -31,17 +33,19 @@ constexpr const char* kUsage =
     "  --demo      also draw the gallery's own dialogs (one of each control kind)\n"
     "  --sample    show example content in lists, combo boxes, progress bars and password\n"
     "              fields, as the dialogs look in use\n"
+    "  --wizard    also draw the profile wizard VTInit32, page by page, as it starts to create,\n"
+    "              to import and to update a profile (VTInit32-create-ID.png, ...-import-,\n"
+    "              ...-update-), against a registry of its own in a temporary folder\n"
     "\n"
     "QT_QPA_PLATFORM chooses the Qt platform; without it the windows are drawn off screen.\n";
 
 INT_PTR galleryProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG ? TRUE : FALSE; }
 
-void fillSample(HWND dialog);
 bool g_sample = false;
 
 INT_PTR galleryPageProc(HWND page, UINT message, WPARAM, LPARAM) {
     if (message != WM_INITDIALOG) return FALSE;
-    if (g_sample) fillSample(page);
+    if (g_sample) vlt::gallery::fillSample(page);
     return TRUE;
 }
 
@@ -59,66 +63,10 @@ std::string moduleName(HINSTANCE module) {
     return name;
 }
 
-void fillSample(HWND dialog) {
-    static const char* const kPeople[] = {"Alice Example", "Bob Example", "Carol Example"};
-    static const char* const kChoices[] = {"RC2, 40 bit", "RC2, 128 bit"};
-    for (HWND child : vlt::ui::children(dialog)) {
-        vlt::ui::WindowState s;
-        if (!vlt::ui::describe(child, s)) continue;
-        switch (s.control) {
-            case vlt::ui::ControlKind::ListView:
-                for (int i = 0; i < 3; ++i) {
-                    LVITEMA item{};
-                    item.mask = LVIF_TEXT | LVIF_IMAGE;
-                    item.iItem = i;
-                    item.pszText = const_cast<char*>(kPeople[i]);
-                    SendMessageA(child, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-                }
-                break;
-            case vlt::ui::ControlKind::ComboBox:
-                for (const char* choice : kChoices) SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
-                SendMessageA(child, CB_SETCURSEL, 1, 0);
-                break;
-            case vlt::ui::ControlKind::ProgressBar: SendMessageA(child, PBM_SETPOS, 40, 0); break;
-            case vlt::ui::ControlKind::Edit:
-                if (s.style & ES_PASSWORD) SetWindowTextA(child, "password");
-                break;
-            default: break;
-        }
-    }
-}
-
-// One module's pages in one sheet: a timer on the sheet draws the current page, makes the next
-// one current, and closes the sheet after the last.
-struct SheetShots {
-    vlt::frontends::QtFrontend* frontend = nullptr;
-    std::filesystem::path out;
-    std::string prefix;
-    std::vector<int> ids;
-    size_t next = 0;
-    int failures = 0;
-};
-SheetShots* g_shots = nullptr;
-
-void shootPage(HWND sheet, UINT, UINT_PTR timer, DWORD) {
-    SheetShots& s = *g_shots;
-    const std::filesystem::path file = s.out / (s.prefix + "-" + std::to_string(s.ids[s.next]) + ".png");
-    if (auto saved = s.frontend->saveImage(sheet, file.string())) {
-        std::printf("%s\n", file.c_str());
-    } else {
-        std::fprintf(stderr, "vlt-gallery: %s: %s\n", file.c_str(), saved.error().message.c_str());
-        ++s.failures;
-    }
-    if (++s.next < s.ids.size()) {
-        SendMessageA(sheet, PSM_SETCURSEL, s.next, 0);
-        return;
-    }
-    KillTimer(sheet, timer);
-    PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
-}
+vlt::gallery::SheetShots* g_shots = nullptr;
 
 int sheetCallback(HWND sheet, UINT message, LPARAM) {
-    if (message == PSCB_INITIALIZED) SetTimer(sheet, 1, 10, shootPage);
+    if (message == PSCB_INITIALIZED) vlt::gallery::startShots(sheet, *g_shots);
     return 0;
 }
 
@@ -142,7 +90,7 @@ int drawSheet(vlt::frontends::QtFrontend& frontend, HINSTANCE module, const std:
     header.nPages = static_cast<UINT>(pages.size());
     header.ppsp = pages.data();
     header.pfnCallback = sheetCallback;
-    SheetShots shots{&frontend, out, moduleName(module), ids, 0, 0};
+    vlt::gallery::SheetShots shots{.frontend = &frontend, .out = out, .prefix = moduleName(module), .ids = ids};
     g_shots = &shots;
     const INT_PTR result = PropertySheetA(&header);
     g_shots = nullptr;
@@ -159,6 +107,7 @@ int main(int argc, char** argv) {
     std::filesystem::path out = ".";
     bool demo = false;
     bool sample = false;
+    bool wizard = false;
     std::vector<std::string> libraries;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -169,6 +118,7 @@ int main(int argc, char** argv) {
         if (arg == "--out" && i + 1 < argc) out = argv[++i];
         else if (arg == "--demo") demo = true;
         else if (arg == "--sample") sample = g_sample = true;
+        else if (arg == "--wizard") wizard = true;
         else if (!arg.empty() && arg[0] == '-') {
             std::fprintf(stderr, "vlt-gallery: unknown option %s\n\n%s", arg.c_str(), kUsage);
             return 2;
@@ -190,7 +140,7 @@ int main(int argc, char** argv) {
     if (demo) vlt::gallery::registerDemoDialogs(vlt::ui::moduleOf(reinterpret_cast<const void*>(&galleryProc)));
 
     const auto dialogs = vlt::ui::allDialogs();
-    if (dialogs.empty()) {
+    if (dialogs.empty() && !wizard) {
         std::fputs("vlt-gallery: no dialog templates are registered (name libraries, or use --demo)\n", stderr);
         vlt::ui::setFrontend(nullptr);
         return 1;
@@ -218,7 +168,7 @@ int main(int argc, char** argv) {
             ++failures;
             continue;
         }
-        if (sample) fillSample(hwnd);
+        if (sample) vlt::gallery::fillSample(hwnd);
         ShowWindow(hwnd, SW_SHOW);
         auto saved = frontend.saveImage(hwnd, file.string());
         DestroyWindow(hwnd);
@@ -231,6 +181,8 @@ int main(int argc, char** argv) {
         std::printf("%s\n", file.c_str());
     }
     for (const auto& [module, ids] : pages) failures += drawSheet(frontend, module, ids, out);
+    // after the others: its templates share numbers with the gallery's own
+    if (wizard) failures += vlt::gallery::drawWizardVariants(frontend, out, sample);
     vlt::ui::setFrontend(nullptr);
     return failures == 0 ? 0 : 1;
 }

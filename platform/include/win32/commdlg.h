@@ -44,8 +44,8 @@ BOOL GetSaveFileNameA(LPOPENFILENAMEA lpofn);
 BOOL GetOpenFileNameA(LPOPENFILENAMEA lpofn);
 
 // Why the calling thread's last file dialog could not be shown: 0 when it was (and the user
-// chose or cancelled), CDERR_DIALOGFAILURE without a front end, CDERR_INITIALIZATION for a
-// structure without a file buffer.
+// chose or cancelled), CDERR_DIALOGFAILURE without a front end, the front end's code when it
+// could not show one, CDERR_INITIALIZATION for a structure without a file buffer.
 #define CDERR_INITIALIZATION 0x0002
 #define CDERR_DIALOGFAILURE 0xFFFF
 DWORD CommDlgExtendedError();

@@ -33,6 +33,7 @@ ui::FileDialogAnswer SpyFrontend::saveDialog(const ui::FileDialogRequest& reques
 }
 
 ui::FileDialogAnswer SpyFrontend::openDialog(const ui::FileDialogRequest& request) {
+    if (openDialogError != 0) return {false, "", openDialogError};
     return headless.openDialog(request);
 }
 

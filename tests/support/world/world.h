@@ -29,6 +29,7 @@ public:
     std::function<void(HWND dialog, int resourceId)> onShown;    // after the script was queued
     std::function<void(HWND control, ui::Change)> onChanged;
     std::function<void(HWND dialog, int resourceId)> onClosing;
+    DWORD openDialogError = 0;  // open dialogs cannot be shown for this reason (CDERR_*)
 
     int messageBox(const ui::MessageBoxRequest& request) override;
     ui::FileDialogAnswer saveDialog(const ui::FileDialogRequest& request) override;
