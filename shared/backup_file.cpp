@@ -48,10 +48,14 @@ std::optional<std::vector<StoreItem>> collectStore(CertificateStore store) {
     return items;
 }
 
-void restoreStore(HKEY hive, LPCSTR path, const std::vector<StoreItem>& items) {
+// false when the key or any item could not be written.
+bool restoreStore(HKEY hive, LPCSTR path, const std::vector<StoreItem>& items) {
     RegistryKey key;
-    if (key.Create(hive, path) != ERROR_SUCCESS) return;
-    for (const auto& item : items) setBinaryValue(key.Handle(), storeItemValueName(item).c_str(), item.data);
+    if (key.Create(hive, path) != ERROR_SUCCESS) return false;
+    bool all = true;
+    for (const auto& item : items)
+        all = setBinaryValue(key.Handle(), storeItemValueName(item).c_str(), item.data) == ERROR_SUCCESS && all;
+    return all;
 }
 
 void report(HWND owner, const char* text) { MessageBoxA(owner, text, kEmergencyCaption, MB_ICONEXCLAMATION); }
@@ -147,8 +151,15 @@ bool storeBackup(const BackupFile& backup) {
     if (transaction.Commit() != ERROR_SUCCESS) return false;
     // The old keys' unlock cache must not outlive them.
     lockProfile();
-    // Without the right to change the machine-wide store its items are skipped.
-    if (backup.systemStore) restoreStore(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey, *backup.systemStore);
+    // The machine-wide store is in the other hive, a database of its own that no transaction of
+    // the user's hive covers: it changes in a second transaction, all its items or none. Without
+    // the right to change it, its items are skipped and the profile stays restored.
+    if (backup.systemStore) {
+        RegistryTransaction machine(HKEY_LOCAL_MACHINE);
+        if (machine.Status() == ERROR_SUCCESS &&
+            restoreStore(HKEY_LOCAL_MACHINE, layout::kMachineCertificateKey, *backup.systemStore))
+            machine.Commit();
+    }
     return true;
 }
 

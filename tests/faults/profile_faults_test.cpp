@@ -117,6 +117,53 @@ TEST_F(ProfileFaults, RegImport) {
     underFaults("reg import", [&] { return runVlt({"reg", "import", other}); }, true, 8, true);
 }
 
+// A restore changes both hives: the user's in one transaction, the machine-wide certificate
+// store in a second. Killed at any sync point, that store holds all of the backup's
+// certificates or none of them.
+TEST_F(ProfileFaults, RestoreWritesTheMachineStoreWhole) {
+    const std::string store = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Quillon Softworks\\Vaultine\\1.00\\Certificate";
+    const std::string backup = m_template.box().root() + "/other.Vtb";
+    constexpr int kItems = 4;
+    {
+        Sandbox elsewhere;
+        ASSERT_EQ(runVlt({"profile", "create", "--name", "Bo Example", "--password-stdin", "--yes"},
+                         std::string(kNewPassword) + "\n")
+                      .status,
+                  0);
+        std::string reg = "Windows Registry Editor Version 5.00\r\n\r\n[" + store + "]\r\n";
+        for (int i = 0; i < kItems; ++i) reg += "\"Person " + std::to_string(i) + "\"=hex:01,02,03\r\n";
+        writeFile(elsewhere.root() + "/store.reg", reg);
+        ASSERT_EQ(runVlt({"reg", "import", elsewhere.root() + "/store.reg"}).status, 0);
+        ASSERT_EQ(runVlt({"profile", "backup", backup}).status, 0);
+    }
+    const auto restore = [&] { return runVlt({"profile", "restore", backup, "--yes"}); };
+    const auto itemsNow = [&] {
+        const std::string text = runVlt({"reg", "export", store}).out;
+        int n = 0;
+        for (auto at = text.find("=hex:"); at != std::string::npos; at = text.find("=hex:", at + 1)) ++n;
+        return n;
+    };
+    std::vector<SyncPoint> points;
+    {
+        auto box = sandboxFrom(m_template);
+        Fault count;
+        count.countTo = box->root() + "/syncs";
+        FaultScope scope(count);
+        ASSERT_EQ(restore().status, 0);
+        points = readSyncPoints(count.countTo, box->root());
+        ASSERT_EQ(itemsNow(), kItems);
+    }
+    for (const long k : killPoints(points, 12)) {
+        auto box = sandboxFrom(m_template);
+        {
+            FaultScope scope(killAt(k, SIGKILL));
+            restore();
+        }
+        const int n = itemsNow();
+        EXPECT_TRUE(n == 0 || n == kItems) << "killed at sync point " << k << ": " << n << " of " << kItems;
+    }
+}
+
 // Passwords longer than the original's 99 characters are refused, and the profile stays.
 TEST_F(ProfileFaults, OverlongPasswordIsRefused) {
     auto box = sandboxFrom(m_template);
