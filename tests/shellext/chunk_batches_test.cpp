@@ -109,7 +109,7 @@ TEST_P(ChunkBatches, CancelInTheSecondBatchStopsThereAndLeavesNoOutput) {
         void step() override {
             if (++steps == cancelAt) shellext::g_cancel.store(1);
         }
-        void close() override {}
+        void close(shellext::RunResult) override {}
         int range = 0, steps = 0, cancelAt = 0;
     };
     const Bytes plain = pattern(4 * kBatch);
