@@ -132,11 +132,11 @@ SystemDirLayout systemDirLayout() {
 
 std::string chooseSystemDir(const SystemDirLayout& l) {
     if (!l.variable.empty()) return l.variable;
-    const std::string folder = folderOf(l.program);
+    std::string folder = folderOf(l.program);
     if (folder.empty()) return l.configured;
     if (!prefixBefore(folder, l.below).empty()) return folder;
     if (const std::string prefix = prefixBefore(folder, l.bindir); !prefix.empty()) {
-        const std::string dir = prefix + "/" + l.below;
+        std::string dir = prefix + "/" + l.below;
         if (l.isDirectory && l.isDirectory(dir)) return dir;
     }
     if (!l.buildTree.empty() && (folder + "/").compare(0, l.buildTree.size() + 1, l.buildTree + "/") == 0)
