@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "ui/gdi_objects.h"
 
@@ -28,6 +29,24 @@ int stockIndex(HGDIOBJ h) {
 
 bool isStockFont(int index) { return index >= 10 && index <= 17 && index != 15; }  // 15 is a palette
 
+// The object under a new handle.
+template <class Handle>
+Handle addObjectLocked(GdiObject o) {
+    const auto handle = newHandleLocked();
+    gdiObjects()[handle] = std::move(o);
+    return reinterpret_cast<Handle>(handle);
+}
+
+// `use` applied to the device context under the runtime's lock; `invalid` for a handle that is
+// no device context.
+template <class Result, class Use>
+Result withDc(HDC hdc, Result invalid, Use use) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    Dc* dc = findDcLocked(hdc);
+    return dc ? use(*dc) : invalid;
+}
+
 }  // namespace
 
 // Guarded by the window runtime's mutex.
@@ -46,14 +65,7 @@ Dc* findDcLocked(HDC hdc) {
     return o ? &o->dc : nullptr;
 }
 
-HDC newDcLocked(Dc dc) {
-    const auto handle = newHandleLocked();
-    GdiObject o;
-    o.kind = GdiKind::Dc;
-    o.dc = dc;
-    gdiObjects()[handle] = std::move(o);
-    return reinterpret_cast<HDC>(handle);
-}
+HDC newDcLocked(Dc dc) { return addObjectLocked<HDC>({.kind = GdiKind::Dc, .dc = dc}); }
 
 bool underlinedLocked(HGDIOBJ font) {
     const GdiObject* f = findObjectLocked(font, GdiKind::Font);
@@ -73,9 +85,7 @@ HFONT dialogFont(const std::string& face, int pointSize) {
         o.font.lfWeight = FW_NORMAL;
         o.font.lfCharSet = DEFAULT_CHARSET;
         std::strncpy(o.font.lfFaceName, face.c_str(), LF_FACESIZE - 1);
-        const auto handle = newHandleLocked();
-        gdiObjects()[handle] = std::move(o);
-        font = reinterpret_cast<HFONT>(handle);
+        font = addObjectLocked<HFONT>(std::move(o));
     }
     return font;
 }
@@ -175,50 +185,31 @@ HFONT CreateFontIndirectA(const LOGFONTA* lplf) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
+    GdiObject o{.kind = GdiKind::Font, .font = *lplf};
+    o.font.lfFaceName[LF_FACESIZE - 1] = '\0';
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    GdiObject o;
-    o.kind = GdiKind::Font;
-    o.font = *lplf;
-    o.font.lfFaceName[LF_FACESIZE - 1] = '\0';
-    const auto handle = newHandleLocked();
-    gdiObjects()[handle] = std::move(o);
-    return reinterpret_cast<HFONT>(handle);
+    return addObjectLocked<HFONT>(std::move(o));
 }
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    Dc* dc = findDcLocked(hdc);
-    if (dc == nullptr) return CLR_INVALID;
-    const COLORREF previous = dc->text;
-    dc->text = color;
-    dc->textSet = true;
-    return previous;
+    return withDc<COLORREF>(hdc, CLR_INVALID, [&](Dc& dc) {
+        dc.textSet = true;
+        return std::exchange(dc.text, color);
+    });
 }
 
 COLORREF GetTextColor(HDC hdc) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    const Dc* dc = findDcLocked(hdc);
-    return dc ? dc->text : CLR_INVALID;
+    return withDc<COLORREF>(hdc, CLR_INVALID, [](Dc& dc) { return dc.text; });
 }
 
 int SetBkMode(HDC hdc, int mode) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    Dc* dc = findDcLocked(hdc);
-    if (dc == nullptr || (mode != TRANSPARENT && mode != OPAQUE)) return 0;
-    const int previous = dc->bkMode;
-    dc->bkMode = mode;
-    return previous;
+    if (mode != TRANSPARENT && mode != OPAQUE) return 0;
+    return withDc(hdc, 0, [&](Dc& dc) { return std::exchange(dc.bkMode, mode); });
 }
 
 int GetBkMode(HDC hdc) {
-    auto& s = state();
-    std::lock_guard lock(s.mutex);
-    const Dc* dc = findDcLocked(hdc);
-    return dc ? dc->bkMode : 0;
+    return withDc(hdc, 0, [](Dc& dc) { return dc.bkMode; });
 }
 
 HDC CreateCompatibleDC(HDC hdc) {
@@ -283,23 +274,16 @@ BOOL GetTextExtentPointA(HDC hdc, LPCSTR lpString, int c, SIZE* psizl) {
 }
 
 HBITMAP LoadBitmapA(HINSTANCE hInstance, LPCSTR lpBitmapName) {
-    if (lpBitmapName == nullptr || !IS_INTRESOURCE(lpBitmapName)) {
-        SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
-        return nullptr;
-    }
+    // Bitmaps are registered by number only.
     const int id = static_cast<int>(reinterpret_cast<std::uintptr_t>(lpBitmapName));
-    const vlt::ui::Image* image = vlt::ui::findBitmap(hInstance, id);
+    const bool numbered = lpBitmapName != nullptr && IS_INTRESOURCE(lpBitmapName);
+    const vlt::ui::Image* image = numbered ? vlt::ui::findBitmap(hInstance, id) : nullptr;
     if (image == nullptr) {
         SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
     auto& s = state();
     std::lock_guard lock(s.mutex);
-    GdiObject o;
-    o.kind = GdiKind::Bitmap;
-    o.bitmap = Bitmap{hInstance, id, *image};
-    const auto handle = newHandleLocked();
-    gdiObjects()[handle] = std::move(o);
-    return reinterpret_cast<HBITMAP>(handle);
+    return addObjectLocked<HBITMAP>({.kind = GdiKind::Bitmap, .bitmap = Bitmap{hInstance, id, *image}});
 }
 

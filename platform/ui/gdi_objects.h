@@ -32,9 +32,9 @@ struct Bitmap {
 
 struct GdiObject {
     GdiKind kind = GdiKind::Dc;
-    Dc dc;
+    Dc dc{};
     LOGFONTA font{};
-    Bitmap bitmap;
+    Bitmap bitmap{};
     bool shared = false;  // dialog fonts: DeleteObject leaves them
 };
 
