@@ -267,6 +267,25 @@ HRESULT decryptIn(KeyObj& k, BYTE* data, DWORD len, bool final, bool checkPad, D
     return 0;
 }
 
+// The handles and checks CryptEncrypt and CryptDecrypt share, in Windows' order. On 0 the key
+// stays locked for the rest of the call.
+struct CipherCall {
+    std::shared_ptr<KeyObj> key;
+    std::shared_ptr<HashObj> hash;  // none when the call names no hash
+    std::unique_lock<std::mutex> lock;
+};
+
+HRESULT openCipherCall(HCRYPTKEY hKey, HCRYPTHASH hHash, DWORD dwFlags, DWORD permission, CipherCall& call) {
+    call.key = findKey(hKey);
+    if (hHash != 0) call.hash = findHash(hHash);
+    if (!call.key || (hHash != 0 && !call.hash)) return ERROR_INVALID_PARAMETER;
+    if (dwFlags != 0) return NTE_BAD_FLAGS;
+    call.lock = std::unique_lock(call.key->mu);
+    if (!call.key->symmetric()) return NTE_BAD_KEY;
+    if (!(call.key->perms & permission)) return NTE_PERM;
+    return 0;
+}
+
 // --- hashes --------------------------------------------------------------------------------
 
 // A hash whose digest could not be made fails every later use: a zero value in its place
@@ -292,6 +311,11 @@ HRESULT hashData(HashObj& h, const BYTE* data, DWORD len) {
         h.md2.update(data, len);
     }
     return 0;
+}
+
+// The plain text into the call's hash, if it names one.
+HRESULT hashPlain(const CipherCall& call, const BYTE* data, DWORD len) {
+    return call.hash ? hashData(*call.hash, data, len) : 0;
 }
 
 // --- RSA -----------------------------------------------------------------------------------
@@ -900,20 +924,11 @@ BOOL CryptImportKey(HCRYPTPROV hProv, const BYTE* pbData, DWORD dwDataLen, HCRYP
 BOOL CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen,
                   DWORD dwBufLen) {
     if (pdwDataLen == nullptr) return fail(ERROR_INVALID_PARAMETER);
-    auto key = findKey(hKey);
-    if (!key) return fail(ERROR_INVALID_PARAMETER);
-    std::shared_ptr<HashObj> hash;
-    if (hHash != 0) {
-        hash = findHash(hHash);
-        if (!hash) return fail(ERROR_INVALID_PARAMETER);
-    }
-    if (dwFlags != 0) return fail(NTE_BAD_FLAGS);
-    KeyObj& k = *key;
-    std::lock_guard lock(k.mu);
-    if (!k.symmetric()) return fail(NTE_BAD_KEY);
-    if (!(k.perms & CRYPT_ENCRYPT)) return fail(NTE_PERM);
+    CipherCall call;
+    HRESULT error = openCipherCall(hKey, hHash, dwFlags, CRYPT_ENCRYPT, call);
+    if (error != 0) return fail(error);
+    KeyObj& k = *call.key;
     const DWORD len = *pdwDataLen;
-    HRESULT error = 0;
     const DWORD need = encryptedLength(k, len, Final != FALSE, error);
     if (error != 0) return fail(error);
     if (pbData == nullptr) {
@@ -924,10 +939,8 @@ BOOL CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, B
         *pdwDataLen = need;
         return fail(ERROR_MORE_DATA);
     }
-    if (hash) {
-        error = hashData(*hash, pbData, len);
-        if (error != 0) return fail(error);
-    }
+    error = hashPlain(call, pbData, len);
+    if (error != 0) return fail(error);
     DWORD out = 0;
     error = encryptIn(k, pbData, len, Final != FALSE, out);
     if (error != 0) return fail(error);
@@ -936,26 +949,14 @@ BOOL CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, B
 }
 
 BOOL CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData, DWORD* pdwDataLen) {
-    if (pdwDataLen == nullptr) return fail(ERROR_INVALID_PARAMETER);
-    auto key = findKey(hKey);
-    if (!key || (pbData == nullptr && *pdwDataLen != 0)) return fail(ERROR_INVALID_PARAMETER);
-    std::shared_ptr<HashObj> hash;
-    if (hHash != 0) {
-        hash = findHash(hHash);
-        if (!hash) return fail(ERROR_INVALID_PARAMETER);
-    }
-    if (dwFlags != 0) return fail(NTE_BAD_FLAGS);
-    KeyObj& k = *key;
-    std::lock_guard lock(k.mu);
-    if (!k.symmetric()) return fail(NTE_BAD_KEY);
-    if (!(k.perms & CRYPT_DECRYPT)) return fail(NTE_PERM);
-    DWORD out = 0;
-    HRESULT error = decryptIn(k, pbData, *pdwDataLen, Final != FALSE, true, out);
+    if (pdwDataLen == nullptr || (pbData == nullptr && *pdwDataLen != 0)) return fail(ERROR_INVALID_PARAMETER);
+    CipherCall call;
+    HRESULT error = openCipherCall(hKey, hHash, dwFlags, CRYPT_DECRYPT, call);
     if (error != 0) return fail(error);
-    if (hash) {
-        error = hashData(*hash, pbData, out);
-        if (error != 0) return fail(error);
-    }
+    DWORD out = 0;
+    error = decryptIn(*call.key, pbData, *pdwDataLen, Final != FALSE, true, out);
+    if (error == 0) error = hashPlain(call, pbData, out);
+    if (error != 0) return fail(error);
     *pdwDataLen = out;
     return TRUE;
 }

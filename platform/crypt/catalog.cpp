@@ -1,45 +1,54 @@
 #include "crypt/catalog.h"
 
-#include <atomic>
 #include <strings.h>
+#include <algorithm>
+#include <array>
+#include <atomic>
 
 #include "crypt/providers.h"
 
 namespace vlt::crypt {
 namespace {
 
-// As the XP-era providers list them; dwBitLen is the default length.
-constexpr AlgorithmEntry kBaseAlgorithms[] = {
-    {CALG_RC2, 40, "RC2"},
-    {CALG_RC4, 40, "RC4"},
-    {CALG_DES, 56, "DES"},
-    {CALG_SHA1, 160, "SHA-1"},
-    {CALG_MD2, 128, "MD2"},
-    {CALG_MD4, 128, "MD4"},
-    {CALG_MD5, 128, "MD5"},
-    {CALG_SSL3_SHAMD5, 288, "SSL3 SHAMD5"},
-    {CALG_MAC, 0, "MAC"},
-    {CALG_RSA_SIGN, 512, "RSA_SIGN"},
-    {CALG_RSA_KEYX, 512, "RSA_KEYX"},
-    {CALG_HMAC, 0, "HMAC"},
+// The PP_ENUMALGS lists of both providers side by side, as the XP-era providers give them: each
+// entry's default length in the one and the other (kNotListed: that provider leaves it out).
+constexpr DWORD kNotListed = ~DWORD{0};
+struct CatalogRow {
+    ALG_ID id;
+    const char* name;
+    DWORD baseBits;
+    DWORD enhancedBits;
+};
+constexpr CatalogRow kCatalog[] = {
+    {CALG_RC2, "RC2", 40, 128},
+    {CALG_RC4, "RC4", 40, 128},
+    {CALG_DES, "DES", 56, 56},
+    {CALG_3DES_112, "3DES TWO KEY", kNotListed, 112},
+    {CALG_3DES, "3DES", kNotListed, 168},
+    {CALG_SHA1, "SHA-1", 160, 160},
+    {CALG_MD2, "MD2", 128, 128},
+    {CALG_MD4, "MD4", 128, 128},
+    {CALG_MD5, "MD5", 128, 128},
+    {CALG_SSL3_SHAMD5, "SSL3 SHAMD5", 288, 288},
+    {CALG_MAC, "MAC", 0, 0},
+    {CALG_RSA_SIGN, "RSA_SIGN", 512, 1024},
+    {CALG_RSA_KEYX, "RSA_KEYX", 512, 1024},
+    {CALG_HMAC, "HMAC", 0, 0},
 };
 
-constexpr AlgorithmEntry kEnhancedAlgorithms[] = {
-    {CALG_RC2, 128, "RC2"},
-    {CALG_RC4, 128, "RC4"},
-    {CALG_DES, 56, "DES"},
-    {CALG_3DES_112, 112, "3DES TWO KEY"},
-    {CALG_3DES, 168, "3DES"},
-    {CALG_SHA1, 160, "SHA-1"},
-    {CALG_MD2, 128, "MD2"},
-    {CALG_MD4, 128, "MD4"},
-    {CALG_MD5, 128, "MD5"},
-    {CALG_SSL3_SHAMD5, 288, "SSL3 SHAMD5"},
-    {CALG_MAC, 0, "MAC"},
-    {CALG_RSA_SIGN, 1024, "RSA_SIGN"},
-    {CALG_RSA_KEYX, 1024, "RSA_KEYX"},
-    {CALG_HMAC, 0, "HMAC"},
-};
+// One provider's list: the rows it lists, in the catalogue's order.
+template <DWORD CatalogRow::*Bits>
+constexpr auto listOf() {
+    constexpr auto n = std::ranges::count_if(kCatalog, [](const CatalogRow& r) { return r.*Bits != kNotListed; });
+    std::array<AlgorithmEntry, n> list{};
+    std::size_t i = 0;
+    for (const CatalogRow& r : kCatalog) {
+        if (r.*Bits != kNotListed) list[i++] = {r.id, r.*Bits, r.name};
+    }
+    return list;
+}
+constexpr auto kBaseAlgorithms = listOf<&CatalogRow::baseBits>();
+constexpr auto kEnhancedAlgorithms = listOf<&CatalogRow::enhancedBits>();
 
 // Generated pairs: today's lengths rather than Windows' 512/1024 (Base cannot go past 1024).
 // OpenSSL generates nothing below 512 bits.
