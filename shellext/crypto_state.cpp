@@ -1,5 +1,7 @@
 #include "shellext/crypto_state.h"
 
+#include "shared/container_names.h"
+#include "shared/profile_keys.h"
 #include "shellext/process_state.h"
 
 namespace vlt::shellext {
@@ -19,21 +21,12 @@ void CryptoState::setAlgorithm(const std::string& providerName, ALG_ID algorithm
 
 bool CryptoState::enhanced() const { return m_providerName == MS_ENHANCED_PROV_A; }
 
-bool CryptoState::acquire(const std::string& containerName, const std::string& providerName) {
-    m_containerName = containerName;
-    const char* c = containerName.c_str();
-    const char* p = providerName.c_str();
+bool CryptoState::acquireWorkContainer() {
+    if (hasProvider()) return true;
     HCRYPTPROV h = 0;
-    bool ok = CryptAcquireContextA(&h, c, p, PROV_RSA_FULL, 0) ||
-              CryptAcquireContextA(&h, c, p, PROV_RSA_FULL, CRYPT_NEWKEYSET);
-    if (!ok) {
-        HCRYPTPROV gone = 0;
-        CryptAcquireContextA(&gone, c, p, PROV_RSA_FULL, CRYPT_DELETEKEYSET);
-        ok = CryptAcquireContextA(&h, c, p, PROV_RSA_FULL, CRYPT_NEWKEYSET);
-    }
-    if (!ok) return false;
+    if (!vlt::acquireWorkContainer(chosenProvider(), &h)) return false;
     *m_provider.out() = h;
-    m_heldProviderName = providerName;
+    m_heldProvider = chosenProvider();
     m_containerAcquired = true;
     return true;
 }
@@ -74,9 +67,7 @@ void CryptoState::releaseKeysAndProvider() {
 }
 
 void CryptoState::deleteContainer() const {
-    HCRYPTPROV gone = 0;
-    CryptAcquireContextA(&gone, m_containerName.c_str(), m_heldProviderName.c_str(), PROV_RSA_FULL,
-                         CRYPT_DELETEKEYSET);
+    if (m_heldProvider) vlt::deleteContainer(kWorkContainerName, *m_heldProvider);
 }
 
 void CryptoState::releaseAndDeleteContainer() {

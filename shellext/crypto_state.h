@@ -21,8 +21,9 @@ public:
     CryptoState& operator=(const CryptoState&) = delete;
 
     void setAlgorithm(const std::string& providerName, ALG_ID algorithm);
-    // Opens the container, else creates it, else deletes and creates it once more.
-    bool acquire(const std::string& containerName, const std::string& providerName);
+    // The work container in the chosen provider, as vlt::acquireWorkContainer acquires it,
+    // unless a handle is held already.
+    bool acquireWorkContainer();
     bool generateSessionKey(ALG_ID algorithm, DWORD flags);
     bool exportSessionKey();
     const std::vector<BYTE>* keyBlob() const { return m_keyBlob ? &*m_keyBlob : nullptr; }
@@ -41,13 +42,14 @@ public:
     ALG_ID algorithm() const { return m_algorithm; }
     const std::string& providerName() const { return m_providerName; }
     bool enhanced() const;
+    Provider chosenProvider() const { return enhanced() ? Provider::Enhanced : Provider::Base; }
     HWND owner() const { return m_owner; }
     HCRYPTPROV provider() const { return m_provider.get(); }
     bool hasProvider() const { return m_provider.get() != 0; }
     bool hasSessionKey() const { return m_sessionKey.get() != 0; }
-    // The provider the held handle was acquired in (may differ from providerName() after a
+    // The provider the held handle was acquired in (may differ from chosenProvider() after a
     // new algorithm was set).
-    const std::string& heldProviderName() const { return m_heldProviderName; }
+    std::optional<Provider> heldProvider() const { return m_heldProvider; }
 
 private:
     void releaseKeysAndProvider();
@@ -57,8 +59,7 @@ private:
     std::string m_providerName;
     HWND m_owner = nullptr;
     std::optional<std::vector<BYTE>> m_keyBlob;
-    std::string m_containerName;
-    std::string m_heldProviderName;
+    std::optional<Provider> m_heldProvider;  // kept after the release, for deleteContainer()
     bool m_containerAcquired = false;
     CryptProvider m_provider;
     CryptKey m_sessionKey;

@@ -2,7 +2,6 @@
 
 #include "shared/certificate_record.h"
 #include "shared/certificate_store.h"
-#include "shared/container_names.h"
 #include "shared/profile_keys.h"
 #include "shared/registry_key.h"
 #include "shared/registry_layout.h"
@@ -11,17 +10,8 @@
 #include "shellext/process_state.h"
 
 namespace vlt::shellext {
-namespace {
-Provider providerOf(const CryptoState& state) { return state.enhanced() ? Provider::Enhanced : Provider::Base; }
-}  // namespace
-
-bool acquireWorkContainer(CryptoState& state) {
-    if (state.hasProvider()) return true;
-    return state.acquire(kWorkContainerName, state.providerName());
-}
-
 bool loadRecipientPublicKey(CryptoState& state, const std::string& recipient, DWORD storeFlag) {
-    if (!acquireWorkContainer(state)) return false;
+    if (!state.acquireWorkContainer()) return false;
     auto data = readStoreEntry(storeOfFlag(storeFlag), recipient);
     if (!data) return false;
     auto entry = parseCertificateStoreEntry(*data);
@@ -47,21 +37,21 @@ bool loadKey(CryptoState& state, const std::string& recipient, KeyUse use, DWORD
         return false;
     }
 
-    if (!acquireWorkContainer(state)) {
+    if (!state.acquireWorkContainer()) {
         const UINT style = use == KeyUse::Lock ? msg::kStyleWarningSystemModal : msg::kStyleWarning;
         MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, style);
         return false;
     }
     HCRYPTKEY key = 0;
     if (use == KeyUse::Lock) {
-        if (!loadOwnPublicKey(state.provider(), providerOf(state), &key)) {
+        if (!loadOwnPublicKey(state.provider(), state.chosenProvider(), &key)) {
             MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, msg::kStyleWarningSystemModal);
             return false;
         }
         state.setExchangeKey(key);
         return true;
     }
-    if (!loadPrivateKey(state.provider(), providerOf(state), currentPassword().view(), &key)) {
+    if (!loadPrivateKey(state.provider(), state.chosenProvider(), currentPassword().view(), &key)) {
         MessageBoxA(state.owner(), msg::kWrongPassword, msg::kStatusCaption, msg::kStyleWarning);
         return false;
     }

@@ -17,7 +17,4 @@ bool loadKey(CryptoState& state, const std::string& recipient, KeyUse use, DWORD
 // Another person's public key from a certificate store entry; no message on failure.
 bool loadRecipientPublicKey(CryptoState& state, const std::string& recipient, DWORD storeFlag);
 
-// Acquires the work container in the state's provider unless a handle is held already.
-bool acquireWorkContainer(CryptoState& state);
-
 }  // namespace vlt::shellext

@@ -38,8 +38,7 @@ void refuseNonRegular(HWND owner, const std::string& path) {
 // A handle held from an earlier file of the run belongs to that file's provider; a file of the
 // other provider needs its own (the original reused it and then failed that file).
 void dropHandleOfOtherProvider(CryptoState& state) {
-    if (state.hasProvider() && state.heldProviderName() != state.providerName())
-        state.releaseAndDeleteContainer();
+    if (state.hasProvider() && state.heldProvider() != state.chosenProvider()) state.releaseAndDeleteContainer();
 }
 
 bool cancelled() { return g_cancel.load() != 0; }
@@ -64,38 +63,67 @@ Opened openInput(const OperationRequest& request, const std::string& path, const
     return Opened::Failed;
 }
 
-}  // namespace
+// One opened file of a run; false stops the run. `done` counts the files whose output was written.
+using FileStep = bool (*)(const OperationRequest& request, CryptoState& state, const std::string& path,
+                          const sys::InputFile& input, std::size_t& done);
 
-RunReport runLock(const OperationRequest& request) {
+bool lockFile(const OperationRequest& request, CryptoState& state, const std::string& path, const sys::InputFile& input,
+              std::size_t& done) {
+    if (!chooseAlgorithm(state, request.recipient, request.storeFlag)) {
+        MessageBoxA(request.owner, msg::kChooseAlgorithm, msg::kWarningCaption, msg::kStyleWarning);
+        return false;
+    }
+    dropHandleOfOtherProvider(state);
+    if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) {
+        // The original stopped here without a word when the person's key would not load.
+        if (!request.recipient.empty()) {
+            const std::string text = msg::fill(msg::kNoRecipientKey, {request.recipient});
+            MessageBoxA(request.owner, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
+        }
+        return false;
+    }
+    const FileOutcome outcome = lockOneFile(path, input, state);
+    if (outcome == FileOutcome::Done) ++done;
+    if (outcome != FileOutcome::Failed) return true;
+    MessageBoxA(request.owner, msg::kEncryptFailed, msg::kWarningCaption, msg::kStyleWarning);
+    return false;
+}
+
+bool unlockFile(const OperationRequest& request, CryptoState& state, const std::string& path,
+                const sys::InputFile& input, std::size_t& done) {
+    // One reading of the head chooses the provider and gives the key block.
+    LockedFileHead head;
+    {
+        sys::BufferedReader reader(input.fd, 4096);
+        ReaderSource source(reader);
+        head = readLockedFileHead(source, input.size);
+    }
+    selectProvider(head, state);
+    dropHandleOfOtherProvider(state);
+    if (!loadKey(state, request.recipient, KeyUse::Unlock, request.storeFlag)) return false;
+    const FileOutcome outcome = unlockOneFile(path, input, head, state);
+    if (outcome == FileOutcome::Done) {
+        ++done;
+        // The imported private key must not outlive the file.
+        state.releaseAndDeleteContainer();
+    } else if (outcome == FileOutcome::Failed) {
+        MessageBoxA(request.owner, msg::kDecryptError, msg::kEmergencyCaption, msg::kStyleDecryptError);
+    }
+    return true;
+}
+
+// Each file of the selection opened in turn and given to `step`, until the run is cancelled or
+// stopped; the progress view closes with the run's result.
+RunReport runFiles(const OperationRequest& request, const char* openCaption, FileStep step) {
     RunReport report;
     {
         CryptoState state(request.owner);
         for (const auto& path : request.selection) {
             if (cancelled()) break;
             std::optional<OpenFile> input;
-            const Opened opened = openInput(request, path, msg::kWarningCaption, input);
+            const Opened opened = openInput(request, path, openCaption, input);
             if (opened == Opened::Refused) continue;
-            if (opened == Opened::Failed) break;
-            if (!chooseAlgorithm(state, request.recipient, request.storeFlag)) {
-                MessageBoxA(request.owner, msg::kChooseAlgorithm, msg::kWarningCaption, msg::kStyleWarning);
-                break;
-            }
-            dropHandleOfOtherProvider(state);
-            if (!loadKey(state, request.recipient, KeyUse::Lock, request.storeFlag)) {
-                // The original stopped here without a word when the person's key would not load.
-                if (!request.recipient.empty()) {
-                    const std::string text = msg::fill(msg::kNoRecipientKey, {request.recipient});
-                    MessageBoxA(request.owner, text.c_str(), msg::kWarningCaption, msg::kStyleWarning);
-                }
-                break;
-            }
-            const FileOutcome outcome = lockOneFile(path, input->get(), state);
-            if (outcome == FileOutcome::Done) {
-                ++report.done;
-            } else if (outcome == FileOutcome::Failed) {
-                MessageBoxA(request.owner, msg::kEncryptFailed, msg::kWarningCaption, msg::kStyleWarning);
-                break;
-            }
+            if (opened == Opened::Failed || !step(request, state, path, input->get(), report.done)) break;
         }
         report.cancelled = cancelled();
     }
@@ -104,40 +132,12 @@ RunReport runLock(const OperationRequest& request) {
     return report;
 }
 
+}  // namespace
+
+RunReport runLock(const OperationRequest& request) { return runFiles(request, msg::kWarningCaption, lockFile); }
+
 RunReport runUnlock(const OperationRequest& request) {
-    RunReport report;
-    {
-        CryptoState state(request.owner);
-        for (const auto& path : request.selection) {
-            if (cancelled()) break;
-            std::optional<OpenFile> input;
-            const Opened opened = openInput(request, path, msg::kWarningCaptionPlain, input);
-            if (opened == Opened::Refused) continue;
-            if (opened == Opened::Failed) break;
-            // One reading of the head chooses the provider and gives the key block.
-            LockedFileHead head;
-            {
-                sys::BufferedReader reader(input->get().fd, 4096);
-                ReaderSource source(reader);
-                head = readLockedFileHead(source, input->get().size);
-            }
-            selectProvider(head, state);
-            dropHandleOfOtherProvider(state);
-            if (!loadKey(state, request.recipient, KeyUse::Unlock, request.storeFlag)) break;
-            const FileOutcome outcome = unlockOneFile(path, input->get(), head, state);
-            if (outcome == FileOutcome::Done) {
-                ++report.done;
-                // The imported private key must not outlive the file.
-                state.releaseAndDeleteContainer();
-            } else if (outcome == FileOutcome::Failed) {
-                MessageBoxA(request.owner, msg::kDecryptError, msg::kEmergencyCaption, msg::kStyleDecryptError);
-            }
-        }
-        report.cancelled = cancelled();
-    }
-    report.notDone = request.selection.size() - report.done;
-    closeProgress(report.result());
-    return report;
+    return runFiles(request, msg::kWarningCaptionPlain, unlockFile);
 }
 
 }  // namespace vlt::shellext
