@@ -26,9 +26,12 @@ constexpr const char* kAboutText =
     "VLT 1.0.0.1\n\nLocks your files with your own key or another person's, so that only the key's "
     "owner can unlock them.";
 
-HRESULT answer(void* object, void** out) {
-    *out = object;
-    static_cast<IUnknown*>(object)->AddRef();
+// QueryInterface's answer: the interface found, with a reference, or none.
+HRESULT answer(IUnknown* found, void** out) {
+    if (out == nullptr) return E_POINTER;
+    *out = found;
+    if (found == nullptr) return E_NOINTERFACE;
+    found->AddRef();
     return S_OK;
 }
 
@@ -48,18 +51,8 @@ HRESULT answerFor(RunResult result) {
 // ---- Class factory ----------------------------------------------------------------------------
 
 HRESULT CContextMenuFactory::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) return answer(this, object);
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CContextMenuFactory::AddRef() { return ++m_references; }
-
-ULONG CContextMenuFactory::Release() {
-    const ULONG left = --m_references;
-    if (left == 0) delete this;
-    return left;
+    const bool known = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory);
+    return answer(known ? static_cast<IClassFactory*>(this) : nullptr, object);
 }
 
 HRESULT CContextMenuFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) {
@@ -84,20 +77,11 @@ CContextMenuHandler::~CContextMenuHandler() {
 }
 
 HRESULT CContextMenuHandler::QueryInterface(REFIID riid, void** object) {
-    if (object == nullptr) return E_POINTER;
+    IUnknown* found = nullptr;
     if (IsEqualIID(riid, IID_IShellExtInit) || IsEqualIID(riid, IID_IUnknown))
-        return answer(static_cast<IShellExtInit*>(this), object);
-    if (IsEqualIID(riid, IID_IContextMenu)) return answer(static_cast<IContextMenu*>(this), object);
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG CContextMenuHandler::AddRef() { return ++m_references; }
-
-ULONG CContextMenuHandler::Release() {
-    const ULONG left = --m_references;
-    if (left == 0) delete this;
-    return left;
+        found = static_cast<IShellExtInit*>(this);
+    if (IsEqualIID(riid, IID_IContextMenu)) found = static_cast<IContextMenu*>(this);
+    return answer(found, object);
 }
 
 HRESULT CContextMenuHandler::Initialize(LPCITEMIDLIST, IDataObject* data, HKEY) {

@@ -32,25 +32,38 @@ inline constexpr Command kCommands[] = {
 inline constexpr const char* kSubmenuTitle = "V L T";
 inline constexpr UINT kClaimedIdentifiers = 7;
 
-class CContextMenuFactory final : public IClassFactory {
-public:
-    HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
-    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override;
-    HRESULT LockServer(BOOL lock) override;
+// The reference count of the objects here; the last Release deletes the object. A base after
+// the interfaces, so that its virtual destructor adds no slot to theirs.
+class Counted {
+protected:
+    virtual ~Counted() = default;
+    ULONG addReference() { return ++m_references; }
+    ULONG dropReference() {
+        const ULONG left = --m_references;
+        if (left == 0) delete this;
+        return left;
+    }
 
 private:
     std::atomic<ULONG> m_references{0};
 };
 
-class CContextMenuHandler final : public IContextMenu, public IShellExtInit {
+class CContextMenuFactory final : public IClassFactory, private Counted {
+public:
+    HRESULT QueryInterface(REFIID riid, void** object) override;
+    ULONG AddRef() override { return addReference(); }
+    ULONG Release() override { return dropReference(); }
+    HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override;
+    HRESULT LockServer(BOOL lock) override;
+};
+
+class CContextMenuHandler final : public IContextMenu, public IShellExtInit, private Counted {
 public:
     CContextMenuHandler() = default;
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
-    ULONG AddRef() override;
-    ULONG Release() override;
+    ULONG AddRef() override { return addReference(); }
+    ULONG Release() override { return dropReference(); }
 
     HRESULT Initialize(LPCITEMIDLIST folder, IDataObject* data, HKEY progId) override;
     HRESULT QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) override;
@@ -61,10 +74,9 @@ public:
     bool hasLockedFile() const { return m_hasLockedFile != 0; }
 
 private:
-    ~CContextMenuHandler();
+    ~CContextMenuHandler() override;
     IUnknown* self() { return static_cast<IContextMenu*>(this); }
 
-    std::atomic<ULONG> m_references{0};
     com::ComPtr<IDataObject> m_data;
     DWORD m_hasLockedFile = 0;
     HMENU m_submenu = nullptr;
