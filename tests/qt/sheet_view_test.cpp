@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include "qt/qt_support.h"
+#include "support/property_sheet.h"
 #include "win32/commctrl.h"
 #include "win32/prsht.h"
 
@@ -84,24 +85,6 @@ protected:
         g_applied = &applied;
     }
 
-    INT_PTR run() {
-        PROPSHEETPAGEA pages[2]{};
-        for (int i = 0; i < 2; ++i) {
-            pages[i].dwSize = sizeof pages[i];
-            pages[i].hInstance = testModule();
-            pages[i].pszTemplate = MAKEINTRESOURCEA(i == 0 ? kNamePage : kOptionsPage);
-            pages[i].pfnDlgProc = pageProc;
-        }
-        PROPSHEETHEADERA header{};
-        header.dwSize = sizeof header;
-        header.dwFlags = PSH_PROPSHEETPAGE;
-        header.hInstance = testModule();
-        header.pszCaption = "Two Pages";
-        header.nPages = 2;
-        header.ppsp = pages;
-        return PropertySheetA(&header);
-    }
-
     Applied applied;
 };
 
@@ -146,7 +129,7 @@ TEST_F(QtSheetTest, TabsPagesAndApplyDrivenThroughTheWidgets) {
               QTest::mouseClick(inside<QPushButton>(&sheet, IDOK), Qt::LeftButton);
               return true;
           }},
-         [&] { result = run(); });
+         [&] { result = test::showPropertySheet(testModule(), "Two Pages", 0, kNamePage, 2, pageProc); });
     EXPECT_EQ(result, 1);
     EXPECT_EQ(applied.name, "Ann");
     EXPECT_EQ(applied.check, BST_CHECKED);

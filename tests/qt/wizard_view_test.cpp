@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "qt/qt_support.h"
+#include "support/property_sheet.h"
 #include "win32/prsht.h"
 
 namespace vlt::testing::qt {
@@ -48,24 +49,6 @@ protected:
             ui::registerDialog(testModule(), page);
         }
     }
-
-    INT_PTR run() {
-        PROPSHEETPAGEA pages[3]{};
-        for (int i = 0; i < 3; ++i) {
-            pages[i].dwSize = sizeof pages[i];
-            pages[i].hInstance = testModule();
-            pages[i].pszTemplate = MAKEINTRESOURCEA(kFirstPage + i);
-            pages[i].pfnDlgProc = wizardPageProc;
-        }
-        PROPSHEETHEADERA header{};
-        header.dwSize = sizeof header;
-        header.dwFlags = PSH_PROPSHEETPAGE | PSH_WIZARD;
-        header.hInstance = testModule();
-        header.pszCaption = "Wizard";
-        header.nPages = 3;
-        header.ppsp = pages;
-        return PropertySheetA(&header);
-    }
 };
 
 TEST_F(QtWizardTest, PagesOneAtATimeWithTheWizardButtonsUnderThem) {
@@ -94,7 +77,8 @@ TEST_F(QtWizardTest, PagesOneAtATimeWithTheWizardButtonsUnderThem) {
               return true;
           },
           [&](QDialog& sheet) {
-              if (!page(sheet, 1) || !page(sheet, 1)->isVisible() || !button(sheet, ID_WIZBACK)->isEnabled()) return false;
+              if (!page(sheet, 1) || !page(sheet, 1)->isVisible() || !button(sheet, ID_WIZBACK)->isEnabled())
+                  return false;
               EXPECT_FALSE(page(sheet, 0)->isVisible());
               EXPECT_EQ(sheet.windowTitle(), "Step 2 of 3");
               QTest::mouseClick(button(sheet, ID_WIZNEXT), Qt::LeftButton);
@@ -111,7 +95,7 @@ TEST_F(QtWizardTest, PagesOneAtATimeWithTheWizardButtonsUnderThem) {
               QTest::mouseClick(finish, Qt::LeftButton);
               return true;
           }},
-         [&] { result = run(); });
+         [&] { result = test::showPropertySheet(testModule(), "Wizard", PSH_WIZARD, kFirstPage, 3, wizardPageProc); });
     EXPECT_EQ(result, 1);
 }
 

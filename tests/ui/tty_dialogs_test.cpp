@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "frontends/tty/tty_frontend.h"
+#include "support/property_sheet.h"
 #include "ui/resources.h"
 #include "ui/state.h"
 #include "win32/commctrl.h"
@@ -486,21 +487,7 @@ TEST_F(TtyDialogs, SheetShowsPagesAndTheCurrentPagesControlsAsChoices) {
     script(o);
     lines = {"1", "Ann", "p2", "1", "2", "2", "apply", "ok"};
     start(std::move(o));
-    PROPSHEETPAGEA pages[2]{};
-    for (int i = 0; i < 2; ++i) {
-        pages[i].dwSize = sizeof pages[i];
-        pages[i].hInstance = testModule();
-        pages[i].pszTemplate = MAKEINTRESOURCEA(8301 + i);
-        pages[i].pfnDlgProc = sheetPageProc;
-    }
-    PROPSHEETHEADERA header{};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_PROPSHEETPAGE;
-    header.hInstance = testModule();
-    header.pszCaption = "Two Pages";
-    header.nPages = 2;
-    header.ppsp = pages;
-    EXPECT_EQ(PropertySheetA(&header), 1);
+    EXPECT_EQ(test::showPropertySheet(testModule(), "Two Pages", 0, 8301, 2, sheetPageProc), 1);
     EXPECT_TRUE(lines.empty());
     EXPECT_EQ(sheetSeen.name, "Ann");
     EXPECT_EQ(sheetSeen.check, BST_CHECKED);
@@ -549,21 +536,7 @@ TEST_F(TtyDialogs, WizardWalksItsPagesWithBackNextAndFinish) {
     script(o);
     lines = {"back", "next", "back", "next", "1", "Bob", "finish"};
     start(std::move(o));
-    PROPSHEETPAGEA pages[2]{};
-    for (int i = 0; i < 2; ++i) {
-        pages[i].dwSize = sizeof pages[i];
-        pages[i].hInstance = testModule();
-        pages[i].pszTemplate = MAKEINTRESOURCEA(8311 + i);
-        pages[i].pfnDlgProc = wizardPageProc;
-    }
-    PROPSHEETHEADERA header{};
-    header.dwSize = sizeof header;
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_WIZARD;
-    header.hInstance = testModule();
-    header.pszCaption = "Wizard";
-    header.nPages = 2;
-    header.ppsp = pages;
-    EXPECT_EQ(PropertySheetA(&header), 1);
+    EXPECT_EQ(test::showPropertySheet(testModule(), "Wizard", PSH_WIZARD, 8311, 2, wizardPageProc), 1);
     EXPECT_TRUE(lines.empty());
 
     const std::string shown = output();
