@@ -122,6 +122,44 @@ TEST_F(CipherTest, LengthAndBufferRules) {
     CryptReleaseContext(prov, 0);
 }
 
+// Encrypt and decrypt refuse alike, checking handles, then flags, then the key's kind, then
+// its permissions.
+TEST_F(CipherTest, EncryptAndDecryptRefuseAlike) {
+    const HCRYPTPROV prov = verifyContext(MS_DEF_PROV_A);
+    const HCRYPTKEY session = sessionKey(prov);
+    const HCRYPTKEY readOnly = sessionKey(prov);
+    ASSERT_TRUE(setDword(readOnly, KP_PERMISSIONS, CRYPT_READ));
+    HCRYPTKEY pair = 0;
+    ASSERT_TRUE(CryptGenKey(prov, AT_KEYEXCHANGE, 0, &pair));
+    HCRYPTHASH gone = 0;
+    ASSERT_TRUE(CryptCreateHash(prov, CALG_MD5, 0, 0, &gone));
+    ASSERT_TRUE(CryptDestroyHash(gone));
+    const struct {
+        const char* what;
+        HCRYPTKEY key;
+        HCRYPTHASH hash;
+        DWORD flags;
+        DWORD error;
+    } cases[] = {
+        {"no key", 0, 0, 1, ERROR_INVALID_PARAMETER},
+        {"a destroyed hash", session, gone, 1, ERROR_INVALID_PARAMETER},
+        {"flags", pair, 0, 1, code(NTE_BAD_FLAGS)},
+        {"an RSA key", pair, 0, 0, code(NTE_BAD_KEY)},
+        {"no permission", readOnly, 0, 0, code(NTE_PERM)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes data(16);
+        DWORD len = 8;
+        EXPECT_FALSE(CryptEncrypt(c.key, c.hash, TRUE, c.flags, data.data(), &len, 16));
+        EXPECT_EQ(lastError(), c.error);
+        len = 8;
+        EXPECT_FALSE(CryptDecrypt(c.key, c.hash, TRUE, c.flags, data.data(), &len));
+        EXPECT_EQ(lastError(), c.error);
+    }
+    CryptReleaseContext(prov, 0);
+}
+
 TEST_F(CipherTest, BadPaddingFailsAndTheKeyStartsOver) {
     const HCRYPTPROV prov = verifyContext(MS_ENHANCED_PROV_A);
     // A fixed key: a damaged last block must not happen to end in valid padding.
