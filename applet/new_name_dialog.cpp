@@ -22,7 +22,7 @@ ui::DialogTemplate newNameTemplate() {
     t.cy = 58;
     t.style = DS_MODALFRAME | DS_CENTER | DS_3DLOOK | WS_POPUP | WS_CAPTION | WS_SYSMENU;
     t.controls = {
-        {-1, ControlKind::Static, "Type a new Name here:", 7, 7, 140, 8, SS_LEFT, 0, 0},
+        {-1, ControlKind::Static, kNewNameLabel, 7, 7, 140, 8, SS_LEFT, 0, 0},
         {kNewNameEdit, ControlKind::Edit, "", 7, 19, 140, 13, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, 0, 0},
         {IDOK, ControlKind::DefPushButton, "OK", 151, 7, 50, 14, BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 0},
         {IDCANCEL, ControlKind::PushButton, "Cancel", 151, 26, 50, 14, BS_PUSHBUTTON | WS_TABSTOP, 0, 0},

@@ -10,6 +10,8 @@
 
 namespace vlt::applet {
 
+inline constexpr char kNewNameLabel[] = "Type a new Name here:";
+
 class CNewNameDialog : public ui::CDialog {
     VLT_DECLARE_DYNAMIC(CNewNameDialog)
 public:

@@ -1,11 +1,15 @@
 #include "frontends/choice/frontend_choice.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
 
+#include "base/wipe.h"
 #include "frontends/headless/headless_frontend.h"
 #include "frontends/tty/tty_frontend.h"
 #include "ui/state.h"
@@ -104,6 +108,28 @@ private:
     std::set<HWND> m_answered;
 };
 
+// The answers file. Its typed answers may be passwords: read without a stream's buffer or a
+// growing string leaving copies behind.
+std::optional<std::string> readScript(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    char chunk[4096];
+    ssize_t n = 0;
+    while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        for (ssize_t i = 0; i < n; ++i) base::appendWiping(text, chunk[i]);
+    }
+    base::secureWipe(chunk, sizeof chunk);
+    ::close(fd);
+    if (n < 0) {
+        base::secureWipe(text);
+        return std::nullopt;
+    }
+    return text;
+}
+
 }  // namespace
 
 struct FrontendScope::Impl {
@@ -144,14 +170,15 @@ FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** arg
         case FrontendChoice::Kind::Headless: {
             m_impl->headless = std::make_unique<HeadlessFrontend>();
             if (!choice.answers.empty()) {
-                std::ifstream in(choice.answers);
-                if (!in) {
+                auto script = readScript(choice.answers);
+                if (!script) {
                     m_error = "cannot read " + choice.answers;
                     return;
                 }
-                const std::string script{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-                if (auto r = m_impl->headless->loadScript(script); !r) {
-                    m_error = r.error().message;
+                const auto loaded = m_impl->headless->loadScript(*script);
+                base::secureWipe(*script);
+                if (!loaded) {
+                    m_error = loaded.error().message;
                     return;
                 }
             }

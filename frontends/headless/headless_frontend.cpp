@@ -6,7 +6,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
-#include <sstream>
+#include <string_view>
 
 #include "base/wipe.h"
 #include "ui/file_choice.h"
@@ -51,7 +51,7 @@ struct Token {
     ~Token() { base::secureWipe(text); }  // the words of a type action are answers too
 };
 
-Result<std::vector<Token>> tokenize(const std::string& line) {
+Result<std::vector<Token>> tokenize(std::string_view line) {
     std::vector<Token> out;
     std::size_t i = 0;
     while (i < line.size()) {
@@ -628,19 +628,23 @@ void HeadlessFrontend::setWatchdog(std::chrono::milliseconds period) {
 }
 
 Result<void> HeadlessFrontend::loadScript(const std::string& text) {
-    std::istringstream in(text);
-    std::string line;
+    // Lines are views into the text, never copies: a typed answer may be a password, and only
+    // the tokens made of it (wiped when released) hold it elsewhere.
+    std::string_view rest = text;
     int number = 0;
-    while (std::getline(in, line)) {
+    while (!rest.empty()) {
+        const auto end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         ++number;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (line.empty() || line[0] == '#') continue;
         const auto space = line.find(' ');
-        const std::string verb = line.substr(0, space);
-        const std::string arg = space == std::string::npos ? "" : line.substr(space + 1);
+        const std::string_view verb = line.substr(0, space);
+        const std::string_view arg = space == std::string_view::npos ? std::string_view() : line.substr(space + 1);
         const std::string where = "answers line " + std::to_string(number);
-        if (verb == "message" && buttonFromName(arg) != 0) {
-            answerMessageBox(buttonFromName(arg));
+        if (verb == "message" && buttonFromName(std::string(arg)) != 0) {
+            answerMessageBox(buttonFromName(std::string(arg)));
         } else if (verb == "save" && !arg.empty()) {
             answerSaveDialog(arg == "cancel" ? std::nullopt : std::optional<std::string>(arg));
         } else if (verb == "open" && !arg.empty()) {
@@ -649,14 +653,14 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
             if (arg == "none") {
                 answerMenu(0);
             } else {
-                const int id = buttonFromName(arg);
+                const int id = buttonFromName(std::string(arg));
                 if (id <= 0) return fail(where + ": menu needs a command id or none");
                 answerMenu(static_cast<UINT>(id));
             }
         } else if (verb == "tray" && arg == "none") {
             setTrayAvailable(false);
         } else if (verb == "tray" && arg.rfind("click ", 0) == 0) {
-            const std::string which = arg.substr(6);
+            const std::string_view which = arg.substr(6);
             ui::IconClick click;
             if (which == "left") click = ui::IconClick::Left;
             else if (which == "right") click = ui::IconClick::Right;
@@ -685,7 +689,7 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
             if (!actions) return fail(where + ": " + actions.error().message);
             onDialog(id, std::move(*actions));
         } else {
-            return fail(where + " is not understood: " + line);
+            return fail(where + " is not understood: " + std::string(line));
         }
     }
     return {};

@@ -2,6 +2,12 @@
 // delete; the same-name question answered by --no and --as; settings changed together or not
 // at all, with status 2 for what cannot be set.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "run_vlt.h"
 #include "shared/certificate_record.h"
@@ -57,6 +63,72 @@ TEST(CertCommand, ANameOutsideAsciiThroughImportListShowAndDelete) {
     EXPECT_EQ(runVlt({"cert", "list"}).out, "Zoë 2\n");
     EXPECT_EQ(runVlt({"cert", "show", "Zoë"}).status, 1);
     EXPECT_TRUE(runVlt({"cert", "list", "--system"}).out.empty());
+}
+
+// vlt on a terminal, with `typed` typed ahead: what the terminal showed and the exit status.
+Run runOnTerminal(const std::vector<std::string>& args, const std::string& typed) {
+    std::vector<std::string> words{"vlt"};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    const std::string program = buildPath("tools/vlt/vlt");
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    Run run;
+    (void)!write(terminal, typed.data(), typed.size());
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (char buf[512]; std::chrono::steady_clock::now() < deadline;) {
+        pollfd p{terminal, POLLIN, 0};
+        if (poll(&p, 1, 100) <= 0) continue;
+        const ssize_t n = read(terminal, buf, sizeof buf);
+        if (n <= 0) break;
+        run.out.append(buf, static_cast<std::size_t>(n));
+    }
+    close(terminal);
+    kill(pid, SIGKILL);  // only when it still waits after the deadline
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// The same-name question on a terminal: --yes and --as answer it without asking, --no declines,
+// and without them it is asked; Yes is followed by the new name, as the applet's dialog asks it.
+TEST(CertCommand, SameNameOnATerminal) {
+    Sandbox box;
+    ASSERT_EQ(runVlt({"cert", "import", certificateFile(box, 0x10006602)}).status, 0);
+    const std::string newer = certificateFile(box, 0x6602);
+    const struct {
+        std::vector<std::string> options;
+        std::string typed;
+        int status;
+        bool asked;
+        std::string stored;
+    } cases[] = {{{"--yes"}, "Zoë 2\n", 0, false, "Zoë 2"},
+                 {{}, "y\nZoë 3\n", 0, true, "Zoë 3"},
+                 {{"--no"}, "y\nZoë 4\n", 1, false, ""},
+                 {{"--as", "Zoë 5"}, "", 0, false, "Zoë 5"},
+                 {{"--yes"}, "\n", 1, false, ""}};
+    std::string listed = "Zoë\n";
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"cert", "import", newer};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const auto run = runOnTerminal(args, c.typed);
+        EXPECT_EQ(run.status, c.status) << c.typed << run.out;
+        EXPECT_EQ(run.out.find("Answer yes or no") != std::string::npos, c.asked) << run.out;
+        if (!c.stored.empty()) listed = c.stored + "\n" + listed;
+        EXPECT_EQ(runVlt({"cert", "list"}).out, listed) << c.typed;
+    }
+    // Nobody at a terminal to type the name: said, instead of waiting for it.
+    const auto unattended = runVlt({"cert", "import", newer, "--yes"});
+    EXPECT_EQ(unattended.status, 1);
+    EXPECT_TRUE(has(unattended, "give it with --as NAME")) << unattended.err;
 }
 
 TEST(CertCommand, UsageErrors) {

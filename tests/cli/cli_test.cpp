@@ -151,6 +151,14 @@ TEST(Cli, CreatedProfileLocksAndUnlocksWithExitStatuses) {
     const auto encrypt =
         runVlt({"reg", "query", "HKCU\\Software\\Quillon Softworks\\Vaultine\\1.00\\Settings", "Encrypt"});
     EXPECT_NE(encrypt.out.find("0x10006602"), std::string::npos) << encrypt.out;
+    // Written whole, as the settings page's first visit writes them: every list's first entry,
+    // every option off.
+    const auto settings = runVlt({"reg", "query", "HKCU\\Software\\Quillon Softworks\\Vaultine\\1.00\\Settings"});
+    for (const char* value :
+         {"Encrypt\tREG_DWORD 0x10006602", "Hash\tREG_DWORD 0x00008004", "Signature\tREG_DWORD 0x00002400",
+          "Exchange\tREG_DWORD 0x0000a400", "AutoLock\tREG_DWORD 0x00000000",
+          "DeleteAfterEncrypt\tREG_DWORD 0x00000000", "DeleteAfterDecrypt\tREG_DWORD 0x00000000"})
+        EXPECT_NE(settings.out.find(value), std::string::npos) << value << "\n" << settings.out;
 
     const std::string file = box.path("notes.txt");
     writeFile(file, std::string("meeting at noon\n"));

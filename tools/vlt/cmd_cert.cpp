@@ -1,6 +1,9 @@
 // vlt cert list/import/show/delete: the certificate-store pages of the applet on the command line,
 // running the same import and delete rules with the terminal's message boxes.
+#include <unistd.h>
+
 #include <cstdio>
+#include <iostream>
 #include <optional>
 
 #include "applet/certificate_store.h"
@@ -25,7 +28,8 @@ const char* const kCertHelp =
     "list    the names, newest first as the applet lists them\n"
     "import  stores the certificate of a profile file (.Vtp) under its holder's name. When another\n"
     "        certificate has that name, it asks whether to store it under another name: --as NAME\n"
-    "        answers yes with that name, --yes asks for the name, --no keeps the store as it is\n"
+    "        answers yes with that name, --yes answers yes and asks for the name (on a terminal;\n"
+    "        elsewhere give --as), --no keeps the store as it is\n"
     "show    the holder's name, e-mail address, street, city and state\n"
     "delete  removes a certificate after asking (--yes answers)\n";
 
@@ -47,6 +51,24 @@ std::optional<std::string> ansiName(const std::string& typed) {
         return std::nullopt;
     }
     return *ansi;
+}
+
+// The new-name dialog's question on the terminal, whose front end asks only for passwords,
+// choices and files. Scripted runs (--answers) get the dialog itself. An empty line cancels,
+// as at every other prompt of the terminal.
+std::optional<std::string> askNewName(bool scripted) {
+    if (scripted) return applet::askNewName(nullptr);
+    if (isatty(STDIN_FILENO) != 1) {
+        std::fputs("vlt: nobody to ask for the new name: give it with --as NAME\n", stderr);
+        return std::nullopt;
+    }
+    std::fprintf(stderr, "%s (empty to cancel) ", applet::kNewNameLabel);
+    std::fflush(stderr);
+    std::string line;
+    if (!std::getline(std::cin, line)) return std::nullopt;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) return std::nullopt;
+    return ansiName(line);
 }
 
 int list(const Args& args) {
@@ -72,7 +94,7 @@ int import(const Args& args) {
     applet::ImportHooks hooks;
     hooks.askNewName = [&]() -> std::optional<std::string> {
         if (newName) return newName;
-        return applet::askNewName(nullptr);
+        return askNewName(choice.kind == frontends::FrontendChoice::Kind::Headless);
     };
     std::string storedAs;
     const std::string path = host::absolutePaths({args.operands().front()}).front();
@@ -85,6 +107,9 @@ int import(const Args& args) {
             return kFailed;
         case applet::ImportResult::WriteFailed:
             std::fprintf(stderr, "vlt: the certificate could not be stored\n");
+            return kFailed;
+        case applet::ImportResult::Declined:
+            std::fprintf(stderr, "vlt: nothing was stored in the %s store\n", storeLabel(store));
             return kFailed;
         default: return kFailed;  // the message box said why
     }

@@ -1,10 +1,10 @@
 // vlt profile create, lock, show, passwd, backup and export.
 #include <cstdio>
 
+#include "applet/settings_store.h"
 #include "base/wipe.h"
 #include "cli.h"
 #include "registry/nls.h"
-#include "shared/algorithm_word.h"
 #include "shared/backup_file.h"
 #include "shared/certificate_record.h"
 #include "shared/file_header.h"
@@ -33,8 +33,8 @@ const char* const kProfileHelp =
     "        both wrapped under the password you type (twice), with your identity in the\n"
     "        certificate records. Over an existing profile it asks first (default No;\n"
     "        --yes replaces it): files locked for the old profile cannot be unlocked any more.\n"
-    "        The password has 1 to 99 characters. When no settings exist yet, it writes the\n"
-    "        defaults (the first Enhanced encryption algorithm).\n"
+    "        The password has 1 to 99 characters. When no settings exist yet, it writes what the\n"
+    "        applet's settings page writes on its first visit (the first entry of each list).\n"
     "lock    removes the unlock cache: the next unlock asks for the password again.\n"
     "show    your name, e-mail address, street, city and state, and the key of each provider.\n"
     "passwd  changes your VLT password: asks for the old one, the new one and the new one again\n"
@@ -71,49 +71,6 @@ bool mayReplaceProfile(const Args& args) {
     }
     return MessageBoxA(nullptr, kReplaceProfileQuestion, kStatusCaption, MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) ==
            IDYES;
-}
-
-// The first algorithm of a class that a provider lists, as the settings page selects it.
-DWORD firstAlgorithm(const char* providerName, DWORD algClass) {
-    HCRYPTPROV prov = 0;
-    if (!CryptAcquireContextA(&prov, nullptr, providerName, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return 0;
-    DWORD found = 0;
-    PROV_ENUMALGS alg{};
-    DWORD size = sizeof alg;
-    for (DWORD flags = CRYPT_FIRST; CryptGetProvParam(prov, PP_ENUMALGS, reinterpret_cast<BYTE*>(&alg), &size, flags);
-         flags = 0, size = sizeof alg) {
-        if (GET_ALG_CLASS(alg.aiAlgid) == algClass) {
-            found = alg.aiAlgid;
-            break;
-        }
-    }
-    CryptReleaseContext(prov, 0);
-    return found;
-}
-
-// What the settings page writes on its first visit: the first entry of each list and every
-// flag off. Written only when no Encrypt setting exists yet.
-void writeFirstSettings() {
-    RegistryKey settings;
-    if (settings.Create(HKEY_CURRENT_USER, layout::kSettingsKey) != ERROR_SUCCESS) return;
-    DWORD encrypt = 0;
-    if (settings.QueryDword(encrypt, layout::kEncrypt) == ERROR_SUCCESS) return;
-
-    RegistryKey profile;
-    profile.Open(HKEY_CURRENT_USER, layout::kProfileKey);
-    LONG rc = 0;
-    DWORD length = 0;
-    const bool enhanced = profile.QueryBinary(rc, layout::kExchangeBlob3, length).has_value() && rc == ERROR_SUCCESS;
-    encrypt = enhanced ? makeAlgorithmWord(firstAlgorithm(kEnhancedProviderName, ALG_CLASS_DATA_ENCRYPT),
-                                           Provider::Enhanced)
-                       : firstAlgorithm(kBaseProviderName, ALG_CLASS_DATA_ENCRYPT);
-    settings.SetDword(0, layout::kDeleteAfterEncrypt);
-    settings.SetDword(0, layout::kDeleteAfterDecrypt);
-    settings.SetDword(0, layout::kAutoLock);
-    settings.SetDword(encrypt, layout::kEncrypt);
-    settings.SetDword(firstAlgorithm(kBaseProviderName, ALG_CLASS_HASH), layout::kHash);
-    settings.SetDword(firstAlgorithm(kBaseProviderName, ALG_CLASS_SIGNATURE), layout::kSignature);
-    settings.SetDword(firstAlgorithm(kBaseProviderName, ALG_CLASS_KEY_EXCHANGE), layout::kExchange);
 }
 
 int create(const std::vector<std::string>& words) {
@@ -167,8 +124,13 @@ int create(const std::vector<std::string>& words) {
         RegistryTransaction transaction;
         bool stored = wizard::storeProfilePairs(wizard::WizardMode::Create, pairs);
         if (stored) {
-            writeFirstSettings();
-            stored = transaction.Commit() == ERROR_SUCCESS;
+            // The settings page's first visit, over the new keys: when no settings exist yet,
+            // the first entry of each list and every flag off, written as the page writes them.
+            applet::SettingsChoices choices;
+            applet::fillAlgorithmLists(choices.lists, nullptr);
+            applet::loadSettings(
+                choices, [&stored](const applet::SettingsChoices& now) { stored = applet::writeSettings(now); });
+            stored = stored && transaction.Commit() == ERROR_SUCCESS;
         }
         if (!stored) {
             std::fputs("vlt: the profile could not be created\n", stderr);
