@@ -112,7 +112,8 @@ std::string systemDir() { return chooseSystemDir(systemDirLayout()); }
 std::string programPath() {
     char buf[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    return n > 0 && static_cast<std::size_t>(n) < sizeof buf ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+    return n > 0 && static_cast<std::size_t>(n) < sizeof buf ? std::string(buf, static_cast<std::size_t>(n))
+                                                             : std::string();
 }
 
 SystemDirLayout systemDirLayout() {

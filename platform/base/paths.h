@@ -31,12 +31,12 @@ std::string programPath();
 
 // Where the system directory lies relative to a program, installed or in its build tree.
 struct SystemDirLayout {
-    std::string variable;     // $VLT_SYSTEM_DIR; empty counts as unset
-    std::string program;      // the running program's file
-    std::string buildTree;    // the build tree this copy was built in
-    std::string bindir;       // installed: the programs' folder below the prefix ("bin")
-    std::string below;        // installed: the system directory below the prefix ("lib/vaultine")
-    std::string configured;   // the system directory of the configured install
+    std::string variable;    // $VLT_SYSTEM_DIR; empty counts as unset
+    std::string program;     // the running program's file
+    std::string buildTree;   // the build tree this copy was built in
+    std::string bindir;      // installed: the programs' folder below the prefix ("bin")
+    std::string below;       // installed: the system directory below the prefix ("lib/vaultine")
+    std::string configured;  // the system directory of the configured install
     std::function<bool(const std::string&)> isDirectory;
 };
 SystemDirLayout systemDirLayout();

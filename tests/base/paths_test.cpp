@@ -53,7 +53,8 @@ TEST_F(Paths, EachPlaceMovesWithItsVariable) {
 }
 
 TEST(SystemDir, FoundFromWhereTheProgramIs) {
-    const std::set<std::string> existing = {"/usr/lib/x86_64-linux-gnu/vaultine", "/opt/v/lib/x86_64-linux-gnu/vaultine",
+    const std::set<std::string> existing = {"/usr/lib/x86_64-linux-gnu/vaultine",
+                                            "/opt/v/lib/x86_64-linux-gnu/vaultine",
                                             "/src/build/dev/stage/usr/lib/x86_64-linux-gnu/vaultine"};
     const struct {
         const char* variable;

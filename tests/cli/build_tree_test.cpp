@@ -98,8 +98,15 @@ TEST(BuildTree, AnActionThatFailsUnseenIsNotified) {
         std::string says;  // empty: nothing to notify
     } cases[] = {
         {"no plug-in", "notify-send", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
-        {"no plug-in, no notify-send", "gdbus", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
-        {"no display, and no profile: a message only standard error saw", "notify-send", "", {"--verb", "0", file},
+        {"no plug-in, no notify-send",
+         "gdbus",
+         empty,
+         {"--verb", "0", file},
+         "cannot load " + empty + "/libVTMenu32.so"},
+        {"no display, and no profile: a message only standard error saw",
+         "notify-send",
+         "",
+         {"--verb", "0", file},
          "no display"},
         {"nothing failed", "notify-send", "", {"--list", file}, ""},
     };
@@ -114,7 +121,9 @@ TEST(BuildTree, AnActionThatFailsUnseenIsNotified) {
 }
 
 TEST(BuildTree, VltHoldsNoCodeOfTheShellExtension) {
-    const auto ofTheExtension = [](const std::string& name) { return name.find("N3vlt8shellext") != std::string::npos; };
+    const auto ofTheExtension = [](const std::string& name) {
+        return name.find("N3vlt8shellext") != std::string::npos;
+    };
     const auto plugIn = definedFunctions(buildPath("shellext/libVTMenu32.so"));
     EXPECT_TRUE(std::any_of(plugIn.begin(), plugIn.end(), ofTheExtension)) << "the check knows the extension's code";
     const auto vlt = definedFunctions(buildPath("tools/vlt/vlt"));

@@ -94,7 +94,8 @@ TEST_F(QtWizardTest, PagesOneAtATimeWithTheWizardButtonsUnderThem) {
               return true;
           },
           [&](QDialog& sheet) {
-              if (!page(sheet, 1) || !page(sheet, 1)->isVisible() || !button(sheet, ID_WIZBACK)->isEnabled()) return false;
+              if (!page(sheet, 1) || !page(sheet, 1)->isVisible() || !button(sheet, ID_WIZBACK)->isEnabled())
+                  return false;
               EXPECT_FALSE(page(sheet, 0)->isVisible());
               EXPECT_EQ(sheet.windowTitle(), "Step 2 of 3");
               QTest::mouseClick(button(sheet, ID_WIZNEXT), Qt::LeftButton);
