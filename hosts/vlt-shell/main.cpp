@@ -51,8 +51,8 @@ int usage(const std::string& message) { return failed(message, 2, (std::string("
 
 // Said when an action failed while its messages could only go to standard error.
 constexpr const char* kNoDisplay =
-    "VLT has no display to show its windows on (neither DISPLAY nor WAYLAND_DISPLAY is set); the command did not "
-    "complete.";
+    "VLT has no display to show its windows on (neither DISPLAY nor WAYLAND_DISPLAY names one that answers); the "
+    "command did not complete.";
 
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

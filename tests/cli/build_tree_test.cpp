@@ -93,26 +93,31 @@ TEST(BuildTree, AnActionThatFailsUnseenIsNotified) {
     const struct {
         const char* why;
         const char* notifier;
+        const char* display;  // one nobody answers on counts as none
         std::string systemDir;
         std::vector<std::string> args;
         std::string says;  // empty: nothing to notify
     } cases[] = {
-        {"no plug-in", "notify-send", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
+        {"no plug-in", "notify-send", "", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
         {"no plug-in, no notify-send",
          "gdbus",
+         "",
          empty,
          {"--verb", "0", file},
          "cannot load " + empty + "/libVTMenu32.so"},
         {"no display, and no profile: a message only standard error saw",
          "notify-send",
          "",
+         "",
          {"--verb", "0", file},
          "no display"},
-        {"nothing failed", "notify-send", "", {"--list", file}, ""},
+        {"a display nobody answers on, and no profile", "notify-send", ":987", "", {"--verb", "0", file}, "no display"},
+        {"nothing failed", "notify-send", "", "", {"--list", file}, ""},
     };
     for (const auto& c : cases) {
         fs::remove(log);
-        const Env system("VLT_SYSTEM_DIR", c.systemDir), path("PATH", box.root() + "/" + c.notifier);
+        const Env system("VLT_SYSTEM_DIR", c.systemDir), path("PATH", box.root() + "/" + c.notifier),
+            display("DISPLAY", c.display);
         const auto run = runShell(c.args);
         EXPECT_EQ(run.status, c.says.empty() ? 0 : 1) << c.why << "\n" << run.err;
         if (!c.says.empty()) EXPECT_NE(text(log).find(c.says), std::string::npos) << c.why << ": " << text(log);
