@@ -201,12 +201,10 @@ TEST(Desktop, EachFileManagerGetsItsOwnFormatForFilesOnly) {
     // Caja's scripts: a file whose name starts with "-" reaches vlt-shell as a file.
     const std::string dash = box.path("-dash.txt");
     writeFile(dash, std::string("x"));
-    setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
     const std::string about = home.config() + "/caja/scripts/V L T/About VLT";
     const int status = std::system(("cd '" + box.files() + "' && env -u DISPLAY -u WAYLAND_DISPLAY setsid -w '" +
                                     about + "' -dash.txt </dev/null >/dev/null 2>'" + box.path("about.err") + "'")
                                        .c_str());
-    unsetenv("VLT_SYSTEM_DIR");
     EXPECT_EQ(status, 0) << text(box.path("about.err"));
 
     ASSERT_EQ(runVlt({"desktop", "uninstall"}).status, 0);
