@@ -1,8 +1,8 @@
 // The body of a locked file through the session key. What reaches the file is what one
 // CryptEncrypt/CryptDecrypt call per 160-byte chunk writes; the calls, reads and progress steps
 // are made a batch of chunks at a time, and long unlocks decrypt each batch on two threads.
-#include <condition_variable>
 #include <array>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <mutex>
@@ -19,8 +19,8 @@ namespace {
 
 // 320 KiB a call: a few milliseconds apart, Cancel is as prompt as after every chunk.
 constexpr std::size_t kBatch = kChunksPerCall * kChunk;
-constexpr std::size_t kBlock = 8;    // RC2's block
-constexpr std::size_t kRoom = 16;    // the padding the last locked chunk grows by, and more
+constexpr std::size_t kBlock = 8;  // RC2's block
+constexpr std::size_t kRoom = 16;  // the padding the last locked chunk grows by, and more
 
 bool isRc2Cbc(HCRYPTKEY key) {
     DWORD alg = 0, mode = 0, size = sizeof alg;

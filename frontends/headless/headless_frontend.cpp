@@ -11,8 +11,8 @@
 #include "base/wipe.h"
 #include "ui/file_choice.h"
 #include "ui/input.h"
-#include "win32/prsht.h"
 #include "win32/commctrl.h"
+#include "win32/prsht.h"
 #include "win32/wingdi.h"
 #include "win32/winuser.h"
 

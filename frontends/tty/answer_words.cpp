@@ -37,7 +37,8 @@ char shortcut(int button, const std::vector<int>& buttons) {
 std::optional<int> buttonFor(const std::string& answer, const std::vector<int>& buttons) {
     std::string word;
     for (char c : answer)
-        if (!std::isspace(static_cast<unsigned char>(c))) word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (!std::isspace(static_cast<unsigned char>(c)))
+            word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     if (word.empty()) return std::nullopt;
     for (int b : buttons) {
         const std::string own = buttonWord(b);

@@ -26,7 +26,8 @@ constexpr auto kPatience = std::chrono::seconds(5);
 int runQuietly(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    for (int fd : {0, 1, 2}) posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    for (int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
@@ -70,8 +71,8 @@ bool notifyDesktop(const std::string& text) {
     const int sent = runQuietly({"notify-send", "--app-name=VLT", "--icon=dialog-error", "--", "VLT", text});
     if (sent != kNotStarted) return sent == 0;
     return runQuietly({"gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications", "--object-path",
-                       "/org/freedesktop/Notifications", "--method", "org.freedesktop.Notifications.Notify", "--", "VLT", "0",
-                       "dialog-error", variantText("VLT"), variantText(text), "[]", "{}", "-1"}) == 0;
+                       "/org/freedesktop/Notifications", "--method", "org.freedesktop.Notifications.Notify", "--",
+                       "VLT", "0", "dialog-error", variantText("VLT"), variantText(text), "[]", "{}", "-1"}) == 0;
 }
 
 }  // namespace vlt::host

@@ -36,8 +36,7 @@ const char* kHelp =
     "--popup   show the menu at the pointer and run the chosen command\n"
     "--verb N  run command N of the handler (the first handler, or --handler NAME); for VLT:\n"
     "          0 lock, 1 grant, 2 unlock, 3 secure delete, 4 about\n"
-    "--        everything after it is a file, also a name starting with \"-\"\n"
-    VLT_FRONTEND_OPTIONS_HELP
+    "--        everything after it is a file, also a name starting with \"-\"\n" VLT_FRONTEND_OPTIONS_HELP
     "terminal:   --yes, --no, --output-name NAME, --password-stdin\n";
 
 // A failure of an action: on standard error, and in a desktop notification when nobody reads
@@ -52,7 +51,8 @@ int usage(const std::string& message) { return failed(message, 2, (std::string("
 
 // Said when an action failed while its messages could only go to standard error.
 constexpr const char* kNoDisplay =
-    "VLT has no display to show its windows on (neither DISPLAY nor WAYLAND_DISPLAY is set); the command did not complete.";
+    "VLT has no display to show its windows on (neither DISPLAY nor WAYLAND_DISPLAY names one that answers); the "
+    "command did not complete.";
 
 int run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -149,7 +149,8 @@ int run(int argc, char** argv) {
     const auto answer = shell.invoke(handler, verb);
     if (!answer) return failed(answer.error().message);
     if (fileCommand) return finish(outcome.exitStatus(*answer));
-    if (FAILED(*answer)) std::fprintf(stderr, "vlt-shell: the command answered 0x%08X\n", static_cast<unsigned>(*answer));
+    if (FAILED(*answer))
+        std::fprintf(stderr, "vlt-shell: the command answered 0x%08X\n", static_cast<unsigned>(*answer));
     return finish(*answer == S_OK && !folderGiven ? 0 : 1);
 }
 

@@ -112,7 +112,8 @@ std::string systemDir() { return chooseSystemDir(systemDirLayout()); }
 std::string programPath() {
     char buf[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf);
-    return n > 0 && static_cast<std::size_t>(n) < sizeof buf ? std::string(buf, static_cast<std::size_t>(n)) : std::string();
+    return n > 0 && static_cast<std::size_t>(n) < sizeof buf ? std::string(buf, static_cast<std::size_t>(n))
+                                                             : std::string();
 }
 
 SystemDirLayout systemDirLayout() {
@@ -127,21 +128,52 @@ SystemDirLayout systemDirLayout() {
         struct stat st {};
         return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     };
+    l.realFile = [](const std::string& path) {
+        char resolved[PATH_MAX];
+        struct stat st {};
+        if (!realpath(path.c_str(), resolved) || stat(resolved, &st) != 0 || !S_ISREG(st.st_mode)) return std::string();
+        return std::string(resolved);
+    };
     return l;
 }
 
-std::string chooseSystemDir(const SystemDirLayout& l) {
-    if (!l.variable.empty()) return l.variable;
+namespace {
+
+// Where the system directory was found; only a program's own copies stand in for registered ones.
+struct SystemDirChoice {
+    std::string dir;
+    bool ownCopy = false;  // the variable's or the build tree's, not an installed one
+};
+
+SystemDirChoice locateSystemDir(const SystemDirLayout& l) {
+    if (!l.variable.empty()) return {l.variable, true};
     std::string folder = folderOf(l.program);
-    if (folder.empty()) return l.configured;
-    if (!prefixBefore(folder, l.below).empty()) return folder;
+    if (folder.empty()) return {l.configured};
+    if (!prefixBefore(folder, l.below).empty()) return {folder};
     if (const std::string prefix = prefixBefore(folder, l.bindir); !prefix.empty()) {
         std::string dir = prefix + "/" + l.below;
-        if (l.isDirectory && l.isDirectory(dir)) return dir;
+        if (l.isDirectory && l.isDirectory(dir)) return {dir};
     }
     if (!l.buildTree.empty() && (folder + "/").compare(0, l.buildTree.size() + 1, l.buildTree + "/") == 0)
-        return l.buildTree + "/lib/vaultine";
-    return l.configured;
+        return {l.buildTree + "/lib/vaultine", true};
+    return {l.configured};
 }
+
+}  // namespace
+
+std::string chooseSystemDir(const SystemDirLayout& l) { return locateSystemDir(l).dir; }
+
+std::string choosePluginPath(const SystemDirLayout& l, const std::string& registered) {
+    const SystemDirChoice system = locateSystemDir(l);
+    const auto slash = registered.find_last_of('/');
+    if (slash == std::string::npos) return system.dir + "/" + registered;
+    if (!system.ownCopy) return registered;
+    std::string own = system.dir + "/" + registered.substr(slash + 1);
+    if (!l.realFile) return registered;
+    const std::string real = l.realFile(own);
+    return real.empty() || real == l.realFile(registered) ? registered : own;
+}
+
+std::string pluginPath(const std::string& registered) { return choosePluginPath(systemDirLayout(), registered); }
 
 }  // namespace vlt::base

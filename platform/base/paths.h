@@ -31,13 +31,14 @@ std::string programPath();
 
 // Where the system directory lies relative to a program, installed or in its build tree.
 struct SystemDirLayout {
-    std::string variable;     // $VLT_SYSTEM_DIR; empty counts as unset
-    std::string program;      // the running program's file
-    std::string buildTree;    // the build tree this copy was built in
-    std::string bindir;       // installed: the programs' folder below the prefix ("bin")
-    std::string below;        // installed: the system directory below the prefix ("lib/vaultine")
-    std::string configured;   // the system directory of the configured install
+    std::string variable;    // $VLT_SYSTEM_DIR; empty counts as unset
+    std::string program;     // the running program's file
+    std::string buildTree;   // the build tree this copy was built in
+    std::string bindir;      // installed: the programs' folder below the prefix ("bin")
+    std::string below;       // installed: the system directory below the prefix ("lib/vaultine")
+    std::string configured;  // the system directory of the configured install
     std::function<bool(const std::string&)> isDirectory;
+    std::function<std::string(const std::string&)> realFile;  // the file a path names; empty: none
 };
 SystemDirLayout systemDirLayout();
 // The variable when set; else, for a program in PREFIX/<below>, that folder; for one in
@@ -45,6 +46,13 @@ SystemDirLayout systemDirLayout();
 // lib/vaultine (the build links the plug-ins, programs and help there as an install has them);
 // else the configured install's.
 std::string chooseSystemDir(const SystemDirLayout& layout);
+
+// The library to load for a plug-in registered as `registered`. A bare file name is looked for
+// in the system directory. A full path is kept, except when the system directory is the running
+// program's build tree or $VLT_SYSTEM_DIR and holds another file of the same name: a program run
+// from its build tree loads the plug-in built with it, not the installed one a registration names.
+std::string choosePluginPath(const SystemDirLayout& layout, const std::string& registered);
+std::string pluginPath(const std::string& registered);
 
 // What the runtime-folder choice looks at; the real one asks getenv, stat and statfs.
 struct PlaceFacts {

@@ -121,8 +121,7 @@ Result<std::string> InprocServer::registeredPath(REFCLSID clsid) {
     while (!value.empty() && value.back() == '\0') value.pop_back();
     if (type == REG_EXPAND_SZ) value = expand(value);
     if (value.empty()) return notRegistered("has an empty library path in InprocServer32");
-    if (value.find('/') == std::string::npos) value = base::systemDir() + "/" + value;
-    return value;
+    return base::pluginPath(value);
 }
 
 HRESULT getClassObject(REFCLSID clsid, REFIID riid, void** ppv, std::string* why) {

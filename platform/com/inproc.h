@@ -3,8 +3,10 @@
 // (RTLD_NOW | RTLD_LOCAL) and its exports are found by name. A loaded library stays loaded
 // until the process ends; DllCanUnloadNow is resolved but never acted on.
 //
-// The registered path is used as it is when it contains a '/'; a bare file name is looked for
-// in the system directory. REG_EXPAND_SZ values have %NAME% replaced from the environment.
+// A bare file name registered is looked for in the system directory; a full path is used as it
+// is, except that a program run from its build tree (or with $VLT_SYSTEM_DIR) prefers the
+// plug-in of the same name there (base::pluginPath). REG_EXPAND_SZ values have %NAME% replaced
+// from the environment.
 #pragma once
 
 #include <string>
@@ -28,7 +30,7 @@ struct InprocServer {
     // when DllGetClassObject is not exported.
     static Result<const InprocServer*> load(const std::string& path);
 
-    // The library registered for the class. REGDB_E_CLASSNOTREG when the class, its
+    // The library to load for the class (see above). REGDB_E_CLASSNOTREG when the class, its
     // InprocServer32 key or its default value (a non-empty string) is missing.
     static Result<std::string> registeredPath(REFCLSID clsid);
 };

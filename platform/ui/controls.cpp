@@ -359,7 +359,8 @@ LRESULT listViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
             return withWindow<Quiet>(hwnd, LRESULT{FALSE}, [&](Window& w) -> LRESULT {
                 if (lv->iItem < 0 || static_cast<std::size_t>(lv->iItem) >= w.items.size()) return FALSE;
                 const Item& it = w.items[static_cast<std::size_t>(lv->iItem)];
-                if (lv->mask & LVIF_TEXT) copyText(lv->iSubItem == 0 ? it.text : std::string(), lv->pszText, lv->cchTextMax);
+                if (lv->mask & LVIF_TEXT)
+                    copyText(lv->iSubItem == 0 ? it.text : std::string(), lv->pszText, lv->cchTextMax);
                 if (lv->mask & LVIF_IMAGE) lv->iImage = it.image;
                 if (lv->mask & LVIF_PARAM) lv->lParam = it.param;
                 if (lv->mask & LVIF_STATE) lv->state = it.state & lv->stateMask;
@@ -504,9 +505,7 @@ LRESULT comboProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
                 return count - 1;
             case CB_GETCOUNT: return count;
             case CB_GETCURSEL: return w.selection;
-            case CB_SETCURSEL:
-                select(w, inRange ? index : -1);
-                return inRange ? index : CB_ERR;
+            case CB_SETCURSEL: select(w, inRange ? index : -1); return inRange ? index : CB_ERR;
             case CB_GETLBTEXT:
                 if (!inRange || lParam == 0) return CB_ERR;
                 std::memcpy(reinterpret_cast<char*>(lParam), w.items[static_cast<std::size_t>(index)].text.c_str(),

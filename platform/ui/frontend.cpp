@@ -18,12 +18,6 @@ std::atomic<Frontend*> g_frontend{nullptr};
 void setFrontend(Frontend* f) { g_frontend.store(f); }
 Frontend* frontend() { return g_frontend.load(); }
 
-bool haveDisplay() {
-    const char* x = std::getenv("DISPLAY");
-    const char* w = std::getenv("WAYLAND_DISPLAY");
-    return (x && *x) || (w && *w);
-}
-
 std::vector<int> buttons(UINT style) {
     switch (style & MB_TYPEMASK) {
         case MB_OKCANCEL: return {IDOK, IDCANCEL};

@@ -336,9 +336,8 @@ LRESULT DefWindowProcA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
             return withWindow<Quiet>(hWnd, LRESULT{0}, [](Window& w) { return reinterpret_cast<LRESULT>(w.font); });
         case WM_SETCURSOR: {
             // The parent may decide first; otherwise the arrow.
-            const HWND parent = withWindow<Quiet>(hWnd, HWND{}, [](Window& w) {
-                return (w.style & WS_CHILD) ? w.parent : nullptr;
-            });
+            const HWND parent =
+                withWindow<Quiet>(hWnd, HWND{}, [](Window& w) { return (w.style & WS_CHILD) ? w.parent : nullptr; });
             if (parent && SendMessageA(parent, WM_SETCURSOR, wParam, lParam)) return TRUE;
             SetCursor(LoadCursorA(nullptr, IDC_ARROW));
             return FALSE;

@@ -1,8 +1,8 @@
 // The personal page in the applet's sheet: its buttons with and without a profile, the shown
 // name, create and import through the wizard program, the polling for the wizard's profile,
 // and the backup.
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,9 +39,7 @@ protected:
         world.runSheet(script + "sheet click 2\n");
         return world.lastClosed(kPersonalPage);
     }
-    std::optional<DWORD> profileDword(const char* name) {
-        return test::userDword(layout::kProfileKey, name);
-    }
+    std::optional<DWORD> profileDword(const char* name) { return test::userDword(layout::kProfileKey, name); }
     void setProfileDword(const char* name, DWORD value) {
         RegistryKey key;
         ASSERT_EQ(key.Create(HKEY_CURRENT_USER, layout::kProfileKey), ERROR_SUCCESS);

@@ -52,9 +52,34 @@ TEST_F(Paths, EachPlaceMovesWithItsVariable) {
     }
 }
 
+// A tree built in /src/build/dev, installs in /usr, /opt/v and the tree's stage.
+SystemDirLayout layoutOf(const std::string& variable, const std::string& program) {
+    static const std::set<std::string> existing = {"/usr/lib/x86_64-linux-gnu/vaultine",
+                                                   "/opt/v/lib/x86_64-linux-gnu/vaultine",
+                                                   "/src/build/dev/stage/usr/lib/x86_64-linux-gnu/vaultine"};
+    // Files by path; the tree's system directory links to what the tree built.
+    static const std::map<std::string, std::string> files = {
+        {"/usr/lib/x86_64-linux-gnu/vaultine/libVTMenu32.so", "/usr/lib/x86_64-linux-gnu/vaultine/libVTMenu32.so"},
+        {"/src/build/dev/lib/vaultine/libVTMenu32.so", "/src/build/dev/shellext/libVTMenu32.so"},
+        {"/src/build/dev/shellext/libVTMenu32.so", "/src/build/dev/shellext/libVTMenu32.so"},
+        {"/s/libVTMenu32.so", "/s/libVTMenu32.so"},
+    };
+    SystemDirLayout layout;
+    layout.variable = variable;
+    layout.program = program;
+    layout.buildTree = "/src/build/dev";
+    layout.bindir = "bin";
+    layout.below = "lib/x86_64-linux-gnu/vaultine";
+    layout.configured = "/usr/local/lib/vaultine";
+    layout.isDirectory = [](const std::string& path) { return existing.count(path) > 0; };
+    layout.realFile = [](const std::string& path) {
+        const auto it = files.find(path);
+        return it == files.end() ? std::string() : it->second;
+    };
+    return layout;
+}
+
 TEST(SystemDir, FoundFromWhereTheProgramIs) {
-    const std::set<std::string> existing = {"/usr/lib/x86_64-linux-gnu/vaultine", "/opt/v/lib/x86_64-linux-gnu/vaultine",
-                                            "/src/build/dev/stage/usr/lib/x86_64-linux-gnu/vaultine"};
     const struct {
         const char* variable;
         const char* program;
@@ -71,17 +96,32 @@ TEST(SystemDir, FoundFromWhereTheProgramIs) {
         {"", "/src/build/dev/stage/usr/bin/vlt", "/src/build/dev/stage/usr/lib/x86_64-linux-gnu/vaultine"},
         {"", "", "/usr/local/lib/vaultine"},
     };
-    for (const auto& c : cases) {
-        SystemDirLayout layout;
-        layout.variable = c.variable;
-        layout.program = c.program;
-        layout.buildTree = "/src/build/dev";
-        layout.bindir = "bin";
-        layout.below = "lib/x86_64-linux-gnu/vaultine";
-        layout.configured = "/usr/local/lib/vaultine";
-        layout.isDirectory = [&](const std::string& path) { return existing.count(path) > 0; };
-        EXPECT_EQ(chooseSystemDir(layout), c.expected) << c.program;
-    }
+    for (const auto& c : cases) EXPECT_EQ(chooseSystemDir(layoutOf(c.variable, c.program)), c.expected) << c.program;
+}
+
+TEST(SystemDir, ABuildTreeProgramLoadsItsOwnPlugInOverTheRegisteredOne) {
+    const std::string installed = "/usr/lib/x86_64-linux-gnu/vaultine/libVTMenu32.so";
+    const std::string tree = "/src/build/dev/lib/vaultine/libVTMenu32.so";
+    const struct {
+        const char* why;
+        const char* variable;
+        const char* program;
+        std::string registered;
+        std::string expected;
+    } cases[] = {
+        {"from the build tree", "", "/src/build/dev/tools/vlt/vlt", installed, tree},
+        {"installed", "", "/usr/bin/vlt", installed, installed},
+        {"installed elsewhere", "", "/opt/v/bin/vlt", installed, installed},
+        {"the variable's copy", "/s", "/usr/bin/vlt", installed, "/s/libVTMenu32.so"},
+        {"the variable without one", "/empty", "/src/build/dev/tools/vlt/vlt", installed, installed},
+        {"the tree's own file by its own name", "", "/src/build/dev/tools/vlt/vlt",
+         "/src/build/dev/shellext/libVTMenu32.so", "/src/build/dev/shellext/libVTMenu32.so"},
+        {"another plug-in", "", "/src/build/dev/tools/vlt/vlt", "/opt/x/libOther.so", "/opt/x/libOther.so"},
+        {"a bare name, installed", "", "/usr/bin/vlt", "libVTMenu32.so", installed},
+        {"a bare name, in the tree", "", "/src/build/dev/hosts/vlt-shell", "libVTMenu32.so", tree},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(choosePluginPath(layoutOf(c.variable, c.program), c.registered), c.expected) << c.why;
 }
 
 TEST_F(Paths, ABuildTreeProgramUsesItsTreesSystemDir) {

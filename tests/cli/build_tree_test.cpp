@@ -93,19 +93,31 @@ TEST(BuildTree, AnActionThatFailsUnseenIsNotified) {
     const struct {
         const char* why;
         const char* notifier;
+        const char* display;  // one nobody answers on counts as none
         std::string systemDir;
         std::vector<std::string> args;
         std::string says;  // empty: nothing to notify
     } cases[] = {
-        {"no plug-in", "notify-send", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
-        {"no plug-in, no notify-send", "gdbus", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
-        {"no display, and no profile: a message only standard error saw", "notify-send", "", {"--verb", "0", file},
+        {"no plug-in", "notify-send", "", empty, {"--verb", "0", file}, "cannot load " + empty + "/libVTMenu32.so"},
+        {"no plug-in, no notify-send",
+         "gdbus",
+         "",
+         empty,
+         {"--verb", "0", file},
+         "cannot load " + empty + "/libVTMenu32.so"},
+        {"no display, and no profile: a message only standard error saw",
+         "notify-send",
+         "",
+         "",
+         {"--verb", "0", file},
          "no display"},
-        {"nothing failed", "notify-send", "", {"--list", file}, ""},
+        {"a display nobody answers on, and no profile", "notify-send", ":987", "", {"--verb", "0", file}, "no display"},
+        {"nothing failed", "notify-send", "", "", {"--list", file}, ""},
     };
     for (const auto& c : cases) {
         fs::remove(log);
-        const Env system("VLT_SYSTEM_DIR", c.systemDir), path("PATH", box.root() + "/" + c.notifier);
+        const Env system("VLT_SYSTEM_DIR", c.systemDir), path("PATH", box.root() + "/" + c.notifier),
+            display("DISPLAY", c.display);
         const auto run = runShell(c.args);
         EXPECT_EQ(run.status, c.says.empty() ? 0 : 1) << c.why << "\n" << run.err;
         if (!c.says.empty()) EXPECT_NE(text(log).find(c.says), std::string::npos) << c.why << ": " << text(log);
@@ -114,7 +126,9 @@ TEST(BuildTree, AnActionThatFailsUnseenIsNotified) {
 }
 
 TEST(BuildTree, VltHoldsNoCodeOfTheShellExtension) {
-    const auto ofTheExtension = [](const std::string& name) { return name.find("N3vlt8shellext") != std::string::npos; };
+    const auto ofTheExtension = [](const std::string& name) {
+        return name.find("N3vlt8shellext") != std::string::npos;
+    };
     const auto plugIn = definedFunctions(buildPath("shellext/libVTMenu32.so"));
     EXPECT_TRUE(std::any_of(plugIn.begin(), plugIn.end(), ofTheExtension)) << "the check knows the extension's code";
     const auto vlt = definedFunctions(buildPath("tools/vlt/vlt"));

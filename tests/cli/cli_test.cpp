@@ -68,17 +68,34 @@ TEST(Cli, UsageErrorsAndHelp) {
 // Every command and subcommand shows its help, wherever --help stands, and does nothing else.
 TEST(Cli, EveryCommandAndSubcommandShowsItsHelp) {
     Sandbox box;
-    const std::vector<std::vector<std::string>> lines = {
-        {"lock", "--help"},           {"grant", "--to", "Ann", "x", "--help"}, {"unlock", "-h"},
-        {"shred", "x", "--help"},     {"profile", "--help"},                   {"profile", "create", "--help"},
-        {"profile", "lock", "--help"}, {"profile", "show", "-h"},              {"profile", "passwd", "--help"},
-        {"profile", "backup", "--help"}, {"profile", "export", "x", "--help"}, {"profile", "restore", "--help"},
-        {"profile", "upgrade", "--help"}, {"wizard", "--help"},                {"control", "--help"},
-        {"reg", "--help"},            {"reg", "import", "--help"},             {"reg", "export", "--help"},
-        {"reg", "query", "HKCU", "--help"}, {"desktop", "install", "--help"},  {"desktop", "uninstall", "--help"},
-        {"tray", "status", "--help"}, {"cert", "list", "--help"},              {"cert", "import", "--help"},
-        {"cert", "show", "--help"},   {"cert", "delete", "x", "--help"},       {"settings", "--help"},
-        {"settings", "set", "Encrypt=1", "--help"}};
+    const std::vector<std::vector<std::string>> lines = {{"lock", "--help"},
+                                                         {"grant", "--to", "Ann", "x", "--help"},
+                                                         {"unlock", "-h"},
+                                                         {"shred", "x", "--help"},
+                                                         {"profile", "--help"},
+                                                         {"profile", "create", "--help"},
+                                                         {"profile", "lock", "--help"},
+                                                         {"profile", "show", "-h"},
+                                                         {"profile", "passwd", "--help"},
+                                                         {"profile", "backup", "--help"},
+                                                         {"profile", "export", "x", "--help"},
+                                                         {"profile", "restore", "--help"},
+                                                         {"profile", "upgrade", "--help"},
+                                                         {"wizard", "--help"},
+                                                         {"control", "--help"},
+                                                         {"reg", "--help"},
+                                                         {"reg", "import", "--help"},
+                                                         {"reg", "export", "--help"},
+                                                         {"reg", "query", "HKCU", "--help"},
+                                                         {"desktop", "install", "--help"},
+                                                         {"desktop", "uninstall", "--help"},
+                                                         {"tray", "status", "--help"},
+                                                         {"cert", "list", "--help"},
+                                                         {"cert", "import", "--help"},
+                                                         {"cert", "show", "--help"},
+                                                         {"cert", "delete", "x", "--help"},
+                                                         {"settings", "--help"},
+                                                         {"settings", "set", "Encrypt=1", "--help"}};
     for (const auto& line : lines) {
         const auto help = runVlt(line);
         EXPECT_EQ(help.status, 0) << line[0] << " " << line[1];

@@ -74,8 +74,9 @@ std::string validatorComplaints(const std::string& path) {
     std::istringstream in(text(out));
     std::string left;
     for (std::string line; std::getline(in, line);)
-        if (!std::regex_search(line, std::regex("only valid for type \"Application\"|\"ExcludeServiceTypes\"|_SEPARATOR_|"
-                                                "\"Desktop Action vlt(Shred|About)\" exists, but there is no matching action")))
+        if (!std::regex_search(
+                line, std::regex("only valid for type \"Application\"|\"ExcludeServiceTypes\"|_SEPARATOR_|"
+                                 "\"Desktop Action vlt(Shred|About)\" exists, but there is no matching action")))
             left += line + "\n";
     fs::remove(out);
     return left;
@@ -90,7 +91,8 @@ bool thunarOffers(const std::string& patterns, const std::string& name) {
 }
 
 bool wellFormedXml(const std::string& path) {
-    return std::system(("python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1])' '" + path + "'").c_str()) == 0;
+    return std::system(
+               ("python3 -c 'import sys, xml.dom.minidom as m; m.parse(sys.argv[1])' '" + path + "'").c_str()) == 0;
 }
 
 // Installs with or without the Nautilus extension, and checks that exactly one of the two is there.
@@ -131,10 +133,11 @@ TEST(Desktop, EachFileManagerGetsItsOwnFormatForFilesOnly) {
     };
     std::vector<Expected> table;
     for (int verb = 0; verb < 5; ++verb)
-        table.push_back({home.data() + "/nemo/actions/vlt-" + std::to_string(verb) + ".nemo_action",
-                         {"\\[Nemo Action\\]", "Name=V L T: .+", "Exec=/\\S+/vlt-shell --verb " + std::to_string(verb) + " -- %F",
-                          "Quote=double", "Selection=notnone", verb == 2 ? "Extensions=\\.vtf;" : "Extensions=nodirs;",
-                          "Icon-Name=application-x-vaultine-locked"}});
+        table.push_back(
+            {home.data() + "/nemo/actions/vlt-" + std::to_string(verb) + ".nemo_action",
+             {"\\[Nemo Action\\]", "Name=V L T: .+", "Exec=/\\S+/vlt-shell --verb " + std::to_string(verb) + " -- %F",
+              "Quote=double", "Selection=notnone", verb == 2 ? "Extensions=\\.vtf;" : "Extensions=nodirs;",
+              "Icon-Name=application-x-vaultine-locked"}});
     for (const char* dir : {"/kio/servicemenus/", "/kservices5/ServiceMenus/"}) {
         const std::string base = home.data() + dir;
         const std::vector<std::string> common = {"\\[Desktop Entry\\]", "Type=Service", "Name=V L T",
@@ -143,14 +146,19 @@ TEST(Desktop, EachFileManagerGetsItsOwnFormatForFilesOnly) {
             more.insert(more.begin(), common.begin(), common.end());
             return more;
         };
-        table.push_back({base + "vlt-1.desktop", with({"MimeType=" + files, "ExcludeServiceTypes=application/x-vaultine-locked;",
-                                                        "Actions=vltLock;vltGrant;"})});
-        table.push_back({base + "vlt-2.desktop", with({"MimeType=application/x-vaultine-locked;", "Actions=vltUnlock;"})});
-        table.push_back({base + "vlt-3.desktop", with({"MimeType=" + files, "Actions=_SEPARATOR_;vltShred;vltAbout;"})});
+        table.push_back(
+            {base + "vlt-1.desktop", with({"MimeType=" + files, "ExcludeServiceTypes=application/x-vaultine-locked;",
+                                           "Actions=vltLock;vltGrant;"})});
+        table.push_back(
+            {base + "vlt-2.desktop", with({"MimeType=application/x-vaultine-locked;", "Actions=vltUnlock;"})});
+        table.push_back(
+            {base + "vlt-3.desktop", with({"MimeType=" + files, "Actions=_SEPARATOR_;vltShred;vltAbout;"})});
     }
-    table.push_back({home.data() + "/mime/packages/vaultine.xml",
-                     {"\\s*<glob pattern=\"\\*\\.vtf\"/>", "\\s*<generic-icon name=\"application-x-vaultine-locked\"/>"}});
-    table.push_back({home.data() + "/mime/generic-icons", {"application/x-vaultine-locked:application-x-vaultine-locked"}});
+    table.push_back(
+        {home.data() + "/mime/packages/vaultine.xml",
+         {"\\s*<glob pattern=\"\\*\\.vtf\"/>", "\\s*<generic-icon name=\"application-x-vaultine-locked\"/>"}});
+    table.push_back(
+        {home.data() + "/mime/generic-icons", {"application/x-vaultine-locked:application-x-vaultine-locked"}});
     for (const auto& row : table)
         for (const auto& line : row.lines) EXPECT_TRUE(hasLine(text(row.file), line)) << row.file << " lacks " << line;
 
@@ -180,11 +188,12 @@ TEST(Desktop, EachFileManagerGetsItsOwnFormatForFilesOnly) {
     EXPECT_EQ(count(merged, "<directories/>"), 0);
     const std::regex patterns("<patterns>([^<]*)</patterns>");
     std::vector<std::string> found;
-    for (std::sregex_iterator it(merged.begin(), merged.end(), patterns), end; it != end; ++it) found.push_back((*it)[1]);
+    for (std::sregex_iterator it(merged.begin(), merged.end(), patterns), end; it != end; ++it)
+        found.push_back((*it)[1]);
     ASSERT_EQ(found.size(), 5u);
-    const std::vector<std::pair<std::string, bool>> names = {{"a.vtf", true},     {"b.VTF", true}, {"c.Vtf", true},
-                                                             {"d.vTf", true},     {"e.vtF", true}, {"notes.txt", false},
-                                                             {"a.vtf.txt", false}, {"vtf", false}};
+    const std::vector<std::pair<std::string, bool>> names = {
+        {"a.vtf", true}, {"b.VTF", true},      {"c.Vtf", true},      {"d.vTf", true},
+        {"e.vtF", true}, {"notes.txt", false}, {"a.vtf.txt", false}, {"vtf", false}};
     for (std::size_t verb = 0; verb < found.size(); ++verb)
         for (const auto& [name, locked] : names)
             EXPECT_EQ(thunarOffers(found[verb], name), verb != 2 || locked) << verb << " " << name;
@@ -192,11 +201,10 @@ TEST(Desktop, EachFileManagerGetsItsOwnFormatForFilesOnly) {
     // Caja's scripts: a file whose name starts with "-" reaches vlt-shell as a file.
     const std::string dash = box.path("-dash.txt");
     writeFile(dash, std::string("x"));
-    setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
     const std::string about = home.config() + "/caja/scripts/V L T/About VLT";
-    const int status = std::system(("cd '" + box.files() + "' && env -u DISPLAY -u WAYLAND_DISPLAY setsid -w '" + about + "' -dash.txt </dev/null >/dev/null 2>'" +
-                                    box.path("about.err") + "'").c_str());
-    unsetenv("VLT_SYSTEM_DIR");
+    const int status = std::system(("cd '" + box.files() + "' && env -u DISPLAY -u WAYLAND_DISPLAY setsid -w '" +
+                                    about + "' -dash.txt </dev/null >/dev/null 2>'" + box.path("about.err") + "'")
+                                       .c_str());
     EXPECT_EQ(status, 0) << text(box.path("about.err"));
 
     ASSERT_EQ(runVlt({"desktop", "uninstall"}).status, 0);

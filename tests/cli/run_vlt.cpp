@@ -8,9 +8,6 @@
 #include <cstdlib>
 
 namespace vlt::test {
-namespace {
-
-}  // namespace
 
 std::string buildPath(const std::string& relative) {
     const char* dir = std::getenv("VLT_BINARY_DIR");
@@ -34,8 +31,6 @@ Run runProgram(const std::string& relative, const std::vector<std::string>& args
         dup2(err[1], 2);
         // No controlling terminal: questions take their defaults, passwords come from stdin.
         setsid();
-        // The shell extension is loaded from the build tree, as from the system directory.
-        setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 0);  // unless the test set its own
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);

@@ -108,7 +108,8 @@ TEST(Shell, RunsCommandsWithScriptedAnswers) {
     fs::create_directories(folder);
     const std::string notes = box.path("notes.txt");
     writeFile(notes, std::string("x"));
-    for (const std::vector<std::string>& action : {std::vector<std::string>{"--verb", "0"}, {"--verb", "4"}, {"--list"}}) {
+    for (const std::vector<std::string>& action :
+         {std::vector<std::string>{"--verb", "0"}, {"--verb", "4"}, {"--list"}}) {
         std::vector<std::string> args = {"--tty"};
         args.insert(args.end(), action.begin(), action.end());
         args.push_back(folder);

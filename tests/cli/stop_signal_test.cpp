@@ -30,7 +30,6 @@ TEST(StopSignal, TermDuringUnlockExitsOneAndLeavesOnlyTheLockedFile) {
     const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-        setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
         execl(program.c_str(), "vlt", "unlock", (file + ".Vtf").c_str(), nullptr);
         _exit(127);
     }

@@ -220,5 +220,31 @@ TEST_F(InprocTest, BareNamesAreFoundInTheSystemDirectoryAndVariablesExpanded) {
     unsetenv("VLT_SYSTEM_DIR");
 }
 
+TEST_F(InprocTest, ABuildTreeProgramPrefersItsTreesPlugInToTheRegisteredOne) {
+    const std::string system = sandbox.path("system");
+    ASSERT_EQ(mkdir(system.c_str(), 0700), 0);
+    ASSERT_EQ(symlink(serverPath().c_str(), (system + "/libTest.so").c_str()), 0);
+    const std::string tree = std::string(VLT_BINARY_DIR) + "/lib/vaultine/libVTMenu32.so";
+    const struct {
+        const char* variable;  // VLT_SYSTEM_DIR, empty: unset
+        std::string registered;
+        std::string expected;
+    } cases[] = {
+        {"", "/usr/lib/x86_64-linux-gnu/vaultine/libVTMenu32.so", tree},  // this test runs from its tree
+        {"", "/opt/elsewhere/libTest.so", "/opt/elsewhere/libTest.so"},
+        {system.c_str(), "/usr/lib/vaultine/libTest.so", system + "/libTest.so"},
+        {system.c_str(), "/usr/lib/x86_64-linux-gnu/vaultine/libVTMenu32.so",
+         "/usr/lib/x86_64-linux-gnu/vaultine/libVTMenu32.so"},
+    };
+    for (const auto& c : cases) {
+        *c.variable ? (void)setenv("VLT_SYSTEM_DIR", c.variable, 1) : (void)unsetenv("VLT_SYSTEM_DIR");
+        setString(HKEY_CLASSES_ROOT, std::string(kServerKey) + "\\InprocServer32", nullptr, c.registered);
+        auto path = com::InprocServer::registeredPath(kServerClass);
+        ASSERT_TRUE(path) << path.error().message;
+        EXPECT_EQ(*path, c.expected) << c.variable << " " << c.registered;
+    }
+    unsetenv("VLT_SYSTEM_DIR");
+}
+
 }  // namespace
 }  // namespace vlt::test

@@ -7,8 +7,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
-#include <QScreen>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <cstdlib>
@@ -59,27 +59,29 @@ TEST_F(DesktopDetails, SaveDialogColumnsFitTheirContents) {
     file.close();
 
     std::string problem = "no dialog";
-    auto timer = poll([&] {
-        auto* dialog = findTopLevel<QFileDialog>();
-        if (!dialog) return false;
-        auto* view = dialog->findChild<QTreeView*>("treeView");
-        if (!view || !view->model() || view->model()->rowCount(view->rootIndex()) < 1) return false;
-        // fitted once the folder is read
-        problem.clear();
-        const QAbstractItemView* items = view;  // QTreeView hides the width of a column's contents
-        for (int c = 0; c < view->header()->count(); ++c)
-            if (view->header()->sectionSize(c) < items->sizeHintForColumn(c))
-                problem = "column " + std::to_string(c) + " cuts its contents";
-        // the dialog grows until every column is in view, or it is as wide as the screen
-        if (view->header()->length() > view->viewport()->width() &&
-            dialog->width() < dialog->screen()->availableGeometry().width())
-            problem += " columns out of view";
-        if (!problem.empty()) return false;
-        dialog->reject();
-        return true;
-    }, [] {
-        if (auto* dialog = findTopLevel<QFileDialog>()) dialog->reject();
-    });
+    auto timer = poll(
+        [&] {
+            auto* dialog = findTopLevel<QFileDialog>();
+            if (!dialog) return false;
+            auto* view = dialog->findChild<QTreeView*>("treeView");
+            if (!view || !view->model() || view->model()->rowCount(view->rootIndex()) < 1) return false;
+            // fitted once the folder is read
+            problem.clear();
+            const QAbstractItemView* items = view;  // QTreeView hides the width of a column's contents
+            for (int c = 0; c < view->header()->count(); ++c)
+                if (view->header()->sectionSize(c) < items->sizeHintForColumn(c))
+                    problem = "column " + std::to_string(c) + " cuts its contents";
+            // the dialog grows until every column is in view, or it is as wide as the screen
+            if (view->header()->length() > view->viewport()->width() &&
+                dialog->width() < dialog->screen()->availableGeometry().width())
+                problem += " columns out of view";
+            if (!problem.empty()) return false;
+            dialog->reject();
+            return true;
+        },
+        [] {
+            if (auto* dialog = findTopLevel<QFileDialog>()) dialog->reject();
+        });
     ui::FileDialogRequest request;
     request.initialDir = dir.path().toStdString();
     request.filters = {{"Backup Files (*.Vtb)", "*.Vtb"}};

@@ -78,7 +78,8 @@ HINSTANCE testModule() { return ui::moduleOf(reinterpret_cast<const void*>(&test
 
 HWND hwndOf(const QWidget* widget) { return reinterpret_cast<HWND>(widget->property("vlt_hwnd").value<quintptr>()); }
 
-size_t QtWindowTest::walk(const std::vector<Step>& steps, const std::function<void()>& show, const QString& objectName) {
+size_t QtWindowTest::walk(const std::vector<Step>& steps, const std::function<void()>& show,
+                          const QString& objectName) {
     size_t done = 0;
     QDialog* window = nullptr;
     // One step per tick, so that what a step did reaches the runtime and comes back first.

@@ -76,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(Providers, ChunkBatches, ::testing::Values(MS_DEF_PROV_
 
 TEST_P(ChunkBatches, SameBytesAsOneCallPerChunk) {
     // Around one batch, two (where unlocking starts to share the work) and a few.
-    for (std::size_t size : {std::size_t{0}, kChunk - 1, kBatch - 1, kBatch, kBatch + 1, 2 * kBatch + 7,
-                             2 * kBatch + kChunk}) {
+    for (std::size_t size :
+         {std::size_t{0}, kChunk - 1, kBatch - 1, kBatch, kBatch + 1, 2 * kBatch + 7, 2 * kBatch + kChunk}) {
         SCOPED_TRACE(size);
         const Bytes plain = pattern(size);
         const HCRYPTKEY reference = key();

@@ -45,7 +45,9 @@ std::vector<std::string> filesIn(const std::string& dir) {
 class LockUnlockWord : public ::testing::TestWithParam<DWORD> {};
 INSTANTIATE_TEST_SUITE_P(Words, LockUnlockWord, ::testing::Values(kEnhancedRc2, kBaseRc2, DWORD{0x6801}),
                          [](const auto& p) {
-                             return p.param == kEnhancedRc2 ? "EnhancedRc2" : p.param == kBaseRc2 ? "BaseRc2" : "BaseRc4";
+                             return p.param == kEnhancedRc2 ? "EnhancedRc2"
+                                    : p.param == kBaseRc2   ? "BaseRc2"
+                                                            : "BaseRc4";
                          });
 
 TEST_P(LockUnlockWord, RoundTripsAndKeepsTheAlgorithmWord) {

@@ -12,7 +12,8 @@ namespace vlt::test {
 namespace {
 
 // The names of the symbols of every table of the given type that `keep` accepts.
-std::set<std::string> symbols(const std::string& path, Elf64_Word table, const std::function<bool(const Elf64_Sym&)>& keep) {
+std::set<std::string> symbols(const std::string& path, Elf64_Word table,
+                              const std::function<bool(const Elf64_Sym&)>& keep) {
     const auto bytes = readFile(path);
     std::set<std::string> out;
     if (bytes.size() < sizeof(Elf64_Ehdr)) {

@@ -60,7 +60,6 @@ public:
         m_pid = fork();
         if (m_pid == 0) {
             setsid();
-            setenv("VLT_SYSTEM_DIR", buildPath("shellext").c_str(), 1);
             execl(program.c_str(), program.c_str(), "--headless", "--transcript", transcript.c_str(),
                   static_cast<char*>(nullptr));
             _exit(127);

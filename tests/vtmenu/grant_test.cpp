@@ -270,9 +270,9 @@ TEST(VtMenuGrant, CancelClearsTheBusyFlagAndReleasesTheRequest) {
         shellext::GrantInvocation grant{
             shellext::makeRequest(&handler, {file}, s.shellWindow(), shellext::takeBusyFlag())};
         ASSERT_TRUE(s.ui().scriptDialog(shellext::kGrantDialog, action));
-        const INT_PTR result = DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog),
-                                               s.shellWindow(), shellext::grantDialogProc,
-                                               reinterpret_cast<LPARAM>(&grant));
+        const INT_PTR result =
+            DialogBoxParamA(shellext::resourceModule(), MAKEINTRESOURCEA(shellext::kGrantDialog), s.shellWindow(),
+                            shellext::grantDialogProc, reinterpret_cast<LPARAM>(&grant));
         EXPECT_EQ(result, 1);
         EXPECT_EQ(grant.result, shellext::RunResult::Cancelled);
         EXPECT_EQ(shellext::g_busy.load(), 0);

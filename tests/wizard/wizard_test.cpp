@@ -33,9 +33,7 @@ constexpr char kBlank[] = "The passwords cannot be blank. Please type again.";
 constexpr char kMismatch[] = "The new and confirmed passwords do not match. Please type them again.";
 constexpr char kNoApplet[] = "An Error occured while trying to load settings.";
 
-std::optional<DWORD> profileDword(const char* name) {
-    return test::userDword(layout::kProfileKey, name);
-}
+std::optional<DWORD> profileDword(const char* name) { return test::userDword(layout::kProfileKey, name); }
 void setProfileDword(const char* name, std::optional<DWORD> value) {
     RegistryKey key;
     ASSERT_EQ(key.Create(HKEY_CURRENT_USER, layout::kProfileKey), ERROR_SUCCESS);

@@ -55,7 +55,8 @@ void fillSample(HWND dialog) {
                 }
                 break;
             case ui::ControlKind::ComboBox:
-                for (const char* choice : kChoices) SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
+                for (const char* choice : kChoices)
+                    SendMessageA(child, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice));
                 SendMessageA(child, CB_SETCURSEL, 1, 0);
                 break;
             case ui::ControlKind::ProgressBar: SendMessageA(child, PBM_SETPOS, 40, 0); break;

@@ -15,10 +15,10 @@ namespace vlt::gallery {
 struct SheetShots {
     frontends::QtFrontend* frontend = nullptr;
     std::filesystem::path out;
-    std::string prefix;     // pictures are PREFIX-ID.png
-    std::vector<int> ids;   // the pages' template numbers, in the sheet's order
-    bool sample = false;    // example content in each page before it is drawn
-    std::size_t next = 0;   // pages drawn
+    std::string prefix;    // pictures are PREFIX-ID.png
+    std::vector<int> ids;  // the pages' template numbers, in the sheet's order
+    bool sample = false;   // example content in each page before it is drawn
+    std::size_t next = 0;  // pages drawn
     int failures = 0;
 };
 

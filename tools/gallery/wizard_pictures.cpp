@@ -42,8 +42,8 @@ public:
         std::string root = (fs::temp_directory_path() / "vlt-gallery-XXXXXX").string();
         if (mkdtemp(root.data()) == nullptr) return;
         m_root = root;
-        for (const auto& [name, folder] : {std::pair{"VLT_HOME", "home"}, {"VLT_MACHINE_DIR", "machine"},
-                                           {"VLT_RUNTIME_DIR", "run"}}) {
+        for (const auto& [name, folder] :
+             {std::pair{"VLT_HOME", "home"}, {"VLT_MACHINE_DIR", "machine"}, {"VLT_RUNTIME_DIR", "run"}}) {
             const fs::path dir = m_root / folder;
             std::error_code error;
             fs::create_directory(dir, error);
@@ -100,8 +100,11 @@ int drawWizardVariants(frontends::QtFrontend& frontend, const fs::path& out, boo
             ++failures;
             continue;
         }
-        SheetShots shots{.frontend = &frontend, .out = out, .prefix = std::string("VTInit32-") + v.name,
-                         .ids = v.pages, .sample = sample};
+        SheetShots shots{.frontend = &frontend,
+                         .out = out,
+                         .prefix = std::string("VTInit32-") + v.name,
+                         .ids = v.pages,
+                         .sample = sample};
         ShotSheet sheet(v.mode, v.startVariant, shots);
         sheet.DoModal();
         failures += shots.failures + static_cast<int>(shots.ids.size() - shots.next);

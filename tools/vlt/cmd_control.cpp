@@ -15,9 +15,7 @@ const char* const kControlHelp =
     "Opens \"VLT Certificate Settings\": your profile, the personal and system certificate\n"
     "stores and the settings, in a window with a display, else in the terminal.\n";
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 int cmdControl(const std::vector<std::string>& words) {
     Args args(words, {"--qt", "--tty"}, {});

@@ -40,7 +40,8 @@ std::string thunarPatterns(const DesktopCommand& c) {
     for (unsigned mask = 0; mask < (1u << (ext.size() - 1)); ++mask) {
         std::string spelling = "*.";
         for (std::size_t i = 1; i < ext.size(); ++i)
-            spelling += static_cast<char>(mask & (1u << (i - 1)) ? std::toupper(static_cast<unsigned char>(ext[i])) : ext[i]);
+            spelling +=
+                static_cast<char>(mask & (1u << (i - 1)) ? std::toupper(static_cast<unsigned char>(ext[i])) : ext[i]);
         out += (out.empty() ? "" : ";") + spelling;
     }
     return out;
@@ -166,7 +167,8 @@ bool mergeThunar(const std::string& shell, bool install) {
 // Nautilus runs either the extension (with python3-nautilus) or the scripts, never both.
 // VLT_NAUTILUS_PYTHON=1 or 0 overrides what is found (for packagers and tests).
 bool nautilusPythonPresent() {
-    if (const char* forced = std::getenv("VLT_NAUTILUS_PYTHON"); forced && *forced) return std::strcmp(forced, "0") != 0;
+    if (const char* forced = std::getenv("VLT_NAUTILUS_PYTHON"); forced && *forced)
+        return std::strcmp(forced, "0") != 0;
     std::error_code ec;
     for (const char* dir : {"/usr/lib/x86_64-linux-gnu/nautilus/extensions-4", "/usr/lib/x86_64-linux-gnu/nautilus/extensions-3.0",
                             "/usr/lib/nautilus/extensions-4", "/usr/lib/nautilus/extensions-3.0"})
@@ -195,7 +197,9 @@ void removeScripts(const std::string& folder) {
 // earlier versions.
 const char* const kDolphinNames[] = {"vlt-1.desktop", "vlt-2.desktop", "vlt-3.desktop"};
 const char* const kDolphinTemplates[] = {kDolphin1, kDolphin2, kDolphin3};
-std::vector<std::string> dolphinDirs() { return {dataHome() + "/kio/servicemenus/", dataHome() + "/kservices5/ServiceMenus/"}; }
+std::vector<std::string> dolphinDirs() {
+    return {dataHome() + "/kio/servicemenus/", dataHome() + "/kservices5/ServiceMenus/"};
+}
 
 std::vector<std::string> plainFiles() {
     std::vector<std::string> out = {dataHome() + "/mime/packages/vaultine.xml",
@@ -208,7 +212,8 @@ std::vector<std::string> plainFiles() {
         out.push_back(dir + "vlt.desktop");
         for (const char* name : kDolphinNames) out.push_back(dir + name);
     }
-    for (const auto& c : kDesktopCommands) out.push_back(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action");
+    for (const auto& c : kDesktopCommands)
+        out.push_back(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action");
     return out;
 }
 
@@ -228,7 +233,8 @@ int install() {
     }
     const bool extension = nautilusPythonPresent();
     for (const auto& c : kDesktopCommands) {
-        ok = ok && write(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action", fill(kNemoAction, shell, &c));
+        ok = ok && write(dataHome() + "/nemo/actions/vlt-" + std::to_string(c.verb) + ".nemo_action",
+                         fill(kNemoAction, shell, &c));
         ok = ok && write(cajaScripts() + "/" + c.name, fill(kScript, shell, &c), 0755);
         if (!extension) ok = ok && write(nautilusScripts() + "/" + c.name, fill(kScript, shell, &c), 0755);
     }

@@ -59,11 +59,16 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"profile", vlt::cli::cmdProfile, vlt::cli::kProfileHelp}, {"lock", vlt::cli::cmdLock, vlt::cli::kLockHelp},
-    {"grant", vlt::cli::cmdGrant, vlt::cli::kGrantHelp},       {"unlock", vlt::cli::cmdUnlock, vlt::cli::kUnlockHelp},
-    {"shred", vlt::cli::cmdShred, vlt::cli::kShredHelp},       {"reg", vlt::cli::cmdReg, vlt::cli::kRegHelp},
-    {"desktop", vlt::cli::cmdDesktop, vlt::cli::kDesktopHelp}, {"tray", vlt::cli::cmdTray, vlt::cli::kTrayHelp},
-    {"control", vlt::cli::cmdControl, vlt::cli::kControlHelp}, {"cert", vlt::cli::cmdCert, vlt::cli::kCertHelp},
+    {"profile", vlt::cli::cmdProfile, vlt::cli::kProfileHelp},
+    {"lock", vlt::cli::cmdLock, vlt::cli::kLockHelp},
+    {"grant", vlt::cli::cmdGrant, vlt::cli::kGrantHelp},
+    {"unlock", vlt::cli::cmdUnlock, vlt::cli::kUnlockHelp},
+    {"shred", vlt::cli::cmdShred, vlt::cli::kShredHelp},
+    {"reg", vlt::cli::cmdReg, vlt::cli::kRegHelp},
+    {"desktop", vlt::cli::cmdDesktop, vlt::cli::kDesktopHelp},
+    {"tray", vlt::cli::cmdTray, vlt::cli::kTrayHelp},
+    {"control", vlt::cli::cmdControl, vlt::cli::kControlHelp},
+    {"cert", vlt::cli::cmdCert, vlt::cli::kCertHelp},
     {"settings", vlt::cli::cmdSettings, vlt::cli::kSettingsHelp},
     {"wizard", vlt::cli::cmdWizard, vlt::cli::kWizardHelp},
 };

@@ -21,9 +21,10 @@ bool profileUnlocked() {
 
 void tellWhenUnlockedWithoutTray() {
     if (!profileUnlocked() || FindWindowA(nullptr, kTrayWindowTitle) != nullptr) return;
-    std::fputs("vlt: no tray program is running: your profile stays unlocked until 'vlt profile lock' "
-               "or until a tray program (VTTray32) starts\n",
-               stderr);
+    std::fputs(
+        "vlt: no tray program is running: your profile stays unlocked until 'vlt profile lock' "
+        "or until a tray program (VTTray32) starts\n",
+        stderr);
 }
 
 }  // namespace vlt::cli

@@ -126,7 +126,8 @@ TEST_F(QtTray, WithoutANotificationAreaItSaysSoOnceOnTheDesktop) {
 // On a real X server with a notification area (scripts/qt-on-x starts trayer); off screen
 // there is none.
 TEST_F(QtTray, IconIsDockedInTheNotificationAreaAndFollowsTheState) {
-    if (QGuiApplication::platformName() == QLatin1String("offscreen")) GTEST_SKIP() << "no notification area off screen";
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        GTEST_SKIP() << "no notification area off screen";
     ASSERT_TRUE(QSystemTrayIcon::isSystemTrayAvailable()) << "no notification area on this display";
     setSetting(layout::kAutoLock, 1);
     ASSERT_TRUE(start());
