@@ -36,6 +36,16 @@ foreach(script postinst prerm postrm)
   list(APPEND scripts ${PROJECT_BINARY_DIR}/packaging/${script})
 endforeach()
 
+# The package's copyright file and its Debian changelog, where Debian's policy puts them (the
+# folder is named after the package, not the project). The changelog is compressed without a
+# time stamp, so the same tree makes the same package.
+set(VLT_PACKAGE_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/vlt)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/deb/changelog)
+execute_process(COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/deb/changelog
+                OUTPUT_FILE ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/deb/copyright ${PROJECT_BINARY_DIR}/packaging/changelog.Debian.gz
+        DESTINATION ${VLT_PACKAGE_DOCDIR})
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vlt)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -48,7 +58,8 @@ unlocks them with your profile's password, from the file managers' context menu 
 Nautilus, Nemo, Thunar, Caja), the command line (vlt) or a double click. A tray program locks
 the profile again after a while, a wizard creates the profile at the first login, and an
 applet keeps the profile, the certificate stores and the settings. Locked files, profile
-backups and certificate files are byte-compatible with the Windows suite.")
+backups and certificate files are byte-compatible with the Windows suite. A file-manager action
+that fails unseen says so in a desktop notification, through notify-send when it is installed.")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -56,6 +67,8 @@ if(TARGET vlt_frontend_qt)
   # Qt finds its display plug-ins at run time; no library names them.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 endif()
+# vlt-shell's desktop notifications; without it they go through gdbus, or nowhere.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS libnotify-bin)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${scripts})
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)

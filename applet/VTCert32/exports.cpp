@@ -6,6 +6,7 @@
 #include "applet/applet_app.h"
 #include "applet/cpl_applet.h"
 #include "applet/import_profile.h"
+#include "base/export.h"
 
 namespace {
 
@@ -14,8 +15,7 @@ vlt::applet::CAppletApp theApp;
 }  // namespace
 
 // Nothing may escape into a host that knows nothing of C++.
-extern "C" __attribute__((visibility("default"))) LONG CPlApplet(HWND controlPanel, UINT message, LPARAM param1,
-                                                                   LPARAM param2) {
+extern "C" VLT_EXPORT LONG CPlApplet(HWND controlPanel, UINT message, LPARAM param1, LPARAM param2) {
     try {
         return vlt::applet::cplApplet(controlPanel, message, param1, param2);
     } catch (...) {
@@ -23,7 +23,7 @@ extern "C" __attribute__((visibility("default"))) LONG CPlApplet(HWND controlPan
     }
 }
 
-extern "C" __attribute__((visibility("default"))) int ImportProfile(const BYTE* block) {
+extern "C" VLT_EXPORT int ImportProfile(const BYTE* block) {
     try {
         return vlt::applet::importProfile(block);
     } catch (...) {

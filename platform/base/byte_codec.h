@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -109,3 +113,5 @@ inline std::string cText(ByteView bytes, std::size_t bufferSize) {
 }
 
 }  // namespace vlt
+
+VLT_EXPORT_END

@@ -4,6 +4,10 @@
 
 #include <cstdint>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::base {
 
 class Clock {
@@ -28,3 +32,5 @@ const Clock& clock();
 void setClock(const Clock* clock);
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

@@ -6,7 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/export.h"
 #include "base/result.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::base {
 
@@ -19,3 +22,5 @@ Result<std::string> utf8ToAnsi(std::string_view utf8, unsigned codePage = kDefau
 std::string ansiToUtf8(std::string_view ansi, unsigned codePage = kDefaultAnsiCodePage);
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

@@ -6,7 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/export.h"
 #include "base/result.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::base {
 
@@ -17,3 +20,5 @@ std::uint32_t win32FromErrno(int error);
 Error errnoError(const std::string& what, int error = errno);
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::base {
 
 void noticeOnce(const std::string& message);
@@ -15,3 +19,5 @@ void noticeOnce(const std::string& message);
 void setNoticeSink(std::function<void(const std::string&)> sink);
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

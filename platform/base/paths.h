@@ -7,6 +7,10 @@
 #include <functional>
 #include <string>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::base {
 
 // The user's home: $HOME, else the password database's, else "/".
@@ -77,3 +81,5 @@ RuntimeProbe systemRuntimeProbe();
 RuntimeChoice chooseRuntimeDir(const RuntimeProbe& probe);
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

@@ -7,7 +7,10 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "base/result.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::base {
 
@@ -37,3 +40,5 @@ Result<PrivateDir> ensurePrivateDir(const std::string& path, Privacy privacy = P
 Result<bool> checkFileInPrivateDir(const std::string& file);
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

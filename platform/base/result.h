@@ -7,6 +7,10 @@
 #include <string>
 #include <utility>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt {
 
 struct Error {
@@ -55,3 +59,5 @@ inline Error fail(std::string message, std::uint32_t code = 0) {
 }
 
 }  // namespace vlt
+
+VLT_EXPORT_END

@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <new>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::base {
 
 // Whole pages of anonymous memory, locked where RLIMIT_MEMLOCK allows (never a failure when
@@ -32,3 +36,5 @@ struct SecretAllocator {
 };
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

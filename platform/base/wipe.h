@@ -6,7 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/export.h"
 #include "base/secret_memory.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::base {
 
@@ -71,3 +74,5 @@ private:
 };
 
 }  // namespace vlt::base
+
+VLT_EXPORT_END

@@ -7,6 +7,10 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::com {
 
 class CodePage {
@@ -40,3 +44,5 @@ char16_t toUpper(char16_t c);
 char16_t toLower(char16_t c);
 
 }  // namespace vlt::com
+
+VLT_EXPORT_END

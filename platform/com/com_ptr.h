@@ -3,7 +3,10 @@
 
 #include <memory>
 
+#include "base/export.h"
 #include "win32/objbase.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::com {
 
@@ -23,3 +26,5 @@ ComPtr<T> share(T* object) {
 }
 
 }  // namespace vlt::com
+
+VLT_EXPORT_END

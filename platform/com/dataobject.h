@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "win32/objidl.h"
 #include "win32/shellapi.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::com {
 
@@ -25,3 +28,5 @@ IDataObject* makeFileListDataObject(std::vector<std::string> paths);
 std::optional<std::vector<std::string>> readFileList(const void* hdrop);
 
 }  // namespace vlt::com
+
+VLT_EXPORT_END

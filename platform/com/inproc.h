@@ -11,9 +11,12 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "base/result.h"
 #include "win32/objbase.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::com {
 
@@ -48,3 +51,5 @@ HRESULT createInstance(REFCLSID clsid, REFIID riid, void** ppv, std::string* why
 std::string guidText(REFGUID guid);
 
 }  // namespace vlt::com
+
+VLT_EXPORT_END

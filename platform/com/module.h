@@ -4,8 +4,11 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "base/result.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::com {
 
@@ -19,3 +22,5 @@ HMODULE moduleHandleOf(const void* address);
 Result<std::string> moduleFileName(HMODULE module);
 
 }  // namespace vlt::com
+
+VLT_EXPORT_END

@@ -1,6 +1,10 @@
 // Linux-side controls of the CryptoAPI emulation that have no Win32 counterpart.
 #pragma once
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::crypt {
 
 // RSA key-exchange pairs generated without an explicit length: 1024 bits in the Base provider
@@ -12,3 +16,5 @@ void setDefaultExchangeKeyBitsForTesting(unsigned baseBits, unsigned enhancedBit
 void resetForTesting();
 
 }  // namespace vlt::crypt
+
+VLT_EXPORT_END

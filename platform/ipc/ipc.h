@@ -23,9 +23,12 @@
 #include <memory>
 #include <string>
 
+#include "base/export.h"
 #include "base/result.h"
 #include "ui/remote.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ipc {
 
@@ -91,3 +94,5 @@ private:
 };
 
 }  // namespace vlt::ipc
+
+VLT_EXPORT_END

@@ -10,6 +10,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::ipc::wire {
 
 // One published window.
@@ -58,3 +62,5 @@ std::optional<Request> decodeRequest(const unsigned char* bytes);
 std::optional<Reply> decodeReply(const unsigned char* bytes);
 
 }  // namespace vlt::ipc::wire
+
+VLT_EXPORT_END

@@ -3,7 +3,10 @@
 
 #include <string_view>
 
+#include "base/export.h"
 #include "win32/winreg.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::registry {
 
@@ -41,3 +44,5 @@ LONG rollbackTransaction(HKEY root);
 bool isHiveWritable(HKEY root);
 
 }  // namespace vlt::registry
+
+VLT_EXPORT_END

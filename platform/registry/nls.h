@@ -6,7 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "base/export.h"
 #include "base/result.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::registry {
 
@@ -16,3 +19,5 @@ Result<std::string> toAnsi(std::string_view utf8);
 std::string fromAnsi(std::string_view ansi);
 
 }  // namespace vlt::registry
+
+VLT_EXPORT_END

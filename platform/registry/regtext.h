@@ -19,8 +19,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/export.h"
 #include "base/result.h"
 #include "win32/winreg.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::registry {
 
@@ -86,3 +89,5 @@ Result<std::vector<RegTextEntry>> readRegTree(HKEY root, const std::string& keyP
 Result<std::string> exportRegText(HKEY root, const std::string& keyPath, RegTextFormat format);
 
 }  // namespace vlt::registry
+
+VLT_EXPORT_END

@@ -5,8 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "base/result.h"
 #include "win32/cpl.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::shell {
 
@@ -26,3 +29,5 @@ struct AppletRun {
 Result<AppletRun> runControlPanelApplet(const std::string& path, const std::string& selection = {});
 
 }  // namespace vlt::shell
+
+VLT_EXPORT_END

@@ -33,6 +33,10 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::shell {
 
 // The control-panel runner, in the system directory.
@@ -81,3 +85,5 @@ int openerResult(const Finished& finished);
 std::vector<std::string> splitParameters(const std::string& parameters);
 
 }  // namespace vlt::shell
+
+VLT_EXPORT_END

@@ -6,7 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::shell {
 
@@ -28,3 +31,5 @@ std::vector<ChangeNotification> changeNotifications();
 void clearChangeNotifications();
 
 }  // namespace vlt::shell
+
+VLT_EXPORT_END

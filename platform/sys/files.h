@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "base/result.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::sys {
 
@@ -95,3 +98,5 @@ std::string folderOf(const std::string& path);
 std::string nameOf(const std::string& path);
 
 }  // namespace vlt::sys
+
+VLT_EXPORT_END

@@ -6,7 +6,10 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "base/result.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::sys {
 
@@ -30,3 +33,5 @@ private:
 };
 
 }  // namespace vlt::sys
+
+VLT_EXPORT_END

@@ -3,6 +3,10 @@
 
 #include <atomic>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 namespace vlt::sys {
 
 // A library with a cancel flag names it here, with a test of whether an operation that polls
@@ -19,3 +23,5 @@ void cancelOnStopSignals();
 bool stopSignalled();
 
 }  // namespace vlt::sys
+
+VLT_EXPORT_END

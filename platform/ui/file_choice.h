@@ -4,7 +4,10 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "ui/frontend.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -23,3 +26,5 @@ struct FileChoice {
 FileChoice chooseFile(const FileDialogRequest& request, const std::string& typed);
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

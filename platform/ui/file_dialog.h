@@ -4,8 +4,11 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "ui/framework.h"
 #include "win32/commdlg.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -37,3 +40,5 @@ private:
 };
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

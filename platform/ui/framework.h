@@ -6,8 +6,11 @@
 
 #include <string>
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -190,3 +193,5 @@ std::string AfxRegisterWndClass(UINT classStyle, HCURSOR cursor = nullptr, HBRUS
                                 HICON icon = nullptr);
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

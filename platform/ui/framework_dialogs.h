@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "ui/framework.h"
 #include "win32/prsht.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -162,3 +165,5 @@ private:
 };
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "ui/resources.h"
 #include "win32/windef.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -131,3 +134,5 @@ int defaultButton(UINT style);
 std::vector<int> buttons(UINT style);
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

@@ -8,7 +8,10 @@
 #include <functional>
 #include <string>
 
+#include "base/export.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui::input {
 
@@ -58,3 +61,5 @@ bool pressEnter(HWND dialog);
 }  // namespace now
 
 }  // namespace vlt::ui::input
+
+VLT_EXPORT_END

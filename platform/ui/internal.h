@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/export.h"
 #include "base/wipe.h"
 #include "ui/frontend.h"
 #include "ui/resources.h"
@@ -160,14 +161,15 @@ struct State {
     HWND foreground = nullptr;
 };
 
-// Never destroyed: threads that end during exit still find it.
-State& state();
+// Never destroyed: threads that end during exit still find it. (Exported with findLocked for
+// the tests that look inside a control.)
+VLT_EXPORT State& state();
 
 // The calling thread's queue, made on first use.
 std::shared_ptr<Queue> currentQueue();
 
 std::uintptr_t newHandleLocked();
-std::shared_ptr<Window> findLocked(HWND hwnd);
+VLT_EXPORT std::shared_ptr<Window> findLocked(HWND hwnd);
 // Sets ERROR_INVALID_WINDOW_HANDLE and gives back the caller's failure result.
 template <typename R>
 R invalidWindow(R failure) {

@@ -3,7 +3,10 @@
 
 #include <cstddef>
 
+#include "base/export.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -24,3 +27,5 @@ using MessageFilter = bool (*)(MSG* msg);
 void setMessageFilter(MessageFilter filter);
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

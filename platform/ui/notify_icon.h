@@ -13,8 +13,11 @@
 
 #include <vector>
 
+#include "base/export.h"
 #include "ui/frontend.h"
 #include "win32/shellapi.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -33,3 +36,5 @@ std::vector<UINT> mouseMessagesFor(IconClick click);
 std::vector<NotifyIconRequest> notifyIcons();
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

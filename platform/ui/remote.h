@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -61,3 +64,5 @@ struct TitledWindow {
 std::vector<TitledWindow> titledTopLevelWindows();
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

@@ -6,8 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "win32/commctrl.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -112,3 +115,5 @@ struct DialogUnits {
 };
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

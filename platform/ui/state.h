@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "base/export.h"
 #include "ui/resources.h"
 #include "win32/commctrl.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 namespace vlt::ui {
 
@@ -76,3 +79,5 @@ std::vector<HWND> children(HWND hwnd);
 std::vector<HWND> topLevelWindows();
 
 }  // namespace vlt::ui
+
+VLT_EXPORT_END

@@ -3,14 +3,13 @@
 #include <atomic>
 #include <new>
 
+#include "base/export.h"
 #include "shared/registry_layout.h"
 #include "shellext/menu/context_menu.h"
 #include "shellext/menu/dialogs.h"
 #include "shellext/menu/registration.h"
 #include "ui/resources.h"
 #include "win32/objbase.h"
-
-#define VLT_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace {
 
@@ -27,9 +26,9 @@ __attribute__((constructor)) void attach() {
 
 }  // namespace
 
-VLT_EXPORT HRESULT DllCanUnloadNow() { return S_FALSE; }
+extern "C" VLT_EXPORT HRESULT DllCanUnloadNow() { return S_FALSE; }
 
-VLT_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
+extern "C" VLT_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     try {
@@ -45,7 +44,7 @@ VLT_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object
     }
 }
 
-VLT_EXPORT HRESULT DllRegisterServer() {
+extern "C" VLT_EXPORT HRESULT DllRegisterServer() {
     try {
         return vlt::shellext::registerServer(g_module.load());
     } catch (...) {
@@ -53,7 +52,7 @@ VLT_EXPORT HRESULT DllRegisterServer() {
     }
 }
 
-VLT_EXPORT HRESULT DllUnregisterServer() {
+extern "C" VLT_EXPORT HRESULT DllUnregisterServer() {
     try {
         return vlt::shellext::unregisterServer();
     } catch (...) {

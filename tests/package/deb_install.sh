@@ -1,7 +1,8 @@
 #!/bin/sh
 # The .deb installs into a throwaway root: its maintainer scripts register the shell extension
 # in that root's machine hive, the programs and the manual page work from there, every binary
-# is hardened, and removing and purging take everything away again.
+# is hardened, the copyright file and changelog are where Debian keeps them, and removing and
+# purging take everything away again.
 #   deb_install.sh CPACK_CONFIG WORK_DIR BUILD_TREE_VLT
 set -eu
 config=$1 work=$2 vlt=$3
@@ -27,6 +28,7 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for lib in libc6 libssl3 libsqlite3-0; do
     case "$depends" in *"$lib"*) ;; *) fail "Depends lacks $lib: $depends" ;; esac
 done
+[ "$(dpkg-deb --field "$deb" Recommends)" = libnotify-bin ] || fail "Recommends: $(dpkg-deb --field "$deb" Recommends)"
 if dpkg-deb --contents "$deb" | awk '{print $6}' | grep -v -e '^\./usr/' -e '^\./etc/xdg/autostart/' -e '^\./var/lib/vaultine/$' \
     -e '^\./$' -e '^\./etc/$' -e '^\./etc/xdg/$' -e '^\./var/$' -e '^\./var/lib/$'; then
     fail "files outside /usr, the autostart folder and the machine hive"
@@ -44,6 +46,13 @@ clsid=$(echo "$handler" | grep -o '{[0-9A-Fa-f-]*}' | head -n 1)
     fail "InprocServer32 does not name the installed libVTMenu32.so"
 touch "$work/plain.txt"
 "$root/usr/bin/vlt-shell" --list "$work/plain.txt" | grep -q "Lock File" || fail "the installed vlt-shell shows no menu"
+
+doc=$root/usr/share/doc/vlt
+head -n 1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "no machine-readable copyright file"
+grep -qx 'Copyright: 2026 VLT developers' "$doc/copyright" || fail "the copyright file names no holder"
+zcat "$doc/changelog.Debian.gz" | head -n 1 | grep -q "^vlt ($(dpkg-deb --field "$deb" Version)) " ||
+    fail "changelog.Debian.gz does not start with this version"
 
 MANPAGER=cat man -M "$root/usr/share/man" vlt 2>/dev/null | grep -q "vlt profile" || fail "man vlt"
 

@@ -1,7 +1,10 @@
 // Common controls the suite uses: progress bar, animation, list view, image lists.
 #pragma once
 
+#include "base/export.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 #define PROGRESS_CLASSA "msctls_progress32"
 #define ANIMATE_CLASSA "SysAnimate32"
@@ -195,3 +198,5 @@ int ImageList_GetImageCount(HIMAGELIST himl);
 BOOL ImageList_Destroy(HIMAGELIST himl);
 
 void InitCommonControls();
+
+VLT_EXPORT_END

@@ -1,7 +1,10 @@
 // The common open and save dialogs, as far as the suite fills OPENFILENAMEA.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 #define OFN_READONLY 0x00000001
 #define OFN_OVERWRITEPROMPT 0x00000002
@@ -49,3 +52,5 @@ BOOL GetOpenFileNameA(LPOPENFILENAMEA lpofn);
 #define CDERR_INITIALIZATION 0x0002
 #define CDERR_DIALOGFAILURE 0xFFFF
 DWORD CommDlgExtendedError();
+
+VLT_EXPORT_END

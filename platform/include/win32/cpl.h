@@ -2,7 +2,10 @@
 // the record CPL_INQUIRE fills.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 #define CPL_DYNAMIC_RES 0
 
@@ -27,3 +30,5 @@ using LPCPLINFO = CPLINFO*;
 
 // The applet's entry: (control-panel window, message, parameter 1, parameter 2).
 using APPLET_PROC = LONG (*)(HWND hwndCpl, UINT msg, LPARAM lParam1, LPARAM lParam2);
+
+VLT_EXPORT_END

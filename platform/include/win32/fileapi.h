@@ -1,8 +1,11 @@
 // File attributes (platform/shell).
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winerror.h"
+
+VLT_EXPORT_BEGIN
 
 #define FILE_ATTRIBUTE_READONLY 0x00000001
 #define FILE_ATTRIBUTE_HIDDEN 0x00000002
@@ -23,3 +26,5 @@
 // ERROR_FILE_NOT_FOUND (the name is missing in an existing folder), ERROR_PATH_NOT_FOUND (the
 // folder is missing or not a folder) or ERROR_ACCESS_DENIED.
 DWORD GetFileAttributesA(LPCSTR lpFileName);
+
+VLT_EXPORT_END

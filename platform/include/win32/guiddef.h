@@ -3,7 +3,10 @@
 
 #include <cstring>
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 struct GUID {
     DWORD Data1;
@@ -26,3 +29,5 @@ inline bool IsEqualCLSID(REFCLSID a, REFCLSID b) { return IsEqualGUID(a, b); }
 inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b); }
 
 static_assert(sizeof(GUID) == 16, "GUID is 16 bytes as on Windows");
+
+VLT_EXPORT_END

@@ -2,9 +2,12 @@
 // program or shared object is mapped (dladdr's dli_fbase); see com/module.h.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winerror.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 #ifndef ERROR_MOD_NOT_FOUND
 #define ERROR_MOD_NOT_FOUND 126L
@@ -15,3 +18,5 @@
 // error is ERROR_INSUFFICIENT_BUFFER. 0 with ERROR_MOD_NOT_FOUND for a handle that is not a
 // module's base address.
 DWORD GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+
+VLT_EXPORT_END

@@ -3,9 +3,12 @@
 // C++ interface).
 #pragma once
 
+#include "base/export.h"
 #include "win32/objidl.h"
 #include "win32/unknwn.h"
 #include "win32/winnls.h"
+
+VLT_EXPORT_BEGIN
 
 #ifndef REGDB_E_CLASSNOTREG
 #define REGDB_E_CLASSNOTREG ((HRESULT)0x80040154L)
@@ -55,3 +58,5 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
 using LPFNGETCLASSOBJECT = HRESULT (*)(REFCLSID, REFIID, LPVOID*);
 using LPFNCANUNLOADNOW = HRESULT (*)();
 using LPFNREGISTERSERVER = HRESULT (*)();
+
+VLT_EXPORT_END

@@ -2,8 +2,11 @@
 // blocks that carry the data.
 #pragma once
 
+#include "base/export.h"
 #include "win32/unknwn.h"
 #include "win32/winnls.h"
+
+VLT_EXPORT_BEGIN
 
 // ---- Global memory ------------------------------------------------------------------------
 // A block records its size and kind in front of its data, so a block made by one module can be
@@ -146,3 +149,5 @@ using LPDATAOBJECT = IDataObject*;
 extern const IID IID_IDataObject;
 // {00000002-0000-0000-C000-000000000046}
 extern const IID IID_IMalloc;
+
+VLT_EXPORT_END

@@ -2,8 +2,11 @@
 // messages a page or a caller sends to the sheet. Values as in the Windows headers.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 struct PROPSHEETPAGEA;
 struct PSP_;
@@ -168,3 +171,5 @@ using LPPSHNOTIFY = PSHNOTIFY*;
 INT_PTR PropertySheetA(LPCPROPSHEETHEADERA lppsph);
 HPROPSHEETPAGE CreatePropertySheetPageA(LPCPROPSHEETPAGEA lppsp);
 BOOL DestroyPropertySheetPage(HPROPSHEETPAGE hPSPage);
+
+VLT_EXPORT_END

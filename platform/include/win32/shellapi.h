@@ -2,8 +2,11 @@
 // Windows names map to this system), and icons in the notification area (ui/notify_icon.h).
 #pragma once
 
+#include "base/export.h"
 #include "win32/winreg.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 // ---- Dropped files (platform/com) ---------------------------------------------------------
 
@@ -117,3 +120,5 @@ using PNOTIFYICONDATAA = NOTIFYICONDATAA*;
 // already (NIM_ADD) or does not (NIM_MODIFY, NIM_DELETE), for a record or window that is not
 // valid, and when the desktop has no notification area (ERROR_NOT_SUPPORTED).
 BOOL Shell_NotifyIconA(DWORD dwMessage, PNOTIFYICONDATAA lpData);
+
+VLT_EXPORT_END

@@ -2,10 +2,13 @@
 // notification.
 #pragma once
 
+#include "base/export.h"
 #include "win32/objidl.h"
 #include "win32/unknwn.h"
 #include "win32/winreg.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 // ---- Item identifier lists (only passed through) -------------------------------------------
 
@@ -129,3 +132,5 @@ extern const IID IID_IContextMenu;
 #define SHCNF_FLUSHNOWAIT 0x3000
 
 void SHChangeNotify(LONG wEventId, UINT uFlags, LPCVOID dwItem1, LPCVOID dwItem2);
+
+VLT_EXPORT_END

@@ -5,8 +5,11 @@
 // objects are destroyed by their own Release.
 #pragma once
 
+#include "base/export.h"
 #include "win32/guiddef.h"
 #include "win32/winerror.h"
+
+VLT_EXPORT_BEGIN
 
 #define STDMETHODCALLTYPE
 #define STDAPI extern "C" HRESULT
@@ -35,3 +38,5 @@ using LPCLASSFACTORY = IClassFactory*;
 extern const IID IID_IUnknown;
 // {00000001-0000-0000-C000-000000000046}
 extern const IID IID_IClassFactory;
+
+VLT_EXPORT_END

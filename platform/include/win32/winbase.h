@@ -1,8 +1,11 @@
 // Thread-local last error, as kernel32 keeps it.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winerror.h"
+
+VLT_EXPORT_BEGIN
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
@@ -31,3 +34,5 @@ BOOL CloseHandle(HANDLE hObject);
 DWORD GetCurrentThreadId();
 DWORD GetCurrentProcessId();
 void Sleep(DWORD dwMilliseconds);
+
+VLT_EXPORT_END

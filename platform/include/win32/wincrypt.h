@@ -2,8 +2,11 @@
 // PROV_RSA_FULL (see crypt/capi.cpp for what is reproduced and what is left out).
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winerror.h"
+
+VLT_EXPORT_BEGIN
 
 using ALG_ID = unsigned int;
 using HCRYPTPROV = ULONG_PTR;
@@ -151,3 +154,5 @@ BOOL CryptEncrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, B
                   DWORD* pdwDataLen, DWORD dwBufLen);
 BOOL CryptDecrypt(HCRYPTKEY hKey, HCRYPTHASH hHash, BOOL Final, DWORD dwFlags, BYTE* pbData,
                   DWORD* pdwDataLen);
+
+VLT_EXPORT_END

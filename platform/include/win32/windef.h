@@ -5,6 +5,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/export.h"
+
+VLT_EXPORT_BEGIN
+
 using BYTE = std::uint8_t;
 using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
@@ -71,3 +75,5 @@ struct SECURITY_ATTRIBUTES {
     BOOL bInheritHandle;
 };
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
+
+VLT_EXPORT_END

@@ -1,7 +1,10 @@
 // Win32 error codes and HRESULTs that the suite's calls can return.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 #define ERROR_SUCCESS 0L
 #define NO_ERROR 0L
@@ -118,3 +121,5 @@
 
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
+
+VLT_EXPORT_END

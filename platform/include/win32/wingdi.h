@@ -4,7 +4,10 @@
 // window runtime records (ui::describe).
 #pragma once
 
+#include "base/export.h"
 #include "win32/winuser.h"
+
+VLT_EXPORT_BEGIN
 
 using HGDIOBJ = void*;
 
@@ -87,3 +90,5 @@ BOOL BitBlt(HDC hdc, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, D
 // The runtime's measure: 4 units wide per character, 8 high (see ui/gdi.cpp).
 BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR lpString, int c, SIZE* psizl);
 BOOL GetTextExtentPointA(HDC hdc, LPCSTR lpString, int c, SIZE* psizl);
+
+VLT_EXPORT_END

@@ -2,8 +2,11 @@
 // units as on Windows (wchar_t is 32 bits on Linux).
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
 #include "win32/winerror.h"
+
+VLT_EXPORT_BEGIN
 
 using WCHAR = char16_t;
 using LPWSTR = WCHAR*;
@@ -41,3 +44,5 @@ int MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int 
                         int cchWideChar);
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
                         int cbMultiByte, LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);
+
+VLT_EXPORT_END

@@ -2,7 +2,10 @@
 // Windows declares them in winbase.h and winuser.h.
 #pragma once
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 // Upper-cases in place by the ANSI code page's rules (a letter whose capital the code page
 // lacks, such as the sharp s, is left alone) and returns lpsz. A pointer whose high bits are 0
@@ -16,3 +19,5 @@ LPSTR CharUpperA(LPSTR lpsz);
 // strings that differ only in case.
 int lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
 int lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
+
+VLT_EXPORT_END

@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
+#include "base/export.h"
 #include "win32/windef.h"
+
+VLT_EXPORT_BEGIN
 
 #define MB_OK 0x00000000L
 #define MB_OKCANCEL 0x00000001L
@@ -485,3 +488,5 @@ BOOL DestroyIcon(HICON hIcon);
 
 // Shows a message box through the process's front end and returns the button pressed.
 int MessageBoxA(HWND hWnd, LPCSTR lpText, LPCSTR lpCaption, UINT uType);
+
+VLT_EXPORT_END

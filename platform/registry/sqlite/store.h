@@ -20,6 +20,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/export.h"
 #include "base/result.h"
 
 struct sqlite3;
@@ -57,7 +58,7 @@ struct Subkey {
 
 // How many write transactions this process has committed, in every store: lets a test see
 // that a batch of changes reached the disk as one.
-std::uint64_t committedTransactions();
+VLT_EXPORT std::uint64_t committedTransactions();
 
 // ASCII-only case folding, the comparison key of every name.
 std::string foldName(std::string_view name);
@@ -65,7 +66,7 @@ std::string foldName(std::string_view name);
 // A connection that knows how to run statements; shared by the two stores.
 class Connection;
 
-class HiveStore {
+class VLT_EXPORT HiveStore {
 public:
     enum class Mode { ReadOnly, ReadWrite };
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/export.h"
 #include "win32/cpl.h"
 #include "win32/winuser.h"
 
@@ -27,7 +28,7 @@ void note(UINT msg, LPARAM a, LPARAM b) {
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) LONG CPlApplet(HWND, UINT msg, LPARAM lParam1, LPARAM lParam2) {
+extern "C" VLT_EXPORT LONG CPlApplet(HWND, UINT msg, LPARAM lParam1, LPARAM lParam2) {
     note(msg, lParam1, msg == CPL_INQUIRE ? 0 : lParam2);
     switch (msg) {
         case CPL_INIT: return setting("VLT_FAKE_APPLET_INIT", 1);
