@@ -91,6 +91,24 @@ std::vector<Choice> describePage(const Layout& page, std::string& text) {
     return choices;
 }
 
+// The terminal's UTF-8 into the edit, in the ANSI code page the dialogs read; false when
+// the text has no ANSI form (said on `out`).
+bool typeInto(std::FILE* out, HWND edit, std::string& typed) {
+    auto ansi = base::utf8ToAnsi(typed);
+    base::secureWipe(typed);
+    if (!ansi) {
+        std::fprintf(out, "The text cannot be used: %s\n", ansi.error().message.c_str());
+        return false;
+    }
+    ui::input::type(edit, *ansi);
+    base::secureWipe(*ansi);
+    return true;
+}
+
+bool editable(const ui::WindowState& c) {
+    return c.control == ui::ControlKind::Edit && c.visible && c.enabled && !(c.style & (ES_PASSWORD | ES_READONLY));
+}
+
 // false when the user gave no answer.
 bool act(const TtyOptions& options, std::FILE* out, const Choice& choice) {
     const ui::WindowState& c = *choice.control;
@@ -123,14 +141,7 @@ bool act(const TtyOptions& options, std::FILE* out, const Choice& choice) {
         if (!line) return false;
         typed = std::move(*line);
     }
-    auto ansi = base::utf8ToAnsi(typed);
-    base::secureWipe(typed);
-    if (!ansi) {
-        std::fprintf(out, "The text cannot be used: %s\n", ansi.error().message.c_str());
-        return true;
-    }
-    ui::input::type(c.hwnd, *ansi);
-    base::secureWipe(*ansi);
+    typeInto(out, c.hwnd, typed);
     return true;
 }
 
@@ -201,6 +212,36 @@ bool askWizard(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
 }
 
 }  // namespace
+
+std::optional<size_t> formField(const Layout& layout) {
+    if (byId(layout, IDOK) == nullptr || byId(layout, IDCANCEL) == nullptr) return std::nullopt;
+    std::optional<size_t> field;
+    for (size_t i = 0; i < layout.controls.size(); ++i) {
+        if (!editable(layout.controls[i])) continue;
+        if (field) return std::nullopt;  // one line answers one field only
+        field = i;
+    }
+    return field;
+}
+
+bool askForm(const TtyOptions& options, std::FILE* out, const Layout& form) {
+    const auto field = formField(form);
+    const auto* ok = byId(form, IDOK);
+    if (!field || ok == nullptr) return true;
+    if (!form.dialog.text.empty()) std::fprintf(out, "== %s ==\n", plain(form.dialog.text).c_str());
+    if (!options.interactive) {
+        std::fputs("Nobody to ask: cancelled.\n", out);
+        return true;
+    }
+    const std::string label = labelFor(form, *field);
+    std::fprintf(out, "%s (empty to cancel): ", label.empty() ? "Text" : label.c_str());
+    std::fflush(out);
+    auto line = readLine(options);
+    if (!line || line->empty()) return true;
+    if (!typeInto(out, form.controls[*field].hwnd, *line)) return false;  // asked again
+    ui::input::click(ok->hwnd);
+    return false;
+}
 
 bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
     if (byId(sheet, ID_WIZNEXT) != nullptr) return askWizard(options, out, sheet);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 
 #include "frontends/tty/dialog_layout.h"
 #include "frontends/tty/tty_frontend.h"
@@ -16,5 +17,13 @@ bool isSheet(const Layout& layout);
 // Shows the sheet and does one thing the user chose; the sheet's thread handles it before the
 // next round. true when the user gave up: the caller cancels the sheet.
 bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet);
+
+// A dialog that asks for one line: a single editable field with OK and Cancel. The index of
+// the field in the layout's controls, if the dialog is one.
+std::optional<size_t> formField(const Layout& layout);
+
+// Shows the caption and the field's label, types the line read into the field and presses OK.
+// true when the user gave none: the caller cancels the dialog.
+bool askForm(const TtyOptions& options, std::FILE* out, const Layout& form);
 
 }  // namespace vlt::frontends::tty

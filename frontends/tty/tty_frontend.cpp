@@ -184,7 +184,7 @@ bool askChoice(const TtyOptions& options, std::FILE* out, const Layout& layout) 
 }  // namespace
 
 struct TtyFrontend::Dialogs {
-    enum class Kind { Password, Lists, Progress, Sheet };
+    enum class Kind { Password, Lists, Progress, Sheet, Form };
 
     struct Dialog {
         Kind kind = Kind::Password;
@@ -371,6 +371,10 @@ void TtyFrontend::windowShown(HWND hwnd) {
             }
         }
     }
+    if (!known && tty::formField(layout)) {
+        d.kind = Dialogs::Kind::Form;
+        known = true;
+    }
     if (!known) return;  // nothing the terminal knows how to ask: the dialog's loop goes on
     d.thread = GetWindowThreadProcessId(hwnd, nullptr);
     std::lock_guard lock(m_dialogs->mutex);
@@ -488,6 +492,7 @@ void TtyFrontend::converse(HWND hwnd) {
     }
     const bool cancel = kind == Dialogs::Kind::Password ? askPassword(m_options, m_out, layout, round)
                         : kind == Dialogs::Kind::Sheet  ? tty::askSheet(m_options, m_out, layout)
+                        : kind == Dialogs::Kind::Form   ? tty::askForm(m_options, m_out, layout)
                                                         : askChoice(m_options, m_out, layout);
     if (!cancel) return;
     {

@@ -310,6 +310,58 @@ TEST_F(TtyDialogs, EmptyAnswerOrNobodyToAskCancelsTheChoice) {
     EXPECT_NE(output().find("3. carol"), std::string::npos);  // still shown
 }
 
+// A dialog that asks for a name, as the applet's import does.
+INT_PTR nameProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
+    if (LOWORD(wParam) == IDOK) {
+        char buffer[100] = {};
+        GetDlgItemTextA(dialog, 1000, buffer, sizeof buffer);
+        g_seen->chosenName = buffer;
+    }
+    if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+}
+
+TEST_F(TtyDialogs, NameTypedIntoAFormThenOkOrCancelled) {
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.resourceId = 8150;
+    t.caption = "New Name";
+    t.cx = 186;
+    t.cy = 60;
+    t.style = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    t.controls = {
+        {-1, ControlKind::Static, "Type a new Name here:", 7, 7, 172, 8, 0, 0, 0},
+        {1000, ControlKind::Edit, "", 7, 18, 172, 14, ES_AUTOHSCROLL | WS_TABSTOP, 0, 0},
+        {IDOK, ControlKind::DefPushButton, "OK", 75, 39, 50, 14, WS_TABSTOP, 0, 0},
+        {IDCANCEL, ControlKind::PushButton, "Cancel", 129, 39, 50, 14, WS_TABSTOP, 0, 0},
+    };
+    ui::registerDialog(testModule(), t);
+    const struct {
+        bool interactive;
+        std::deque<std::string> lines;
+        INT_PTR result;
+        const char* name;
+    } cases[] = {
+        {true, {"J\xC3\xBCrgen"}, IDOK, "J\xFCrgen"},  // the edit holds the ANSI code page
+        {true, {""}, IDCANCEL, ""},
+        {false, {"unread"}, IDCANCEL, ""},
+    };
+    for (const auto& c : cases) {
+        TtyOptions options;
+        script(options);
+        options.interactive = c.interactive;
+        lines = c.lines;
+        seen.chosenName.clear();
+        start(options);
+        EXPECT_EQ(show(8150, nameProc), c.result) << c.name;
+        EXPECT_EQ(seen.chosenName, c.name);
+    }
+    const std::string text = output();
+    EXPECT_NE(text.find("== New Name ==\nType a new Name here: (empty to cancel): "), std::string::npos) << text;
+    EXPECT_NE(text.find("Nobody to ask: cancelled."), std::string::npos) << text;
+}
+
 // A chooser that, like the grant dialog, ends itself and then runs a modal dialog of its own
 // (the progress of the lock) before its procedure returns.
 INT_PTR endThenWorkProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
