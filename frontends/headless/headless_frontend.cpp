@@ -148,7 +148,8 @@ Result<std::vector<DialogAction>> parseActions(const std::vector<Token>& tokens,
             if (verb == "cancel-after-steps") actions.push_back(DialogAction::click(IDCANCEL));
             i += 1;
         } else {
-            return fail("unknown dialog action: " + (verb.empty() ? tokens[i - 1].text : verb));
+            // A stray word may be a password typed in the wrong place: say where, never what.
+            return fail("word " + std::to_string(i) + " after the first is not a dialog action");
         }
         if (i < tokens.size() && !(tokens[i].text == ";" && !tokens[i].quoted))
             return fail("expected ';' after " + verb);
@@ -689,7 +690,10 @@ Result<void> HeadlessFrontend::loadScript(const std::string& text) {
             if (!actions) return fail(where + ": " + actions.error().message);
             onDialog(id, std::move(*actions));
         } else {
-            return fail(where + " is not understood: " + std::string(line));
+            // Not echoed: a line that is not understood may be a typed answer.
+            return fail(where +
+                        " is not understood: it starts with none of message, save, open, menu, tray, sheet, "
+                        "dialog");
         }
     }
     return {};

@@ -224,11 +224,26 @@ std::optional<size_t> formField(const Layout& layout) {
     return field;
 }
 
+bool isForm(const Layout& layout) {
+    if (formField(layout)) return true;
+    for (const auto& c : layout.controls)
+        if ((c.control == ui::ControlKind::PushButton || c.control == ui::ControlKind::DefPushButton) && c.visible &&
+            c.enabled)
+            return true;
+    return false;
+}
+
 bool askForm(const TtyOptions& options, std::FILE* out, const Layout& form) {
     const auto field = formField(form);
     const auto* ok = byId(form, IDOK);
-    if (!field || ok == nullptr) return true;
-    if (!form.dialog.text.empty()) std::fprintf(out, "== %s ==\n", plain(form.dialog.text).c_str());
+    std::string text = form.dialog.text.empty() ? std::string() : "== " + plain(form.dialog.text) + " ==\n";
+    if (!field || ok == nullptr) {
+        const std::vector<Choice> choices = describePage(form, text);
+        text += "  cancel\n";
+        return converse(
+            options, out, text, choices, [](const std::string&) { return false; }, "Choose a number or cancel.\n");
+    }
+    std::fputs(text.c_str(), out);
     if (!options.interactive) {
         std::fputs("Nobody to ask: cancelled.\n", out);
         return true;

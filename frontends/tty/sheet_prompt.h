@@ -22,8 +22,13 @@ bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet);
 // the field in the layout's controls, if the dialog is one.
 std::optional<size_t> formField(const Layout& layout);
 
-// Shows the caption and the field's label, types the line read into the field and presses OK.
-// true when the user gave none: the caller cancels the dialog.
+// Any other dialog with a button to press (a certificate card, a notice): asked as a form, so
+// that its modal loop never waits for a terminal that cannot answer it.
+bool isForm(const Layout& layout);
+
+// One field: shows the caption and the field's label, types the line read into the field and
+// presses OK. Otherwise the dialog's texts and controls as numbered choices, like a sheet's
+// page. true when the user gave up: the caller cancels the dialog.
 bool askForm(const TtyOptions& options, std::FILE* out, const Layout& form);
 
 }  // namespace vlt::frontends::tty

@@ -192,6 +192,7 @@ struct TtyFrontend::Dialogs {
         int rounds = 0;         // questions asked; a dialog still there when its thread is idle
                                 // again has handled the answer and stayed open: ask again
         bool gaveUp = false;    // it was told to close and stayed: asking again would spin
+        std::uint64_t shown = 0;  // order of showing: the newest is the innermost modal loop's
         // Progress
         HWND cancel = nullptr;
         std::unique_ptr<TtyProgressBar> bar;
@@ -223,6 +224,7 @@ struct TtyFrontend::Dialogs {
     std::mutex wakeMutex;
     std::condition_variable wakeCv;
     std::uint64_t generation = 0;
+    std::uint64_t shownCount = 0;
 
     bool progressShown() const {
         for (const auto& [hwnd, d] : open)
@@ -371,13 +373,14 @@ void TtyFrontend::windowShown(HWND hwnd) {
             }
         }
     }
-    if (!known && tty::formField(layout)) {
+    if (!known && tty::isForm(layout)) {
         d.kind = Dialogs::Kind::Form;
         known = true;
     }
     if (!known) return;  // nothing the terminal knows how to ask: the dialog's loop goes on
     d.thread = GetWindowThreadProcessId(hwnd, nullptr);
     std::lock_guard lock(m_dialogs->mutex);
+    d.shown = ++m_dialogs->shownCount;
     m_dialogs->open[hwnd] = std::move(d);
     m_dialogs->updateSigint();
 }
@@ -452,13 +455,15 @@ void TtyFrontend::processEvents(std::chrono::steady_clock::time_point until, con
         HWND ask = nullptr;
         {
             std::lock_guard lock(m_dialogs->mutex);
+            std::uint64_t newest = 0;
             for (auto& [hwnd, d] : m_dialogs->open)
                 // a dialog disabled under a modal one of its own waits for that one; one that
-                // has ended (EndDialog hides it) while its procedure still runs is done
+                // has ended (EndDialog hides it) while its procedure still runs is done; of the
+                // rest, the newest is the one whose modal loop this is (a card over a sheet)
                 if (d.thread == self && d.kind != Dialogs::Kind::Progress && !d.gaveUp && IsWindowEnabled(hwnd) &&
-                    IsWindowVisible(hwnd)) {
+                    IsWindowVisible(hwnd) && d.shown > newest) {
                     ask = hwnd;
-                    break;
+                    newest = d.shown;
                 }
         }
         if (ask) {

@@ -207,12 +207,14 @@ TEST(HeadlessScript, QuotedTextsAndSyntaxErrors) {
     EXPECT_STREQ(typed, "say \"hi\"; now");
 
     frontends::HeadlessFrontend other;
-    for (const char* bad : {"dialog 130 type 1000\n", "dialog x click 1\n", "dialog 130 frobnicate 3\n",
-                            "dialog 130 type 1000 \"open\n", "dialog 130 click 1 click 2\n", "menu abc\n",
-                            "dialog 141 select 1001 Tomas\n"}) {
+    for (const char* bad :
+         {"dialog 130 type 1000\n", "dialog x click 1\n", "dialog 130 frobnicate 3\n", "dialog 130 type 1000 \"open\n",
+          "dialog 130 click 1 click 2\n", "menu abc\n", "dialog 141 select 1001 Tomas\n", "s3cret\n",
+          "dialog 130 \"s3cret\"\n", "dialog 130 s3cret\n"}) {
         const auto r = other.loadScript(std::string("message IDOK\n") + bad);
         ASSERT_FALSE(r.ok()) << bad;
         EXPECT_NE(r.error().message.find("line 2"), std::string::npos) << r.error().message;
+        EXPECT_EQ(r.error().message.find("s3cret"), std::string::npos) << "a bad line is echoed: " << r.error().message;
     }
     EXPECT_TRUE(other.loadScript("dialog 1020 cancel-after-steps 3\nmenu none\nmenu 1039\n").ok());
 }

@@ -362,6 +362,66 @@ TEST_F(TtyDialogs, NameTypedIntoAFormThenOkOrCancelled) {
     EXPECT_NE(text.find("Nobody to ask: cancelled."), std::string::npos) << text;
 }
 
+// A card: texts and buttons but nothing to type. Its buttons are offered, so that its modal
+// loop is never left waiting for an answer the terminal cannot give.
+INT_PTR endWithCommandProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
+    EndDialog(dialog, LOWORD(wParam));
+    return TRUE;
+}
+
+void registerCard() {
+    using ui::ControlKind;
+    ui::DialogTemplate t;
+    t.resourceId = 8151;
+    t.cx = 186;
+    t.cy = 60;
+    t.style = WS_POPUP;
+    t.controls = {
+        {-1, ControlKind::Static, "Name: Zoe", 7, 7, 172, 8, 0, 0, 0},
+        {1001, ControlKind::PushButton, "Export Certificate", 7, 39, 70, 14, WS_TABSTOP, 0, 0},
+        {IDCANCEL, ControlKind::PushButton, "Cancel", 129, 39, 50, 14, WS_TABSTOP, 0, 0},
+    };
+    ui::registerDialog(testModule(), t);
+}
+
+TEST_F(TtyDialogs, CardOffersItsButtons) {
+    registerCard();
+    const struct {
+        std::deque<std::string> lines;
+        INT_PTR result;
+    } cases[] = {{{"1"}, 1001}, {{"2"}, IDCANCEL}, {{""}, IDCANCEL}};
+    for (const auto& c : cases) {
+        TtyOptions options;
+        script(options);
+        lines = c.lines;
+        start(options);
+        EXPECT_EQ(show(8151, endWithCommandProc), c.result) << c.lines.front();
+    }
+    EXPECT_NE(output().find("   Name: Zoe\n  1. Export Certificate\n  2. Cancel\n  cancel\n"), std::string::npos)
+        << output();
+}
+
+// A card opened from a dialog that stays enabled (a sheet's page owns the card, not the sheet):
+// the card's own loop asks the card, not the dialog under it.
+INT_PTR openCardProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_COMMAND) return message == WM_INITDIALOG;
+    const INT_PTR card = LOWORD(wParam) == 1001
+                             ? DialogBoxParamA(testModule(), MAKEINTRESOURCEA(8151), nullptr, endWithCommandProc, 0)
+                             : 0;
+    EndDialog(dialog, 100 * LOWORD(wParam) + card);
+    return TRUE;
+}
+
+TEST_F(TtyDialogs, NewestDialogIsAskedFirst) {
+    registerCard();
+    TtyOptions options;
+    script(options);
+    lines = {"1", "1"};  // the outer's Export opens the card; the card's Export ends it
+    start(options);
+    EXPECT_EQ(show(8151, openCardProc), 100 * 1001 + 1001) << output();
+}
+
 // A chooser that, like the grant dialog, ends itself and then runs a modal dialog of its own
 // (the progress of the lock) before its procedure returns.
 INT_PTR endThenWorkProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
