@@ -32,17 +32,14 @@ inline constexpr Command kCommands[] = {
 inline constexpr const char* kSubmenuTitle = "V L T";
 inline constexpr UINT kClaimedIdentifiers = 7;
 
-// The reference count of the objects here; the last Release deletes the object. A base after
-// the interfaces, so that its virtual destructor adds no slot to theirs.
+// The reference count of the objects here. Each Release deletes its own object when none is
+// left: deleted as the final class, not through this base, which has no virtual destructor
+// and adds nothing to the interfaces' tables.
 class Counted {
 protected:
-    virtual ~Counted() = default;
+    ~Counted() = default;
     ULONG addReference() { return ++m_references; }
-    ULONG dropReference() {
-        const ULONG left = --m_references;
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG dropReference() { return --m_references; }
 
 private:
     std::atomic<ULONG> m_references{0};
@@ -52,7 +49,11 @@ class CContextMenuFactory final : public IClassFactory, private Counted {
 public:
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override { return addReference(); }
-    ULONG Release() override { return dropReference(); }
+    ULONG Release() override {
+        const ULONG left = dropReference();
+        if (left == 0) delete this;
+        return left;
+    }
     HRESULT CreateInstance(IUnknown* outer, REFIID riid, void** object) override;
     HRESULT LockServer(BOOL lock) override;
 };
@@ -63,7 +64,11 @@ public:
 
     HRESULT QueryInterface(REFIID riid, void** object) override;
     ULONG AddRef() override { return addReference(); }
-    ULONG Release() override { return dropReference(); }
+    ULONG Release() override {
+        const ULONG left = dropReference();
+        if (left == 0) delete this;
+        return left;
+    }
 
     HRESULT Initialize(LPCITEMIDLIST folder, IDataObject* data, HKEY progId) override;
     HRESULT QueryContextMenu(HMENU menu, UINT index, UINT first, UINT last, UINT flags) override;
@@ -74,7 +79,7 @@ public:
     bool hasLockedFile() const { return m_hasLockedFile != 0; }
 
 private:
-    ~CContextMenuHandler() override;
+    ~CContextMenuHandler();
     IUnknown* self() { return static_cast<IContextMenu*>(this); }
 
     com::ComPtr<IDataObject> m_data;
