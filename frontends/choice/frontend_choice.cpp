@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -109,21 +110,29 @@ private:
 };
 
 // The answers file. Its typed answers may be passwords: read without a stream's buffer or a
-// growing string leaving copies behind.
-std::optional<std::string> readScript(const std::string& path) {
+// growing string leaving copies behind. Scripts are a few lines: a larger file, or an endless
+// one such as /dev/zero, is refused.
+constexpr std::size_t kMaxScript = 1 << 20;
+
+std::optional<std::string> readScript(const std::string& path, std::string& why) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
     std::string text;
     char chunk[4096];
     ssize_t n = 0;
     while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
+        if (n < 0) why = std::strerror(errno);
+        else if (text.size() + static_cast<std::size_t>(n) > kMaxScript) why = "larger than 1 MiB";
+        if (!why.empty()) break;
         for (ssize_t i = 0; i < n; ++i) base::appendWiping(text, chunk[i]);
     }
     base::secureWipe(chunk, sizeof chunk);
     ::close(fd);
-    if (n < 0) {
+    if (!why.empty()) {
         base::secureWipe(text);
         return std::nullopt;
     }
@@ -170,9 +179,10 @@ FrontendScope::FrontendScope(const FrontendChoice& choice, int& argc, char** arg
         case FrontendChoice::Kind::Headless: {
             m_impl->headless = std::make_unique<HeadlessFrontend>();
             if (!choice.answers.empty()) {
-                auto script = readScript(choice.answers);
+                std::string why;
+                auto script = readScript(choice.answers, why);
                 if (!script) {
-                    m_error = "cannot read " + choice.answers;
+                    m_error = "cannot read " + choice.answers + ": " + why;
                     return;
                 }
                 const auto loaded = m_impl->headless->loadScript(*script);

@@ -103,6 +103,11 @@ TEST(Shell, RunsCommandsWithScriptedAnswers) {
     EXPECT_EQ(runShell({"--answers", box.path("yes"), "--verb", "3", file}).status, 0);
     EXPECT_FALSE(fileExists(file));
 
+    // An answers file that never ends is refused, not read until memory runs out.
+    const auto endless = runShell({"--answers", "/dev/zero", "--verb", "3", doomed});
+    EXPECT_NE(endless.status, 0);
+    EXPECT_NE(endless.err.find("larger than 1 MiB"), std::string::npos) << endless.err;
+
     // A folder is left out of the selection whatever the action: said, and not a success.
     const std::string folder = box.path("folder");
     fs::create_directories(folder);
