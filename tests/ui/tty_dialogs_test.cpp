@@ -424,13 +424,15 @@ TEST_F(TtyDialogs, NewestDialogIsAskedFirst) {
 
 // A chooser that, like the grant dialog, ends itself and then runs a modal dialog of its own
 // (the progress of the lock) before its procedure returns.
+std::thread g_worker;  // joined by the test: it waits in the front end, which the test then deletes
+
 INT_PTR endThenWorkProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG && lParam == 1) {
         // the nested dialog is ended from another thread after a while, as a worker ends it
-        std::thread([dialog] {
+        g_worker = std::thread([dialog] {
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
             SendMessageA(dialog, WM_USER + 100, 0, 0);
-        }).detach();
+        });
         return TRUE;
     }
     if (message == WM_USER + 100) return EndDialog(dialog, 1);
@@ -456,6 +458,8 @@ TEST_F(TtyDialogs, AChoiceThatEndedTheDialogIsNotAskedAgain) {
     };
     start(options);
     EXPECT_EQ(show(8141, endThenWorkProc), 1);
+    ASSERT_TRUE(g_worker.joinable());
+    g_worker.join();
     EXPECT_EQ(reads, 1);
     const std::string text = output();
     EXPECT_EQ(text.find("1. alice"), text.rfind("1. alice")) << text;  // the list shown once
