@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <iostream>
+#include <optional>
 
 #include "base/codepage.h"
 #include "base/wipe.h"
@@ -211,8 +212,8 @@ bool askWizard(const TtyOptions& options, std::FILE* out, const Layout& sheet) {
         "Choose a number, back, next, finish or cancel.\n");
 }
 
-}  // namespace
-
+// A dialog that asks for one line: a single editable field with OK and Cancel. The index of
+// the field in the layout's controls, if the dialog is one.
 std::optional<size_t> formField(const Layout& layout) {
     if (byId(layout, IDOK) == nullptr || byId(layout, IDCANCEL) == nullptr) return std::nullopt;
     std::optional<size_t> field;
@@ -223,6 +224,8 @@ std::optional<size_t> formField(const Layout& layout) {
     }
     return field;
 }
+
+}  // namespace
 
 bool isForm(const Layout& layout) {
     if (formField(layout)) return true;

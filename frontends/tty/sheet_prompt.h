@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdio>
-#include <optional>
 
 #include "frontends/tty/dialog_layout.h"
 #include "frontends/tty/tty_frontend.h"
@@ -17,10 +16,6 @@ bool isSheet(const Layout& layout);
 // Shows the sheet and does one thing the user chose; the sheet's thread handles it before the
 // next round. true when the user gave up: the caller cancels the sheet.
 bool askSheet(const TtyOptions& options, std::FILE* out, const Layout& sheet);
-
-// A dialog that asks for one line: a single editable field with OK and Cancel. The index of
-// the field in the layout's controls, if the dialog is one.
-std::optional<size_t> formField(const Layout& layout);
 
 // Any other dialog with a button to press (a certificate card, a notice): asked as a form, so
 // that its modal loop never waits for a terminal that cannot answer it.
