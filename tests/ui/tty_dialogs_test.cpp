@@ -422,10 +422,10 @@ TEST_F(TtyDialogs, NewestDialogIsAskedFirst) {
     EXPECT_EQ(show(8151, openCardProc), 100 * 1001 + 1001) << output();
 }
 
-// A chooser that, like the grant dialog, ends itself and then runs a modal dialog of its own
-// (the progress of the lock) before its procedure returns.
 std::thread g_worker;  // joined by the test: it waits in the front end, which the test then deletes
 
+// A chooser that, like the grant dialog, ends itself and then runs a modal dialog of its own
+// (the progress of the lock) before its procedure returns.
 INT_PTR endThenWorkProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG && lParam == 1) {
         // the nested dialog is ended from another thread after a while, as a worker ends it
