@@ -109,57 +109,71 @@ IDataObject* makeFileListDataObject(std::vector<std::string> paths) {
     return new (std::nothrow) FileListDataObject(std::move(paths));
 }
 
-std::optional<std::vector<std::string>> readFileList(const void* hdrop) {
+namespace {
+
+// One name of a CF_HDROP list, where it lies in the block.
+struct NameSpan {
+    const unsigned char* at;
+    std::size_t units;  // characters, without the terminator
+    bool wide;
+};
+
+std::string nameText(const NameSpan& name) {
+    if (!name.wide) return std::string(reinterpret_cast<const char*>(name.at), name.units);
+    std::u16string text(name.units, u'\0');
+    std::memcpy(text.data(), name.at, name.units * 2);  // the block need not be aligned for char16_t
+    return utf16ToUtf8(text);
+}
+
+// Walks every name of the list without copying any, so that asking for one name of a long list
+// costs one pass and no allocation. False when there is no block or a name lacks its terminator:
+// such a list has no names at all, whichever one is asked for.
+template <class Visit>
+bool walkFileList(const void* hdrop, Visit&& visit) {
     const unsigned char* data = nullptr;
     std::size_t size = 0;
-    if (!hdrop || !globalBlock(hdrop, &data, &size) || size < sizeof(DROPFILES)) return std::nullopt;
+    if (!hdrop || !globalBlock(hdrop, &data, &size) || size < sizeof(DROPFILES)) return false;
     DROPFILES header;
     std::memcpy(&header, data, sizeof header);
-    if (header.pFiles > size) return std::nullopt;
-    std::vector<std::string> names;
-    std::size_t at = header.pFiles;
-    if (header.fWide) {
-        for (;;) {
-            std::u16string name;
-            bool terminated = false;
-            while (at + 2 <= size) {
-                char16_t c;
-                std::memcpy(&c, data + at, 2);
-                at += 2;
-                if (c == 0) {
-                    terminated = true;
-                    break;
-                }
-                name.push_back(c);
-            }
-            if (!terminated) return std::nullopt;
-            if (name.empty()) break;
-            names.push_back(utf16ToUtf8(name));
+    if (header.pFiles > size) return false;
+    for (std::size_t at = header.pFiles;;) {
+        const void* end = nullptr;  // this name's terminator
+        if (!header.fWide) {
+            if (at < size) end = std::memchr(data + at, 0, size - at);
+        } else {
+            for (std::size_t c = at; !end && c + 2 <= size; c += 2)
+                if (data[c] == 0 && data[c + 1] == 0) end = data + c;
         }
-    } else {
-        for (;;) {
-            const void* end = at < size ? std::memchr(data + at, 0, size - at) : nullptr;
-            if (!end) return std::nullopt;
-            const std::size_t len = static_cast<const unsigned char*>(end) - (data + at);
-            if (len == 0) break;
-            names.emplace_back(reinterpret_cast<const char*>(data + at), len);
-            at += len + 1;
-        }
+        if (!end) return false;
+        const std::size_t bytes = static_cast<const unsigned char*>(end) - (data + at);
+        if (bytes == 0) return true;
+        visit(NameSpan{data + at, header.fWide ? bytes / 2 : bytes, header.fWide != FALSE});
+        at += bytes + (header.fWide ? 2 : 1);
     }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::string>> readFileList(const void* hdrop) {
+    std::vector<std::string> names;
+    if (!walkFileList(hdrop, [&](const NameSpan& name) { names.push_back(nameText(name)); })) return std::nullopt;
     return names;
 }
 
 }  // namespace vlt::com
 
 UINT DragQueryFileA(HDROP hDrop, UINT iFile, LPSTR lpszFile, UINT cch) {
-    const auto names = vlt::com::readFileList(hDrop);
-    if (!names) {
+    UINT count = 0;
+    std::optional<vlt::com::NameSpan> wanted;
+    if (!vlt::com::walkFileList(hDrop, [&](const vlt::com::NameSpan& name) {
+            if (count++ == iFile) wanted = name;
+        })) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
-    if (iFile == 0xFFFFFFFF) return static_cast<UINT>(names->size());
-    if (iFile >= names->size()) return 0;
-    const std::string& name = (*names)[iFile];
+    if (iFile == 0xFFFFFFFF) return count;
+    if (!wanted) return 0;
+    const std::string name = vlt::com::nameText(*wanted);
     if (!lpszFile) return static_cast<UINT>(name.size());
     if (cch == 0) return 0;
     const std::size_t n = std::min<std::size_t>(name.size(), cch - 1);
